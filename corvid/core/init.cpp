@@ -1,0 +1,26 @@
+#include "corvid/core/init.h"
+
+#include "corvid/core/cpu.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace corvid {
+
+namespace {
+std::once_flag gInitOnce;
+std::atomic<bool> gInitialized{false};
+} // namespace
+
+void globalInitialize() {
+    std::call_once(gInitOnce, [] {
+        // Processor features are probed once so that run-time dispatch never
+        // queries CPUID on an audio or paint path.
+        (void)cpuFeatures();
+        gInitialized.store(true, std::memory_order_release);
+    });
+}
+
+bool isGloballyInitialized() { return gInitialized.load(std::memory_order_acquire); }
+
+} // namespace corvid
