@@ -1,0 +1,24 @@
+#pragma once
+// The editor as the client sees it. The editor object outlives its native window:
+// the host may open and close the view many times.
+
+#include "corvid/client/daw.h"
+
+#include <cstdint>
+
+namespace corvid {
+
+class IGraphics {
+public:
+    virtual ~IGraphics() = default;
+
+    // Editor thread. Creates the native window inside parentWindow and returns it.
+    virtual void* openEditor(void* parentWindow, void* controlInfo, DawKind host,
+                             std::int32_t backend) = 0;
+    // Editor thread. Destroys the native window; the object stays for a later open.
+    virtual void closeEditor() = 0;
+    // Any thread holding the editor token. Current size in pixels.
+    virtual void editorSize(std::int32_t* width, std::int32_t* height) = 0;
+};
+
+} // namespace corvid
