@@ -11,6 +11,8 @@ void fatalError(const char* message) {
     std::abort();
 }
 
-void fatalError(const std::string& message) { fatalError(message.c_str()); }
+void fatalError(const std::string& message) {
+    fatalError(message.c_str());
+}
 
 } // namespace corvid

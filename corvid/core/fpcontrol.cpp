@@ -36,6 +36,8 @@ FpEnvironmentGuard::FpEnvironmentGuard() : saved_(readFpEnvironment()) {
     writeFpEnvironment({kFrameworkMxcsr, kFrameworkX87ControlWord});
 }
 
-FpEnvironmentGuard::~FpEnvironmentGuard() { writeFpEnvironment(saved_); }
+FpEnvironmentGuard::~FpEnvironmentGuard() {
+    writeFpEnvironment(saved_);
+}
 
 } // namespace corvid

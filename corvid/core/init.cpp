@@ -21,6 +21,8 @@ void globalInitialize() {
     });
 }
 
-bool isGloballyInitialized() { return gInitialized.load(std::memory_order_acquire); }
+bool isGloballyInitialized() {
+    return gInitialized.load(std::memory_order_acquire);
+}
 
 } // namespace corvid
