@@ -1,0 +1,57 @@
+#pragma once
+// Spatium's plug-in object: identity, parameter set, factory presets and the state
+// the audio chain keeps between sub-blocks.
+
+#include "corvid/client/client.h"
+#include "spatium/params.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace spatium {
+
+class SpatiumClient : public corvid::Client {
+public:
+    SpatiumClient() = default;
+    ~SpatiumClient() override = default;
+
+    std::unique_ptr<corvid::IGraphics> createEditor() override;
+    void resetState(double sampleRate, std::int32_t maxFrames, std::int32_t numInputs,
+                    std::int32_t numOutputs) override;
+    std::int32_t latencyInSamples(double sampleRate) override;
+    float tailLengthSeconds() override;
+    std::int32_t maxSubBlockFrames() override;
+    void processSubBlock(const float* const* inputs, float* const* outputs, std::int32_t frames,
+                         corvid::TransportInfo transport) override;
+    std::vector<std::unique_ptr<corvid::Parameter>> declareParameters() override;
+    std::vector<std::unique_ptr<corvid::Preset>> declarePresets() override;
+    corvid::PluginDescription declarePluginInfo() override;
+    std::vector<corvid::ChannelLayout> declareChannelLayouts() override;
+
+    // Typed access for the audio path and the editor.
+    corvid::FloatParameter* floatParameter(std::int32_t index) const;
+    corvid::IntegerParameter* integerParameter(std::int32_t index) const;
+    corvid::BoolParameter* boolParameter(std::int32_t index) const;
+
+    float editorSampleRate() const { return editorSampleRate_; }
+    std::int64_t silentFrames() const { return silentFrames_; }
+    std::int64_t silenceThreshold() const { return silenceThreshold_; }
+    std::size_t scratchFrames() const { return midBuffer_.size(); }
+
+private:
+    // Builds one factory preset: a NaN or infinity among the twenty leading values
+    // keeps that parameter's default.
+    std::unique_ptr<corvid::Preset> makePreset(const float (&values)[20], bool testMono,
+                                               const std::string& name);
+
+    std::vector<float> midBuffer_;
+    std::vector<float> sideBuffer_;
+    float editorSampleRate_ = 0.0f;
+    std::int64_t silentFrames_ = 0;
+    std::int64_t silenceThreshold_ = 0;
+    std::int32_t inputChannels_ = 0;
+};
+
+} // namespace spatium
