@@ -316,23 +316,147 @@ void horizL16Sse2(const uint32_t* t, L16* out, int n) {
     horizL16Scalar(t + 2 * i, out + i, n - i);
 }
 
+// AVX2: the same lane arithmetic as SSE2 on two 128-bit halves at once. The
+// in-lane shuffles leave outputs in the order (0 1 4 5 | 2 3 6 7) per 64-bit
+// chunk, which one cross-lane permute restores.
+
+#define CORVID_AVX2 __attribute__((target("avx2")))
+
+CORVID_AVX2 inline __m256i fixLaneOrder(__m256i v) {
+    return _mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+CORVID_AVX2 void boxRGBAAvx2(const RGBA* a, const RGBA* b, RGBA* out, int x0, int x1) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i two = _mm256_set1_epi16(2);
+    int x = x0;
+    for (; x + 8 <= x1; x += 8) {
+        __m256i half[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i pa =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * x + 8 * h));
+            const __m256i pb =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * x + 8 * h));
+            const __m256i lo =
+                _mm256_add_epi16(_mm256_unpacklo_epi8(pa, zero), _mm256_unpacklo_epi8(pb, zero));
+            const __m256i hi =
+                _mm256_add_epi16(_mm256_unpackhi_epi8(pa, zero), _mm256_unpackhi_epi8(pb, zero));
+            const __m256i sum =
+                _mm256_add_epi16(_mm256_unpacklo_epi64(lo, hi), _mm256_unpackhi_epi64(lo, hi));
+            half[h] = _mm256_srli_epi16(_mm256_add_epi16(sum, two), 2);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            fixLaneOrder(_mm256_packus_epi16(half[0], half[1])));
+    }
+    boxRGBASse2(a, b, out, x, x1);
+}
+
+CORVID_AVX2 inline void alphaPairsAvx2(__m256i px, __m256i& out0, __m256i& out1) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i t = _mm256_shuffle_epi32(px, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256i u = _mm256_unpacklo_epi8(t, _mm256_srli_si256(t, 8));
+    const __m256i w0 = _mm256_unpacklo_epi8(u, zero);
+    const __m256i w1 = _mm256_unpackhi_epi8(u, zero);
+    out0 = _mm256_madd_epi16(w0, _mm256_shuffle_epi32(w0, 0xFF));
+    out1 = _mm256_madd_epi16(w1, _mm256_shuffle_epi32(w1, 0xFF));
+}
+
+CORVID_AVX2 void alphaBoxRGBAAvx2(const RGBA* a, const RGBA* b, RGBA* out, int x0, int x1) {
+    const __m256i round = _mm256_set1_epi32(512);
+    int x = x0;
+    for (; x + 8 <= x1; x += 8) {
+        __m256i r[4];
+        for (int h = 0; h < 2; ++h) {
+            __m256i a0, a1, b0, b1;
+            alphaPairsAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * x + 8 * h)),
+                           a0, a1);
+            alphaPairsAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * x + 8 * h)),
+                           b0, b1);
+            r[2 * h] = _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(a0, b0), round), 10);
+            r[2 * h + 1] = _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(a1, b1), round), 10);
+        }
+        const __m256i lo = _mm256_packs_epi32(r[0], r[1]);
+        const __m256i hi = _mm256_packs_epi32(r[2], r[3]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            fixLaneOrder(_mm256_packus_epi16(lo, hi)));
+    }
+    alphaBoxRGBASse2(a, b, out, x, x1);
+}
+
+CORVID_AVX2 inline __m256i widenRGBA(const RGBA* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+CORVID_AVX2 void columnsRGBAAvx2(const RGBA* const* rows, int c0, int c1, uint16_t* t) {
+    int c = c0;
+    for (; c + 4 <= c1; c += 4, t += 16) {
+        const __m256i mid = _mm256_add_epi16(widenRGBA(rows[1] + c), widenRGBA(rows[2] + c));
+        const __m256i outer = _mm256_add_epi16(widenRGBA(rows[0] + c), widenRGBA(rows[3] + c));
+        const __m256i sum =
+            _mm256_add_epi16(outer, _mm256_add_epi16(mid, _mm256_add_epi16(mid, mid)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t), sum);
+    }
+    columnsRGBAScalar(rows, c, c1, t);
+}
+
+CORVID_AVX2 inline __m256i loadPair(const uint16_t* lo, const uint16_t* hi) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+}
+
+CORVID_AVX2 void horizRGBAAvx2(const uint16_t* t, RGBA* out, int n) {
+    const __m256i round = _mm256_set1_epi16(32);
+    int i = 0;
+    // Low lane: outputs i, i + 1; high lane: i + 2, i + 3 (temp columns 2i + 4 on).
+    for (; i + 8 <= n; i += 8) {
+        __m256i half[2];
+        for (int h = 0; h < 2; ++h) {
+            const uint16_t* s = t + 4 * (2 * (i + 4 * h));
+            const __m256i l0 = loadPair(s, s + 16);
+            const __m256i l1 = loadPair(s + 8, s + 24);
+            const __m256i l2 = loadPair(s + 16, s + 32);
+            const __m256i outer =
+                _mm256_add_epi16(_mm256_unpacklo_epi64(l0, l1), _mm256_unpackhi_epi64(l1, l2));
+            const __m256i inner =
+                _mm256_add_epi16(_mm256_unpackhi_epi64(l0, l1), _mm256_unpacklo_epi64(l1, l2));
+            const __m256i sum =
+                _mm256_add_epi16(outer, _mm256_add_epi16(inner, _mm256_add_epi16(inner, inner)));
+            half[h] = _mm256_srli_epi16(_mm256_add_epi16(sum, round), 6);
+        }
+        // Lanes hold outputs (0 1 | 2 3) and (4 5 | 6 7); packing interleaves them.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            fixLaneOrder(_mm256_packus_epi16(half[0], half[1])));
+    }
+    horizRGBASse2(t + 8 * i, out + i, n - i);
+}
+
 constexpr Kernels scalarKernels{boxRGBAScalar,     alphaBoxRGBAScalar, boxL16Scalar,
                                 columnsRGBAScalar, columnsL16Scalar,   horizRGBAScalar,
                                 horizL16Scalar};
 constexpr Kernels sse2Kernels{boxRGBASse2,    alphaBoxRGBASse2, boxL16Sse2,  columnsRGBASse2,
                               columnsL16Sse2, horizRGBASse2,    horizL16Sse2};
+constexpr Kernels avx2Kernels{boxRGBAAvx2,    alphaBoxRGBAAvx2, boxL16Sse2,  columnsRGBAAvx2,
+                              columnsL16Sse2, horizRGBAAvx2,    horizL16Sse2};
 
 std::atomic<MipKernels> requestedKernels{MipKernels::best};
 
 MipKernels resolve(MipKernels k) {
-    if (k == MipKernels::best || k == MipKernels::avx2) return MipKernels::sse2;
+    const bool avx2 = cpuFeatures().avx2;
+    if (k == MipKernels::best) return avx2 ? MipKernels::avx2 : MipKernels::sse2;
+    if (k == MipKernels::avx2 && !avx2) return MipKernels::sse2;
     return k;
 }
 
 const Kernels& kernels() {
-    return resolve(requestedKernels.load(std::memory_order_relaxed)) == MipKernels::scalar
-               ? scalarKernels
-               : sse2Kernels;
+    switch (resolve(requestedKernels.load(std::memory_order_relaxed))) {
+    case MipKernels::scalar:
+        return scalarKernels;
+    case MipKernels::avx2:
+        return avx2Kernels;
+    default:
+        return sse2Kernels;
+    }
 }
 
 // ---- Whole-rectangle filters ----
