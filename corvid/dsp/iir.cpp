@@ -1,0 +1,85 @@
+#include "corvid/dsp/iir.h"
+
+#include <cmath>
+
+namespace corvid {
+
+void Biquad::settleMemory(BiquadMemory& m) {
+    // Adding and removing a small offset rounds memories far below it to exactly zero,
+    // so a decaying tail never turns into slow denormal arithmetic.
+    m.x1 += 1e-10;
+    m.x2 += 1e-10;
+    m.y1 += 1e-10;
+    m.y2 += 1e-10;
+    m.x1 += -1e-10;
+    m.x2 += -1e-10;
+    m.y1 += -1e-10;
+    m.y2 += -1e-10;
+    // One NaN or infinity in the input would otherwise circulate in the feedback path
+    // for the rest of the session; finite memories are left untouched.
+    if (!std::isfinite(m.x1) || !std::isfinite(m.x2) || !std::isfinite(m.y1) ||
+        !std::isfinite(m.y2))
+        m = BiquadMemory{};
+}
+
+void Biquad::filter(const BiquadCoeffs& c, const float* input, float* output, int frames) {
+    const double b0 = c.b0, b1 = c.b1, b2 = c.b2, a1 = c.a1, a2 = c.a2;
+    double x1 = memory.x1, x2 = memory.x2, y1 = memory.y1, y2 = memory.y2;
+    for (int i = 0; i < frames; ++i) {
+        const double x = input[i];
+        const double y = (b0 * x + b1 * x1 - a1 * y1) + (b2 * x2 - a2 * y2);
+        output[i] = static_cast<float>(y);
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+    }
+    memory = BiquadMemory{x1, x2, y1, y2};
+    settleMemory(memory);
+}
+
+namespace {
+
+struct ShelfTerms {
+    double A, cs, k;
+};
+
+ShelfTerms shelfTerms(float gainDb, double numerator, double divisor, float sampleRate) {
+    const double A = std::pow(10.0, static_cast<double>(gainDb) / 40.0);
+    const double w0 = numerator / static_cast<double>(sampleRate);
+    const double cs = std::cos(w0);
+    const double sn = std::sin(w0);
+    const double alpha = sn / divisor;
+    const double k = 2.0 * std::sqrt(A) * alpha;
+    return {A, cs, k};
+}
+
+} // namespace
+
+BiquadCoeffs lowShelf(float gainDb, double numerator, double divisor, float sampleRate) {
+    if (gainDb == 0.0f) return BiquadCoeffs::identity();
+    const auto [A, cs, k] = shelfTerms(gainDb, numerator, divisor, sampleRate);
+    const double a0 = (A + 1) + (A - 1) * cs + k;
+    BiquadCoeffs c;
+    c.b0 = static_cast<float>(A * ((A + 1) - (A - 1) * cs + k) / a0);
+    c.b1 = static_cast<float>(2 * A * ((A - 1) - (A + 1) * cs) / a0);
+    c.b2 = static_cast<float>(A * ((A + 1) - (A - 1) * cs - k) / a0);
+    c.a1 = static_cast<float>(-2 * ((A - 1) + (A + 1) * cs) / a0);
+    c.a2 = static_cast<float>(((A + 1) + (A - 1) * cs - k) / a0);
+    return c;
+}
+
+BiquadCoeffs highShelf(float gainDb, double numerator, double divisor, float sampleRate) {
+    if (gainDb == 0.0f) return BiquadCoeffs::identity();
+    const auto [A, cs, k] = shelfTerms(gainDb, numerator, divisor, sampleRate);
+    const double a0 = (A + 1) - (A - 1) * cs + k;
+    BiquadCoeffs c;
+    c.b0 = static_cast<float>(A * ((A + 1) + (A - 1) * cs + k) / a0);
+    c.b1 = static_cast<float>(-2 * A * ((A - 1) + (A + 1) * cs) / a0);
+    c.b2 = static_cast<float>(A * ((A + 1) + (A - 1) * cs - k) / a0);
+    c.a1 = static_cast<float>(2 * ((A - 1) - (A + 1) * cs) / a0);
+    c.a2 = static_cast<float>(((A + 1) - (A - 1) * cs - k) / a0);
+    return c;
+}
+
+} // namespace corvid

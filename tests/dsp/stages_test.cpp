@@ -1,0 +1,173 @@
+#include "spatium/distance.h"
+#include "spatium/panner.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using corvid::BiquadCoeffs;
+using spatium::BinauralPanner;
+using spatium::DistanceStage;
+
+namespace {
+
+bool isIdentity(const BiquadCoeffs& c) {
+    const BiquadCoeffs id = BiquadCoeffs::identity();
+    return std::memcmp(&c, &id, sizeof c) == 0;
+}
+
+double dcGainDb(const BiquadCoeffs& c) {
+    return 20.0 * std::log10((double(c.b0) + c.b1 + c.b2) / (1.0 + c.a1 + c.a2));
+}
+
+double nyquistGainDb(const BiquadCoeffs& c) {
+    return 20.0 * std::log10(std::fabs((double(c.b0) - c.b1 + c.b2) / (1.0 - c.a1 + c.a2)));
+}
+
+} // namespace
+
+TEST(DistanceStage, ReferenceDistanceIsNeutral) {
+    DistanceStage d;
+    d.reset(48000.0f);
+    const auto t = d.targets(0.0f);
+    EXPECT_EQ(t.gain, 1.0f);
+    EXPECT_TRUE(isIdentity(t.farLowpass));
+    EXPECT_TRUE(isIdentity(t.farSecond));
+    EXPECT_TRUE(isIdentity(t.nearShelf));
+
+    std::vector<float> l(700), r(700), ol(700), orr(700);
+    for (int i = 0; i < 700; ++i) {
+        l[std::size_t(i)] = std::sin(0.01f * float(i));
+        r[std::size_t(i)] = std::cos(0.03f * float(i));
+    }
+    EXPECT_EQ(d.process(l.data(), r.data(), ol.data(), orr.data(), 500, 0.0f), 1.0f);
+    EXPECT_EQ(
+        d.process(l.data() + 500, r.data() + 500, ol.data() + 500, orr.data() + 500, 200, 0.0f),
+        1.0f);
+    EXPECT_EQ(l, ol);
+    EXPECT_EQ(r, orr);
+}
+
+TEST(DistanceStage, FarthestSettingDarkensAndAttenuates) {
+    DistanceStage d;
+    d.reset(44100.0f);
+    const auto t = d.targets(-24.0f);
+    EXPECT_NEAR(t.gain, std::pow(10.0, -31.68 / 20.0), 1e-6);
+    // The first far filter's corner is 1552 Hz here.
+    const double tt = 1.0 - 2.0 * 1552.0 / 44100.0;
+    EXPECT_NEAR(t.farLowpass.a1, -tt * tt, 1e-5);
+    EXPECT_NEAR(t.farLowpass.b0, 1.0 - tt * tt, 1e-5);
+    EXPECT_NEAR(dcGainDb(t.farLowpass), 0.0, 1e-4);
+    // The second section: a pole at -w with w from about 1637 Hz.
+    const double w = std::pow(2.0 * (20.0 * std::pow(82.85, 1.0) - 20.0) / 44100.0, 2.0);
+    EXPECT_NEAR(t.farSecond.a1, w, 1e-4);
+    EXPECT_NEAR(nyquistGainDb(t.farSecond), 0.0, 1e-4);
+    EXPECT_TRUE(isIdentity(t.nearShelf));
+}
+
+TEST(DistanceStage, JustBeyondReferenceDependsOnTheRate) {
+    // The far low-pass starts near 22050 Hz: a real low-pass at 48 kHz, almost nothing
+    // at 44.1 kHz where 22050 Hz is the Nyquist frequency.
+    DistanceStage d48, d44;
+    d48.reset(48000.0f);
+    d44.reset(44100.0f);
+    const float x = -0.001f;
+    EXPECT_NEAR(-d48.targets(x).farLowpass.a1, 0.0066, 3e-4);
+    EXPECT_LT(-d44.targets(x).farLowpass.a1, 1e-5f);
+    EXPECT_LT(d48.targets(x).gain, 1.0f);
+}
+
+TEST(DistanceStage, ClosestSettingLiftsBassAndLevel) {
+    DistanceStage d;
+    d.reset(48000.0f);
+    const auto t = d.targets(6.0f);
+    EXPECT_NEAR(t.gain, std::pow(10.0, 4.8 / 20.0), 1e-5);
+    EXPECT_NEAR(dcGainDb(t.nearShelf), 2.7, 1e-3);
+    EXPECT_NEAR(nyquistGainDb(t.nearShelf), 0.0, 1e-3);
+    EXPECT_TRUE(isIdentity(t.farLowpass));
+    EXPECT_TRUE(isIdentity(t.farSecond));
+
+    const auto brain = d.targets(3.9f);
+    EXPECT_NEAR(dcGainDb(brain.nearShelf), 1.755, 1e-3);
+    EXPECT_NEAR(20.0 * std::log10(brain.gain), 3.12, 1e-4);
+}
+
+TEST(BinauralPanner, HardRightAndLeftMirror) {
+    BinauralPanner p;
+    p.reset(44100.0f, 512);
+    const auto right = p.targets(1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(right.delayL, 32.0f);
+    EXPECT_EQ(right.delayR, 3.0f);
+    EXPECT_FLOAT_EQ(right.shadowGainL, -11.25f);
+    EXPECT_FLOAT_EQ(right.shadowGainR, 3.0f);
+    EXPECT_NEAR(right.panGainL, 0.4868, 1e-4);
+    EXPECT_NEAR(right.panGainR, 1.2126, 1e-4);
+    EXPECT_NEAR(nyquistGainDb(right.shadowL), -11.25, 1e-3);
+    EXPECT_NEAR(nyquistGainDb(right.shadowR), 3.0, 1e-3);
+
+    const auto left = p.targets(1.0f, 1.0f, 1.0f, 1.0f, -1.0f);
+    EXPECT_EQ(left.delayL, right.delayR);
+    EXPECT_EQ(left.delayR, right.delayL);
+    EXPECT_EQ(left.shadowGainL, right.shadowGainR);
+    EXPECT_EQ(left.shadowGainR, right.shadowGainL);
+    EXPECT_EQ(left.panGainL, right.panGainR);
+    EXPECT_EQ(left.panGainR, right.panGainL);
+
+    // Half the spectral amount halves the shelf gains.
+    const auto half = p.targets(1.0f, 1.0f, 0.5f, 1.0f, 1.0f);
+    EXPECT_FLOAT_EQ(half.shadowGainL, -5.625f);
+    EXPECT_FLOAT_EQ(half.shadowGainR, 1.5f);
+}
+
+TEST(BinauralPanner, CentreAndClampingAndCloseness) {
+    BinauralPanner p;
+    p.reset(48000.0f, 512);
+    const auto centre = p.targets(0.5f, 1.0f, 2.0f, 2.0f, 0.0f);
+    EXPECT_EQ(centre.delayL, 3.0f);
+    EXPECT_EQ(centre.delayR, 3.0f);
+    EXPECT_TRUE(isIdentity(centre.shadowL));
+    EXPECT_TRUE(isIdentity(centre.shadowR));
+    EXPECT_EQ(centre.panGainL, 1.0f);
+    EXPECT_EQ(centre.panGainR, 1.0f);
+    EXPECT_EQ(centre.gainL, 0.5f);
+
+    // Beyond the edge the delays and pan law stop growing, the shelves do not.
+    const auto edge = p.targets(1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+    const auto beyond = p.targets(1.0f, 1.0f, 1.0f, 1.0f, 1.5f);
+    EXPECT_EQ(beyond.delayL, edge.delayL);
+    EXPECT_EQ(beyond.panGainL, edge.panGainL);
+    EXPECT_FLOAT_EQ(beyond.shadowGainL, 1.5f * edge.shadowGainL);
+
+    // With no closeness left the pan law is flat whatever the pan.
+    const auto far = p.targets(0.7f, 0.0f, 1.0f, 1.0f, -1.0f);
+    EXPECT_EQ(far.gainL, 0.7f);
+    EXPECT_EQ(far.gainR, 0.7f);
+}
+
+TEST(BinauralPanner, DelaysSettleOnWholeFrames) {
+    // An impulse train through a hard-right panner: once settled the right ear hears
+    // each click 3 frames late and the left ear 32 frames late.
+    BinauralPanner p;
+    p.reset(44100.0f, 64);
+    std::vector<float> l(64), r(64);
+    int peakL = -1, peakR = -1;
+    for (int block = 0; block < 400; ++block) {
+        std::fill(l.begin(), l.end(), 0.0f);
+        std::fill(r.begin(), r.end(), 0.0f);
+        l[0] = 1.0f;
+        r[0] = 1.0f;
+        p.process(l.data(), r.data(), 64, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f);
+        if (block == 399) {
+            for (int i = 0; i < 64; ++i) {
+                if (std::fabs(l[std::size_t(i)]) > 0.4f) peakL = i;
+                if (std::fabs(r[std::size_t(i)]) > 0.9f) peakR = i;
+            }
+            EXPECT_NEAR(r[3], p.targets(1, 1, 0, 1, 1).panGainR, 1e-3);
+            EXPECT_NEAR(l[32], p.targets(1, 1, 0, 1, 1).panGainL, 1e-3);
+        }
+    }
+    EXPECT_EQ(peakR, 3);
+    EXPECT_EQ(peakL, 32);
+}

@@ -1,0 +1,200 @@
+#include "vireo/dsp/interpbiquad.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <emmintrin.h>
+
+namespace vireo {
+
+using corvid::Biquad;
+using corvid::BiquadCoeffs;
+using corvid::BiquadMemory;
+
+void InterpolatedBiquad::reset(float sampleRate) {
+    chunkShift = kChunkShift;
+    biquad.memory = BiquadMemory{};
+    current = BiquadCoeffs::identity();
+    for (int k = 1; k <= kChunk; ++k) {
+        const float rate = sampleRate / static_cast<float>(k);
+        glide[k - 1] = static_cast<float>(
+            1.0 - std::exp(-1.0 / (static_cast<double>(0.04f) * static_cast<double>(rate))));
+    }
+}
+
+void InterpolatedBiquad::glideToward(const BiquadCoeffs& target, int n) {
+    const float g = glide[n - 1];
+    current.b0 = current.b0 + (target.b0 - current.b0) * g;
+    current.b1 = current.b1 + (target.b1 - current.b1) * g;
+    current.b2 = current.b2 + (target.b2 - current.b2) * g;
+    current.a1 = current.a1 + (target.a1 - current.a1) * g;
+    current.a2 = current.a2 + (target.a2 - current.a2) * g;
+}
+
+bool InterpolatedBiquad::currentIsIdentity() const {
+    // Bitwise on purpose: a coefficient of -0 is not the identity for signed zeros.
+    static constexpr BiquadCoeffs kIdentity = BiquadCoeffs::identity();
+    return std::memcmp(&current, &kIdentity, sizeof(BiquadCoeffs)) == 0;
+}
+
+void InterpolatedBiquad::process(const BiquadCoeffs& target, const float* input, float* output,
+                                 int frames) {
+    const int chunk = 1 << chunkShift;
+    int done = 0;
+    while (frames - done >= chunk) {
+        glideToward(target, chunk);
+        biquad.filter(current, input + done, output + done, chunk);
+        done += chunk;
+    }
+    if (frames > done) {
+        glideToward(target, frames - done);
+        biquad.filter(current, input + done, output + done, frames - done);
+    }
+}
+
+namespace {
+
+// An identity filter returns its input exactly when every input is +0 or a normal
+// number; -0, denormals (read as zero when the processor treats them so), infinities
+// and NaNs interact with the zero terms and must go through the arithmetic.
+bool passesThroughExactly(const float* x, int n) {
+    std::uint32_t bad = 0;
+    for (int i = 0; i < n; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, x + i, sizeof bits);
+        const std::uint32_t exponent = bits & 0x7f800000u;
+        bad |= static_cast<std::uint32_t>(bits != 0 && (exponent == 0 || exponent == 0x7f800000u));
+    }
+    return bad == 0;
+}
+
+// The memory an identity filter would hold after passing the n samples s through.
+void passThroughMemory(BiquadMemory& m, const float* s, int n) {
+    if (n >= 2) {
+        m.x2 = m.y2 = s[n - 2];
+    } else {
+        m.x2 = m.x1;
+        m.y2 = m.y1;
+    }
+    m.x1 = m.y1 = s[n - 1];
+    Biquad::settleMemory(m);
+}
+
+struct LaneCoeffs {
+    __m128d b0, b1, b2, a1, a2;
+};
+
+LaneCoeffs laneCoeffs(const BiquadCoeffs& l, const BiquadCoeffs& r) {
+    return {_mm_setr_pd(l.b0, r.b0), _mm_setr_pd(l.b1, r.b1), _mm_setr_pd(l.b2, r.b2),
+            _mm_setr_pd(l.a1, r.a1), _mm_setr_pd(l.a2, r.a2)};
+}
+
+struct LaneMemory {
+    __m128d x1, x2, y1, y2;
+};
+
+LaneMemory laneMemory(const BiquadMemory& l, const BiquadMemory& r) {
+    return {_mm_setr_pd(l.x1, r.x1), _mm_setr_pd(l.x2, r.x2), _mm_setr_pd(l.y1, r.y1),
+            _mm_setr_pd(l.y2, r.y2)};
+}
+
+void storeLaneMemory(const LaneMemory& v, BiquadMemory& l, BiquadMemory& r) {
+    _mm_storel_pd(&l.x1, v.x1);
+    _mm_storeh_pd(&r.x1, v.x1);
+    _mm_storel_pd(&l.x2, v.x2);
+    _mm_storeh_pd(&r.x2, v.x2);
+    _mm_storel_pd(&l.y1, v.y1);
+    _mm_storeh_pd(&r.y1, v.y1);
+    _mm_storel_pd(&l.y2, v.y2);
+    _mm_storeh_pd(&r.y2, v.y2);
+}
+
+// The recurrence of one stage on both lanes; the same operations in the same order as
+// Biquad::filter, two at a time.
+inline __m128d step(const LaneCoeffs& c, LaneMemory& m, __m128d x) {
+    const __m128d y = _mm_add_pd(
+        _mm_sub_pd(_mm_add_pd(_mm_mul_pd(c.b0, x), _mm_mul_pd(c.b1, m.x1)), _mm_mul_pd(c.a1, m.y1)),
+        _mm_sub_pd(_mm_mul_pd(c.b2, m.x2), _mm_mul_pd(c.a2, m.y2)));
+    m.x2 = m.x1;
+    m.x1 = x;
+    m.y2 = m.y1;
+    m.y1 = y;
+    return y;
+}
+
+inline __m128d roundToFloat(__m128d y) {
+    return _mm_cvtps_pd(_mm_cvtpd_ps(y));
+}
+
+template <int N>
+void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right, const float* inL,
+               const float* inR, float* outL, float* outR, int n) {
+    LaneCoeffs c[N];
+    LaneMemory m[N];
+    for (int s = 0; s < N; ++s) {
+        c[s] = laneCoeffs(left[s]->current, right[s]->current);
+        m[s] = laneMemory(left[s]->biquad.memory, right[s]->biquad.memory);
+    }
+    for (int i = 0; i < n; ++i) {
+        __m128d v = _mm_cvtps_pd(_mm_setr_ps(inL[i], inR[i], 0.0f, 0.0f));
+        for (int s = 0; s < N - 1; ++s) v = roundToFloat(step(c[s], m[s], v));
+        const __m128 y = _mm_cvtpd_ps(step(c[N - 1], m[N - 1], v));
+        _mm_store_ss(outL + i, y);
+        _mm_store_ss(outR + i, _mm_shuffle_ps(y, y, 1));
+    }
+    for (int s = 0; s < N; ++s) {
+        storeLaneMemory(m[s], left[s]->biquad.memory, right[s]->biquad.memory);
+        Biquad::settleMemory(left[s]->biquad.memory);
+        Biquad::settleMemory(right[s]->biquad.memory);
+    }
+}
+
+} // namespace
+
+void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
+                        const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
+                        int stages, const float* inL, const float* inR, float* outL, float* outR,
+                        int frames) {
+    const int chunk = InterpolatedBiquad::kChunk;
+    for (int done = 0; done < frames; done += chunk) {
+        const int n = frames - done < chunk ? frames - done : chunk;
+        for (int s = 0; s < stages; ++s) {
+            left[s]->glideToward(targetsLeft[s], n);
+            right[s]->glideToward(targetsRight[s], n);
+        }
+        const float* xl = inL + done;
+        const float* xr = inR + done;
+        float* yl = outL + done;
+        float* yr = outR + done;
+
+        // Leading stages that are exactly the identity copy their input through; only
+        // their memory needs to follow the signal.
+        int first = 0;
+        if (left[0]->currentIsIdentity() && right[0]->currentIsIdentity() &&
+            passesThroughExactly(xl, n) && passesThroughExactly(xr, n)) {
+            while (first < stages && left[first]->currentIsIdentity() &&
+                   right[first]->currentIsIdentity()) {
+                passThroughMemory(left[first]->biquad.memory, xl, n);
+                passThroughMemory(right[first]->biquad.memory, xr, n);
+                ++first;
+            }
+        }
+        switch (stages - first) {
+        case 0:
+            if (yl != xl) std::memmove(yl, xl, sizeof(float) * static_cast<std::size_t>(n));
+            if (yr != xr) std::memmove(yr, xr, sizeof(float) * static_cast<std::size_t>(n));
+            break;
+        case 1:
+            runStages<1>(left + first, right + first, xl, xr, yl, yr, n);
+            break;
+        case 2:
+            runStages<2>(left + first, right + first, xl, xr, yl, yr, n);
+            break;
+        default:
+            runStages<3>(left + first, right + first, xl, xr, yl, yr, n);
+            break;
+        }
+    }
+}
+
+} // namespace vireo
