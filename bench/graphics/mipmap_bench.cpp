@@ -24,7 +24,9 @@ Mipmap<T> randomMipmap(int maxLevel) {
     return m;
 }
 
-void setKernels(benchmark::State& state) { setMipKernels(static_cast<MipKernels>(state.range(0))); }
+void setKernels(benchmark::State& state) {
+    setMipKernels(static_cast<MipKernels>(state.range(0)));
+}
 
 // Diffuse schedule: alpha-weighted level 1, cubic above, six levels.
 void BM_DiffuseRebuild(benchmark::State& state) {
@@ -45,7 +47,8 @@ void BM_BoxCubicRebuildRGBA(benchmark::State& state) {
     auto m = randomMipmap<RGBA>(5);
     for (auto _ : state) {
         IntRect r{0, 0, W, H};
-        for (int k = 1; k < m.levelCount(); ++k) r = m.buildNextLevel(k <= 2 ? MipFilter::box : MipFilter::cubic, k, r);
+        for (int k = 1; k < m.levelCount(); ++k)
+            r = m.buildNextLevel(k <= 2 ? MipFilter::box : MipFilter::cubic, k, r);
         benchmark::ClobberMemory();
     }
     setMipKernels(MipKernels::best);
@@ -57,7 +60,8 @@ void BM_DepthRebuild(benchmark::State& state) {
     auto m = randomMipmap<L16>(4);
     for (auto _ : state) {
         IntRect r{0, 0, W, H};
-        for (int k = 1; k < m.levelCount(); ++k) r = m.buildNextLevel(k <= 2 ? MipFilter::box : MipFilter::cubic, k, r);
+        for (int k = 1; k < m.levelCount(); ++k)
+            r = m.buildNextLevel(k <= 2 ? MipFilter::box : MipFilter::cubic, k, r);
         benchmark::ClobberMemory();
     }
     setMipKernels(MipKernels::best);
