@@ -1,0 +1,38 @@
+// Eight-lane kernel for processors with AVX2; chosen at run time.
+#include "corvid/gui/compositor_kernel.h"
+
+#include <cstdint>
+#include <cstring>
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#include <immintrin.h>
+
+#include "corvid/gui/compositor_simd.h"
+
+namespace corvid::compositor_detail {
+namespace {
+
+struct Avx2 {
+    static constexpr int lanes = 8;
+    typedef float VF __attribute__((vector_size(32)));
+    typedef int32_t VI __attribute__((vector_size(32)));
+
+    static VF sqrt(VF v) { return (VF)_mm256_sqrt_ps((__m256)v); }
+    static VF gatherF(const float* table, VI index) {
+        return (VF)_mm256_i32gather_ps(table, (__m256i)index, 4);
+    }
+    static bool any(VI mask) { return _mm256_movemask_ps((__m256)mask) != 0; }
+};
+
+} // namespace
+
+void lightBlockAvx2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
+                    int32_t maxY) {
+    Kernel<Avx2>::run(input, minX, minY, maxX, maxY);
+}
+
+} // namespace corvid::compositor_detail
+
+#pragma GCC pop_options

@@ -1,0 +1,85 @@
+#pragma once
+// What the compositor's pixel kernels see: plain pointers to the map levels they
+// read, the lighting settings, and the block of output to write. Kept free of the
+// image classes so the kernels, each built for its own instruction set, share
+// nothing with the rest of the program but this layout.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace corvid::compositor_detail {
+
+// One level of a mipmap.
+struct Plane {
+    const std::byte* pixels = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::ptrdiff_t pitch = 0;
+};
+
+// A requested level, already mapped to an existing one, with the scale of the level
+// actually read (a request beyond the last level reads the last one at its own size).
+struct Level {
+    Plane plane;
+    float scale = 1.0f;
+};
+
+// Lighting works on blocks of at most this size; bigger areas are cut up first.
+constexpr int kBlockWidth = 64;
+constexpr int kBlockHeight = 32;
+constexpr int kCavityLevels = 4; // depth levels 1..4
+constexpr int kGlowLevels = 5;   // diffuse levels 1..5
+constexpr int kMaxSkyLevels = 32;
+
+struct KernelInput {
+    Level depth[kCavityLevels + 1]; // index = requested level
+    Level glow[kGlowLevels + 1];    // index = requested level of the diffuse map
+    Plane material;
+    Level sky[kMaxSkyLevels];
+    int skyLevels = 0; // 0: no skybox, metallic surfaces reflect black
+
+    int32_t width = 0; // size of level 0 of the maps
+    int32_t height = 0;
+
+    float light1Color[3] = {};
+    float light2Dir[3] = {};
+    float light2Color[3] = {};
+    float light3Dir[3] = {};
+    float light3Color[3] = {};
+    float ambientLight = 0.0f;
+    float skyboxAmount = 0.0f;
+    const float* exponentTable = nullptr; // 256 entries
+    const uint8_t* curves = nullptr;      // red, green, blue: 256 entries each
+
+    int pixelFormat = 0;         // 0 BGRA8, 1 ARGB8, 2 RGBA8
+    std::byte* output = nullptr; // pixel (0, 0) of the window image
+    std::ptrdiff_t outputPitch = 0;
+};
+
+// Lights one block (inside the maps, at most kBlockWidth x kBlockHeight) and writes
+// it through the curves in the requested byte order.
+using BlockKernel = void (*)(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
+                             int32_t maxY);
+
+void lightBlockSse2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
+                    int32_t maxY);
+void lightBlockAvx2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
+                    int32_t maxY);
+void lightBlockAvx512(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
+                      int32_t maxY);
+
+// Shared arithmetic constants, so every kernel and the settings agree bit for bit.
+constexpr float kInv255 = 0.003921568859368563f;
+constexpr float kNormalZ = 37122.22265625f;
+constexpr float kNormalBias = 1378059392.0f;
+constexpr float kCavityRange = 23040.0f;
+constexpr float kCavityScale = 4.340277882874943e-05f;
+constexpr float kShadowRange = 15360.0f;
+constexpr float kShadowScale = 6.510417006211355e-05f;
+constexpr float kKeyLightGain = 0.307700514793396f;
+constexpr float kCurvatureScale = 9.999999747378752e-06f;
+constexpr float kGlowWeights[kGlowLevels] = {0.0011764699593186378f, 0.0017647099448367953f,
+                                             0.0014705900102853775f, 0.00088235002476722f,
+                                             0.0005882299738004804f};
+
+} // namespace corvid::compositor_detail

@@ -1,0 +1,30 @@
+// Baseline kernel: four lanes of SSE2, which every x86-64 processor has.
+#include "corvid/gui/compositor_kernel.h"
+
+#include <emmintrin.h>
+
+#include "corvid/gui/compositor_simd.h"
+
+namespace corvid::compositor_detail {
+namespace {
+
+struct Sse2 {
+    static constexpr int lanes = 4;
+    typedef float VF __attribute__((vector_size(16)));
+    typedef int32_t VI __attribute__((vector_size(16)));
+
+    static VF sqrt(VF v) { return (VF)_mm_sqrt_ps((__m128)v); }
+    static VF gatherF(const float* table, VI index) {
+        return VF{table[index[0]], table[index[1]], table[index[2]], table[index[3]]};
+    }
+    static bool any(VI mask) { return _mm_movemask_ps((__m128)mask) != 0; }
+};
+
+} // namespace
+
+void lightBlockSse2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
+                    int32_t maxY) {
+    Kernel<Sse2>::run(input, minX, minY, maxX, maxY);
+}
+
+} // namespace corvid::compositor_detail

@@ -1,0 +1,340 @@
+#include "corvid/gui/compositor.h"
+
+#include "corvid/core/cpu.h"
+#include "corvid/core/thread.h"
+#include "tests/pbr/compositor_reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace corvid;
+using pbrtest::referenceLightTile;
+using pbrtest::referencePixel;
+
+struct Maps {
+    Mipmap<RGBA> diffuse, material, sky;
+    Mipmap<L16> depth;
+    int width = 0, height = 0;
+
+    Maps(int w, int h, int diffuseLevels = 6, int depthLevels = 5, int skyW = 64, int skyH = 48,
+         int skyLevels = 7)
+        : width(w), height(h) {
+        diffuse.size(std::min(diffuseLevels, Mipmap<RGBA>::levelCountFor(5, w, h)), w, h);
+        material.size(1, w, h);
+        depth.size(std::min(depthLevels, Mipmap<L16>::levelCountFor(4, w, h)), w, h);
+        sky.size(std::min(skyLevels, Mipmap<RGBA>::levelCountFor(12, skyW, skyH)), skyW, skyH);
+    }
+};
+
+template <typename T, typename F>
+void fillLevels(Mipmap<T>& map, F&& value) {
+    for (int l = 0; l < map.levelCount(); ++l) {
+        OwnedImage<T>& img = map.level(l);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, value(l, x, y));
+    }
+}
+
+// Random content with the features that matter: unlit, partly and fully physical
+// pixels, plateaus and ramps in depth next to noise, metal, glow and dark spots.
+void randomise(Maps& m, uint32_t seed) {
+    std::mt19937 rng(seed);
+    auto byte = [&] { return uint8_t(rng() & 255); };
+    fillLevels(m.diffuse, [&](int, int, int) { return RGBA{byte(), byte(), byte(), byte()}; });
+    fillLevels(m.material, [&](int, int, int) {
+        const uint32_t pick = rng() % 8;
+        const uint8_t a = pick == 0 ? 0 : (pick < 4 ? 255 : byte());
+        const uint8_t spec = rng() % 4 == 0 ? 0 : byte();
+        const uint8_t metal = rng() % 3 == 0 ? 0 : byte();
+        return RGBA{byte(), metal, spec, a};
+    });
+    const int style = int(seed % 3);
+    fillLevels(m.depth, [&](int, int x, int y) {
+        if (style == 0) return L16(uint16_t(rng() & 0xFFFF));
+        if (style == 1) return L16(uint16_t((x * 523 + y * 97 + (rng() % 400)) & 0xFFFF));
+        return L16(uint16_t(((x / 7 + y / 5) % 3) * 20000 + (rng() % 64)));
+    });
+    fillLevels(m.sky, [&](int, int, int) { return RGBA{byte(), byte(), byte(), 255}; });
+}
+
+struct Diff {
+    int maxDiff = 0;
+    long differing = 0;
+};
+
+Diff compare(const OwnedImage<RGBA>& a, const OwnedImage<RGBA>& b) {
+    Diff d;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const RGBA p = a.pixelAt(x, y), q = b.pixelAt(x, y);
+            const int diffs[4] = {std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
+                                  std::abs(p.a - q.a)};
+            int worst = 0;
+            for (int v : diffs) worst = std::max(worst, v);
+            d.maxDiff = std::max(d.maxDiff, worst);
+            if (worst) ++d.differing;
+        }
+    return d;
+}
+
+std::vector<CompositorKernel> availableKernels() {
+    std::vector<CompositorKernel> kernels{CompositorKernel::sse2};
+    if (cpuFeatures().avx2) kernels.push_back(CompositorKernel::avx2);
+    if (cpuFeatures().avx512) kernels.push_back(CompositorKernel::avx512);
+    return kernels;
+}
+
+void setEditorLighting(PBRCompositor& c) {
+    c.light1Color = {0.1984f, 0.248f, 0.2976f};
+    const float n = std::sqrt(1.0f + 1.0f + 0.01f);
+    c.light2Dir = {-1.0f / n, 1.0f / n, 0.1f / n};
+    c.light2Color = {0.4743f, 0.3689f, 0.2635f};
+    c.light3Color = {0.1612f, 0.186f, 0.2108f};
+    c.ambientLight = 0.062f;
+    c.skyboxAmount = 0.3968f;
+    c.setOutputCurves(0.0f, 0.94f, 1.095f, 0.21f, 0.0f, 0.94f, 1.09f, 0.185f, 0.07f, 0.89f, 1.025f,
+                      0.215f);
+}
+
+// Every kernel against the reference, over whole maps (so every window edge) and over
+// areas that start and end inside blocks.
+void checkAgainstReference(Maps& maps, PBRCompositor& comp, PixelFormat format,
+                           const std::vector<IntRect>& areas, const char* what) {
+    OwnedImage<RGBA> expected(maps.width, maps.height), actual(maps.width, maps.height);
+    expected.fill(RGBA{1, 2, 3, 4});
+    for (const IntRect& a : areas)
+        referenceLightTile(comp, expected.asView(), format, a, maps.diffuse, maps.material,
+                           maps.depth, maps.sky);
+    for (CompositorKernel k : availableKernels()) {
+        ASSERT_TRUE(comp.useKernel(k));
+        actual.fill(RGBA{1, 2, 3, 4});
+        for (const IntRect& a : areas)
+            comp.lightTile(actual.asView(), format, a, maps.diffuse, maps.material, maps.depth,
+                           maps.sky);
+        const Diff d = compare(expected, actual);
+        EXPECT_LE(d.maxDiff, 1) << what << " kernel " << int(k);
+        // Off-by-one results come only from rounding near a step, so they stay rare.
+        EXPECT_LE(d.differing, long(maps.width) * maps.height / 100 + 1)
+            << what << " kernel " << int(k);
+    }
+}
+
+TEST(PBRCompositor, KernelsMatchReferenceOnRandomMaps) {
+    const PixelFormat formats[] = {PixelFormat::BGRA8, PixelFormat::ARGB8, PixelFormat::RGBA8};
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        const int w = 70 + int(seed * 37 % 90), h = 40 + int(seed * 53 % 60);
+        Maps maps(w, h);
+        randomise(maps, seed);
+        PBRCompositor comp;
+        if (seed % 2) setEditorLighting(comp);
+        const std::vector<IntRect> areas{{0, 0, w, h}};
+        checkAgainstReference(maps, comp, formats[seed % 3], areas, "whole map");
+        const std::vector<IntRect> pieces{{3, 5, 4, h - 2}, {w - 1, 0, w, h}, {10, 1, 75, 34}};
+        checkAgainstReference(maps, comp, formats[(seed + 1) % 3], pieces, "pieces");
+    }
+}
+
+TEST(PBRCompositor, KernelsMatchReferenceWithFewerLevelsThanAsked) {
+    // Small windows have short mipmaps: every request above the last level reads it.
+    struct Case {
+        int w, h, diffuseLevels, depthLevels, skyW, skyH, skyLevels;
+    };
+    const Case cases[] = {{40, 30, 2, 1, 16, 8, 1},
+                          {9, 5, 6, 5, 1, 1, 1},
+                          {1, 1, 6, 5, 3, 2, 2},
+                          {66, 3, 3, 2, 64, 48, 7}};
+    uint32_t seed = 100;
+    for (const Case& c : cases) {
+        Maps maps(c.w, c.h, c.diffuseLevels, c.depthLevels, c.skyW, c.skyH, c.skyLevels);
+        randomise(maps, ++seed);
+        PBRCompositor comp;
+        checkAgainstReference(maps, comp, PixelFormat::BGRA8, {{0, 0, c.w, c.h}}, "short mipmaps");
+    }
+}
+
+// Materials that switch off a step leave a result simple enough to write down.
+TEST(PBRCompositor, FlatDepthLightsWithAmbientKeyAndDiffuseOnly) {
+    const int w = 50, h = 40;
+    Maps maps(w, h);
+    const RGBA colour{200, 120, 40, 0}; // no emissive, so upper diffuse levels are black
+    fillLevels(maps.diffuse, [&](int l, int, int) { return l == 0 ? colour : RGBA{0, 0, 0, 0}; });
+    // Metal with a black skybox and no specular: reflection and highlight add nothing.
+    fillLevels(maps.material, [](int, int, int) { return RGBA{0, 255, 0, 255}; });
+    fillLevels(maps.depth, [](int, int, int) { return L16(30000); });
+    fillLevels(maps.sky, [](int, int, int) { return RGBA{0, 0, 0, 255}; });
+    PBRCompositor comp;
+
+    // N = (0, 0, 1), no cavity, every shadow step fully visible.
+    double weights = 0.0, wk = 1.0;
+    for (int k = 1; k <= 10; ++k) weights += (wk *= 0.78);
+    const double key = 0.307700514793396 * weights;
+    const double dif = (comp.light2Dir[2] * 0.5 + 0.5 - 0.24) / 0.76;
+    const uint8_t bytes[3] = {colour.r, colour.g, colour.b};
+    int expected[3];
+    for (int i = 0; i < 3; ++i) {
+        const double base = bytes[i] / 255.0;
+        const double lit = base * (comp.ambientLight + comp.light1Color[size_t(i)] * key +
+                                   comp.light2Color[size_t(i)] * dif);
+        expected[i] = int(std::min(1.0, lit) * 255.99);
+    }
+    for (CompositorKernel k : availableKernels()) {
+        ASSERT_TRUE(comp.useKernel(k));
+        OwnedImage<RGBA> out(w, h);
+        comp.lightTile(out.asView(), PixelFormat::RGBA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                       maps.depth, maps.sky);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const RGBA p = out.pixelAt(x, y);
+                ASSERT_NEAR(p.r, expected[0], 1) << x << "," << y;
+                ASSERT_NEAR(p.g, expected[1], 1) << x << "," << y;
+                ASSERT_NEAR(p.b, expected[2], 1) << x << "," << y;
+                ASSERT_EQ(p.a, 255);
+            }
+    }
+}
+
+TEST(PBRCompositor, UnlitPixelsAreCopiedThroughTheCurves) {
+    const int w = 20, h = 10;
+    Maps maps(w, h);
+    randomise(maps, 7);
+    fillLevels(maps.material, [](int, int x, int) {
+        return RGBA{90, 200, 255, uint8_t(x == 5 ? 1 : 0)};
+    });
+    PBRCompositor comp;
+    comp.setOutputCurves(0.1f, 1.3f, 0.9f, 0.5f);
+    for (CompositorKernel k : availableKernels()) {
+        ASSERT_TRUE(comp.useKernel(k));
+        OwnedImage<RGBA> out(w, h);
+        comp.lightTile(out.asView(), PixelFormat::ARGB8, {0, 0, w, h}, maps.diffuse, maps.material,
+                       maps.depth, maps.sky);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (x == 5) continue;
+                const RGBA d = maps.diffuse.level(0).pixelAt(x, y);
+                const RGBA p = out.pixelAt(x, y);
+                ASSERT_EQ(p, (RGBA{255, comp.redCurve()[d.r], comp.greenCurve()[d.g],
+                                   comp.blueCurve()[d.b]}));
+            }
+    }
+}
+
+TEST(PBRCompositor, IdentityCurvesKeepLitBytesAndSetAlpha) {
+    const int w = 30, h = 20;
+    Maps maps(w, h);
+    randomise(maps, 11);
+    PBRCompositor comp;
+    OwnedImage<RGBA> out(w, h);
+    comp.lightTile(out.asView(), PixelFormat::RGBA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, maps.sky);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t rgb[3];
+            referencePixel(comp, x, y, maps.diffuse, maps.material, maps.depth, maps.sky, rgb);
+            const RGBA p = out.pixelAt(x, y);
+            ASSERT_NEAR(p.r, rgb[0], 1);
+            ASSERT_NEAR(p.g, rgb[1], 1);
+            ASSERT_NEAR(p.b, rgb[2], 1);
+            ASSERT_EQ(p.a, 255);
+        }
+}
+
+TEST(PBRCompositor, WritesOnlyItsAreaAndStaysInsideTheImage) {
+    const int w = 100, h = 60;
+    Maps maps(w, h);
+    randomise(maps, 21);
+    PBRCompositor comp;
+    OwnedImage<RGBA> out(w, h);
+    const RGBA sentinel{7, 7, 7, 7};
+    out.fill(sentinel);
+    const IntRect area{13, 9, 81, 47};
+    comp.lightTile(out.asView(), PixelFormat::BGRA8, area, maps.diffuse, maps.material, maps.depth,
+                   maps.sky);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(out.pixelAt(x, y) == sentinel, !area.contains(x, y)) << x << "," << y;
+
+    // Areas reaching past the image or the maps are cut to what exists; a smaller
+    // output image is never written past its end.
+    OwnedImage<RGBA> small(40, 30);
+    small.fill(sentinel);
+    comp.lightTile(small.asView(), PixelFormat::BGRA8, {-20, -20, 500, 500}, maps.diffuse,
+                   maps.material, maps.depth, maps.sky);
+    EXPECT_EQ(small.pixelAt(39, 29).a, 255);
+    Mipmap<RGBA> empty;
+    comp.lightTile(out.asView(), PixelFormat::BGRA8, {0, 0, w, h}, empty, maps.material, maps.depth,
+                   maps.sky);
+    // No skybox at all: metal reflects black instead of reading nothing.
+    out.fill(sentinel);
+    comp.lightTile(out.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, empty);
+    EXPECT_EQ(out.pixelAt(w - 1, h - 1).a, 255);
+}
+
+TEST(PBRCompositor, TilesLitConcurrentlyMatchOnePass) {
+    const int w = 763, h = 494;
+    Maps maps(w, h);
+    randomise(maps, 5);
+    PBRCompositor comp;
+    setEditorLighting(comp);
+    OwnedImage<RGBA> whole(w, h), tiled(w, h);
+    comp.lightTile(whole.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, maps.sky);
+    std::vector<IntRect> tiles;
+    for (int y = 0; y < h; y += 32)
+        for (int x = 0; x < w; x += 64)
+            tiles.push_back({x, y, std::min(x + 64, w), std::min(y + 32, h)});
+    ThreadPool pool(2);
+    pool.runParallel(int(tiles.size()), [&](int i) {
+        comp.lightTile(tiled.asView(), PixelFormat::BGRA8, tiles[size_t(i)], maps.diffuse,
+                       maps.material, maps.depth, maps.sky);
+    });
+    EXPECT_EQ(compare(whole, tiled).maxDiff, 0);
+}
+
+TEST(PBRCompositor, CurvesAndExponents) {
+    PBRCompositor comp;
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(comp.redCurve()[size_t(i)], i);
+        ASSERT_EQ(comp.blueCurve()[size_t(i)], i);
+    }
+    EXPECT_NEAR(comp.exponentTable()[0], 195.7f, 0.1f);
+    EXPECT_FLOAT_EQ(comp.exponentTable()[255], 0.8f);
+    EXPECT_NEAR(comp.light2Dir[1], 0.99503719f, 1e-6f);
+    EXPECT_NEAR(comp.light3Dir[2], 0.09950372f, 1e-6f);
+
+    comp.setOutputCurves(0.0f, 2.0f, 1.0f, 0.0f);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(comp.greenCurve()[size_t(i)], int(std::sqrt(i / 255.0) * 255.0 + 0.5)) << i;
+
+    // Full smoothing is the smoothstep; black lifts the start; gain saturates.
+    comp.setOutputCurves(0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0.2f, 1.0f, 2.0f, 0.0f);
+    EXPECT_EQ(comp.redCurve()[128], 128);
+    EXPECT_EQ(comp.greenCurve()[64], int((0.25 * 0.25 * 2.5) * 255.0 + 0.5)); // t = 64/255
+    EXPECT_EQ(comp.blueCurve()[0], int(0.4 * 255 + 0.5));
+    EXPECT_EQ(comp.blueCurve()[200], 255);
+
+    // The record form is the twelve-value form.
+    OutputCurveSettings s;
+    s.greenBlack = 0.07f;
+    s.greenGamma = 0.89f;
+    s.greenGain = 1.025f;
+    s.greenSmooth = 0.215f;
+    comp.setOutputCurves(s);
+    std::vector<uint8_t> viaRecord(comp.greenCurve().begin(), comp.greenCurve().end());
+    comp.setOutputCurves(0.07f, 0.89f, 1.025f, 0.215f);
+    EXPECT_TRUE(std::equal(viaRecord.begin(), viaRecord.end(), comp.greenCurve().begin()));
+
+    // Nonsense settings still give a valid, monotone-free but in-range table.
+    comp.setOutputCurves(NAN, 0.0f, 1.0f, 5.0f);
+    comp.setOutputCurves(0.0f, -1.0f, 1.0f, -3.0f);
+    SUCCEED();
+}
+
+} // namespace
