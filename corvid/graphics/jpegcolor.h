@@ -1,0 +1,38 @@
+#pragma once
+// Chroma upsampling and YCbCr to RGB conversion for the JPEG decoder, one output row at
+// a time. The triangle ("fancy") upsamplers weight the nearer sample 3:1, which keeps
+// chroma edges from looking blocky at 2x.
+
+#include <cstdint>
+
+namespace corvid::jpeg {
+
+// Doubles a row horizontally: `out` receives 2 * width samples. Needs width >= 2.
+void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out);
+
+// Doubles vertically and horizontally: `near` is the input row that contains the output
+// row, `far` the neighbouring row on the output row's side. Needs width >= 2.
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out);
+
+// Doubles vertically only; `lowerHalf` is true for the second output row of a pair.
+void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
+                  std::uint8_t* out);
+
+// Converts `count` pixels; `components` is 3 (RGB) or 4 (RGBA with alpha 255).
+using ColorFunction = void (*)(const std::uint8_t* y, const std::uint8_t* cb,
+                               const std::uint8_t* cr, int count, std::uint8_t* out,
+                               int components);
+
+void yccToRgbReference(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr,
+                       int count, std::uint8_t* out, int components);
+#if defined(__x86_64__)
+void yccToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int count,
+                  std::uint8_t* out, int components);
+void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int count,
+                  std::uint8_t* out, int components);
+#endif
+
+// The fastest conversion this processor runs; all give identical output.
+ColorFunction bestColor();
+
+} // namespace corvid::jpeg

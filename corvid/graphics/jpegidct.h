@@ -1,0 +1,32 @@
+#pragma once
+// Inverse DCT of one 8x8 block for the JPEG decoder. A separable fixed-point transform
+// (13-bit constants, 16-bit data between the passes) so that one SIMD register holds a
+// row of a block. Every variant produces bit-identical output.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace corvid::jpeg {
+
+// Coefficients and quantisers are in natural (row-major) order. Writes 8 rows of 8
+// samples, level-shifted by 128 and clamped to 0..255, `stride` bytes apart.
+using IdctFunction = void (*)(const std::int16_t* coefficients, const std::uint16_t* quantisers,
+                              std::uint8_t* out, std::ptrdiff_t stride);
+
+// Plain scalar transform: the portable fallback and the yardstick for the SIMD ones.
+void idctReference(const std::int16_t* coefficients, const std::uint16_t* quantisers,
+                   std::uint8_t* out, std::ptrdiff_t stride);
+
+#if defined(__x86_64__)
+void idctSse2(const std::int16_t* coefficients, const std::uint16_t* quantisers, std::uint8_t* out,
+              std::ptrdiff_t stride);
+#endif
+
+// The fastest variant this processor runs.
+IdctFunction bestIdct();
+
+// The value every sample of a block takes when all its AC coefficients are zero; equal
+// to what the full transform gives for such a block.
+std::uint8_t idctFlatValue(std::int16_t dc, std::uint16_t quantiser);
+
+} // namespace corvid::jpeg
