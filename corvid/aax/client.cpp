@@ -1,0 +1,581 @@
+#include "corvid/aax/client.h"
+
+#include "corvid/aax/describe.h"
+#include "corvid/core/error.h"
+#include "corvid/core/fpcontrol.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace corvid::aax {
+
+namespace {
+
+constexpr std::int32_t kContinuousSteps = 2048;
+
+// Room for "%d" of any int32 and its terminator.
+struct ParamIDText {
+    char text[16];
+    explicit ParamIDText(std::int32_t index) { std::snprintf(text, sizeof text, "%d", index); }
+};
+
+double clamp01(double x) {
+    return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
+}
+
+// Buffer size for a text the host asked for at most maxLength bytes of.
+std::size_t valueTextSize(std::int32_t maxLength) {
+    return static_cast<std::size_t>(std::clamp(maxLength, 0, kMaxValueText));
+}
+
+void setText(AAX_IString* out, const char* buffer, std::size_t size) {
+    out->Set(size == 0 ? "" : buffer);
+}
+
+} // namespace
+
+// ---- host object wrappers
+
+AAX_Result AAX_VAutomationDelegate::RegisterParameter(AAX_CParamID id) {
+    return delegate_ ? delegate_->RegisterParameter(id) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VAutomationDelegate::PostSetValueRequest(AAX_CParamID id, double normalized) {
+    return delegate_ ? delegate_->PostSetValueRequest(id, normalized) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VAutomationDelegate::PostTouchRequest(AAX_CParamID id) {
+    return delegate_ ? delegate_->PostTouchRequest(id) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VAutomationDelegate::PostReleaseRequest(AAX_CParamID id) {
+    return delegate_ ? delegate_->PostReleaseRequest(id) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VController::GetSampleRate(AAX_CSampleRate* rate) const {
+    return controller_ ? controller_->GetSampleRate(rate) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VController::GetInputStemFormat(std::uint32_t* stem) const {
+    return controller_ ? controller_->GetInputStemFormat(stem) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VController::GetOutputStemFormat(std::uint32_t* stem) const {
+    return controller_ ? controller_->GetOutputStemFormat(stem) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_Result AAX_VController::SetSignalLatency(std::int32_t samples) {
+    return controller_ ? controller_->SetSignalLatency(samples) : AAX_ERROR_NULL_ARGUMENT;
+}
+
+AAX_IACFAutomationDelegate* AAX_VController::GetAutomationDelegate() const {
+    return controller_ ? controller_->GetAutomationDelegate() : nullptr;
+}
+
+AAX_IACFEffectParameters* AAX_VController::GetEffectParameters() const {
+    return controller_ ? controller_->GetEffectParameters() : nullptr;
+}
+
+TransportInfo AAX_VTransport::read() const {
+    TransportInfo info;
+    if (!transport_) return info;
+    double tempo = 0.0;
+    if (transport_->GetCurrentTempo(&tempo) == AAX_SUCCESS) info.tempo = tempo;
+    std::int64_t location = 0;
+    if (transport_->GetCurrentNativeSampleLocation(&location) == AAX_SUCCESS)
+        info.samplePosition = location;
+    bool playing = false;
+    if (transport_->IsTransportPlaying(&playing) == AAX_SUCCESS) info.isPlaying = playing;
+    return info;
+}
+
+const AAX_CMidiStream* AAX_VMIDINode::GetNodeBuffer() const {
+    return node_ ? node_->GetNodeBuffer() : nullptr;
+}
+
+const AAX_ITransport* AAX_VMIDINode::GetTransport() const {
+    return node_ ? node_->GetTransport() : nullptr;
+}
+
+// ---- default answers
+
+AAX_Result AAX_CEffectParameters::Initialize(AAX_IACFController*) {
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::Uninitialize() {
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::GetNumberOfParameters(std::int32_t* count) const {
+    if (count) *count = 0;
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::GetMasterBypassParameter(AAX_IString*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterIsAutomatable(AAX_CParamID, AAX_CBoolean*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterNumberOfSteps(AAX_CParamID, std::int32_t*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterName(AAX_CParamID, AAX_IString*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterNameOfLength(AAX_CParamID, AAX_IString*,
+                                                           std::int32_t) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterDefaultNormalizedValue(AAX_CParamID, double*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::SetParameterDefaultNormalizedValue(AAX_CParamID, double) {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterType(AAX_CParamID, AAX_EParameterType*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterValueFromString(AAX_CParamID, double*,
+                                                              const AAX_IString&) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterStringFromValue(AAX_CParamID, double, AAX_IString*,
+                                                              std::int32_t) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterValueString(AAX_CParamID, AAX_IString*,
+                                                          std::int32_t) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::GetParameterNormalizedValue(AAX_CParamID, double*) const {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::SetParameterNormalizedValue(AAX_CParamID, double) {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::SetParameterNormalizedRelative(AAX_CParamID, double) {
+    return AAX_ERROR_UNIMPLEMENTED;
+}
+AAX_Result AAX_CEffectParameters::TouchParameter(AAX_CParamID) {
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::ReleaseParameter(AAX_CParamID) {
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::GetNumberOfChunks(std::int32_t* count) const {
+    if (count) *count = 0;
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::GetChunkIDFromIndex(std::int32_t, AAX_CTypeID*) const {
+    return AAX_ERROR_INVALID_CHUNK_INDEX;
+}
+AAX_Result AAX_CEffectParameters::GetChunkSize(AAX_CTypeID, std::uint32_t*) const {
+    return AAX_ERROR_INVALID_CHUNK_ID;
+}
+AAX_Result AAX_CEffectParameters::GetChunk(AAX_CTypeID, AAX_SPlugInChunk*) const {
+    return AAX_ERROR_INVALID_CHUNK_ID;
+}
+AAX_Result AAX_CEffectParameters::SetChunk(AAX_CTypeID, const AAX_SPlugInChunk*) {
+    return AAX_ERROR_INVALID_CHUNK_ID;
+}
+AAX_Result AAX_CEffectParameters::CompareActiveChunk(const AAX_SPlugInChunk*, AAX_CBoolean*) const {
+    return AAX_ERROR_INVALID_CHUNK_ID;
+}
+AAX_Result AAX_CEffectParameters::GetNumberOfChanges(std::int32_t* changes) const {
+    if (changes) *changes = 0;
+    return AAX_SUCCESS;
+}
+AAX_Result AAX_CEffectParameters::ResetFieldData(AAX_CFieldIndex, void* data, std::uint32_t size) {
+    if (data && size > 0) std::memset(data, 0, size);
+    return AAX_SUCCESS;
+}
+
+// ---- host command and listener
+
+void AAXHostCommand::beginParameterEdit(std::int32_t index) {
+    if (delegate_.valid()) delegate_.PostTouchRequest(ParamIDText(index).text);
+}
+
+void AAXHostCommand::automateParameter(std::int32_t index, float normalized) {
+    if (delegate_.valid())
+        delegate_.PostSetValueRequest(ParamIDText(index).text, static_cast<double>(normalized));
+}
+
+void AAXHostCommand::endParameterEdit(std::int32_t index) {
+    if (delegate_.valid()) delegate_.PostReleaseRequest(ParamIDText(index).text);
+}
+
+bool AAXHostCommand::requestEditorResize(std::int32_t, std::int32_t) {
+    return false;
+}
+
+DawKind AAXHostCommand::hostKind() {
+    return DawKind::protools;
+}
+
+void AAXParameterListener::parameterChanged(Parameter*) {
+    changeCount_.fetch_add(1);
+}
+void AAXParameterListener::parameterEditBegun(Parameter*) {}
+void AAXParameterListener::parameterEditEnded(Parameter*) {}
+
+// ---- the adapter
+
+bool parseParameterID(AAX_CParamID id, std::int32_t parameterCount, std::int32_t& index) {
+    if (!id || *id == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(id, &end, 10);
+    if (errno == ERANGE || end == id || *end != '\0') return false;
+    if (value < 0 || value >= parameterCount) return false;
+    index = static_cast<std::int32_t>(value);
+    return true;
+}
+
+AAXClient::AAXClient(std::unique_ptr<Client> client) : client_(std::move(client)) {
+    client_->setHostCommand(&hostCommand_);
+    for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
+        client_->parameter(i)->addListener(&listener_);
+    outputStorage_.assign(static_cast<std::size_t>(client_->maxOutputs()) * kMaxHostFrames, 0.0f);
+    inputPointers_.assign(static_cast<std::size_t>(client_->maxInputs()), nullptr);
+    outputPointers_.assign(static_cast<std::size_t>(client_->maxOutputs()), nullptr);
+}
+
+AAXClient::~AAXClient() {
+    for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
+        client_->parameter(i)->removeListener(&listener_);
+}
+
+Parameter* AAXClient::findParameter(AAX_CParamID id) const {
+    std::int32_t index = 0;
+    if (!parseParameterID(id, client_->parameterCount(), index)) return nullptr;
+    return client_->parameter(index);
+}
+
+AAX_Result AAXClient::Initialize(AAX_IACFController* controller) {
+    controller_ = AAX_VController(controller);
+    hostCommand_.setDelegate(AAX_VAutomationDelegate(controller_.GetAutomationDelegate()));
+    AAX_VAutomationDelegate automation(controller_.GetAutomationDelegate());
+    if (automation.valid())
+        for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
+            automation.RegisterParameter(ParamIDText(i).text);
+    resetPending_.store(1);
+    AAX_CSampleRate rate = 0.0f;
+    if (controller_.GetSampleRate(&rate) != AAX_SUCCESS) rate = 0.0f;
+    lastSampleRate_ = rate;
+    controller_.SetSignalLatency(client_->latencyInSamples(static_cast<double>(rate)));
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::Uninitialize() {
+    hostCommand_.setDelegate(AAX_VAutomationDelegate());
+    controller_ = AAX_VController();
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetNumberOfParameters(std::int32_t* count) const {
+    if (!count) return AAX_ERROR_NULL_ARGUMENT;
+    *count = client_->parameterCount();
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterIsAutomatable(AAX_CParamID id, AAX_CBoolean* result) const {
+    if (!findParameter(id)) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!result) return AAX_ERROR_NULL_ARGUMENT;
+    *result = 1;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterNumberOfSteps(AAX_CParamID id, std::int32_t* steps) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!steps) return AAX_ERROR_NULL_ARGUMENT;
+    if (auto* integer = dynamic_cast<IntegerParameter*>(p))
+        *steps = integer->max() - integer->min() + 1;
+    else if (dynamic_cast<BoolParameter*>(p))
+        *steps = 2;
+    else
+        *steps = kContinuousSteps;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterName(AAX_CParamID id, AAX_IString* name) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!name) return AAX_ERROR_NULL_ARGUMENT;
+    name->Set(std::string(p->name()).c_str());
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterNameOfLength(AAX_CParamID id, AAX_IString* name,
+                                               std::int32_t length) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!name) return AAX_ERROR_NULL_ARGUMENT;
+    const std::string_view full = p->name();
+    const std::size_t keep = std::min(full.size(), static_cast<std::size_t>(std::max(length, 0)));
+    name->Set(std::string(full.substr(0, keep)).c_str());
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterDefaultNormalizedValue(AAX_CParamID id, double* value) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!value) return AAX_ERROR_NULL_ARGUMENT;
+    *value = p->normalizedDefault();
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterType(AAX_CParamID id, AAX_EParameterType* type) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!type) return AAX_ERROR_NULL_ARGUMENT;
+    *type = p->isDiscrete() ? AAX_eParameterType_Discrete : AAX_eParameterType_Continuous;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterValueFromString(AAX_CParamID id, double* value,
+                                                  const AAX_IString& text) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!value) return AAX_ERROR_NULL_ARGUMENT;
+    const char* chars = text.Get();
+    double normalized = 0.0;
+    if (!chars || !p->parseNormalized(std::string_view(chars, text.Length()), normalized))
+        return AAX_ERROR_INVALID_STRING_CONVERSION;
+    *value = normalized;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterStringFromValue(AAX_CParamID id, double value, AAX_IString* text,
+                                                  std::int32_t maxLength) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!text) return AAX_ERROR_NULL_ARGUMENT;
+    // The integer mapping has no answer for NaN, and the logarithmic curve does not
+    // clamp, so the host's value is brought into range first.
+    if (std::isnan(value)) return AAX_ERROR_INVALID_STRING_CONVERSION;
+    char buffer[kMaxValueText] = {};
+    const std::size_t size = valueTextSize(maxLength);
+    if (size > 0) p->textForNormalized(clamp01(value), buffer, size);
+    setText(text, buffer, size);
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterValueString(AAX_CParamID id, AAX_IString* text,
+                                              std::int32_t maxLength) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!text) return AAX_ERROR_NULL_ARGUMENT;
+    char buffer[kMaxValueText] = {};
+    const std::size_t size = valueTextSize(maxLength);
+    if (size > 0) p->displayForHost(buffer, size);
+    setText(text, buffer, size);
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetParameterNormalizedValue(AAX_CParamID id, double* value) const {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    if (!value) return AAX_ERROR_NULL_ARGUMENT;
+    *value = p->normalizedValue();
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::SetParameterNormalizedValue(AAX_CParamID id, double value) {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    p->applyFromHost(value);
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::SetParameterNormalizedRelative(AAX_CParamID id, double delta) {
+    Parameter* p = findParameter(id);
+    if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
+    p->applyFromHost(clamp01(p->normalizedValue() + delta));
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::TouchParameter(AAX_CParamID) {
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::ReleaseParameter(AAX_CParamID) {
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetNumberOfChunks(std::int32_t* count) const {
+    if (!count) return AAX_ERROR_NULL_ARGUMENT;
+    *count = 1;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetChunkIDFromIndex(std::int32_t index, AAX_CTypeID* id) const {
+    if (index != 0) return AAX_ERROR_INVALID_CHUNK_INDEX;
+    if (!id) return AAX_ERROR_NULL_ARGUMENT;
+    *id = kStateChunkID;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetChunkSize(AAX_CTypeID id, std::uint32_t* size) const {
+    if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+    if (!size) return AAX_ERROR_NULL_ARGUMENT;
+    *size = static_cast<std::uint32_t>(client_->presetBank().writeStateChunk().size());
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetChunk(AAX_CTypeID id, AAX_SPlugInChunk* chunk) const {
+    if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+    if (!chunk || !chunk->fData) return AAX_ERROR_NULL_ARGUMENT;
+    const std::vector<std::uint8_t> bytes = client_->presetBank().writeStateChunk();
+    // The state may have grown since the host asked for the size.
+    if (chunk->fSize < 0 || static_cast<std::size_t>(chunk->fSize) < bytes.size())
+        return AAX_ERROR_INCORRECT_CHUNK_SIZE;
+    const PluginDescription& info = client_->info();
+    chunk->fVersion = 0;
+    chunk->fManufacturerID = fourCharCode(info.vendorCode);
+    chunk->fProductID = fourCharCode(info.pluginCode);
+    chunk->fPlugInID = client_->channelLayouts().empty()
+                           ? 0
+                           : nativePlugInID(info, client_->channelLayouts().front());
+    chunk->fChunkID = kStateChunkID;
+    std::memset(chunk->fName, 0, sizeof chunk->fName);
+    std::memcpy(chunk->fName, info.pluginName.data(),
+                std::min(info.pluginName.size(), sizeof chunk->fName - 1));
+    std::memcpy(chunk->fData, bytes.data(), bytes.size());
+    chunk->fSize = static_cast<std::int32_t>(bytes.size());
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::SetChunk(AAX_CTypeID id, const AAX_SPlugInChunk* chunk) {
+    if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+    if (!chunk || chunk->fSize < 0 || (chunk->fSize > 0 && !chunk->fData))
+        return AAX_ERROR_NULL_ARGUMENT;
+    try {
+        client_->presetBank().readStateChunk(chunk->fData, static_cast<std::size_t>(chunk->fSize));
+    } catch (const CorvidError&) {
+        return AAX_ERROR_INVALID_CHUNK_ID;
+    }
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::CompareActiveChunk(const AAX_SPlugInChunk* chunk,
+                                         AAX_CBoolean* isEqual) const {
+    if (!chunk || !isEqual || chunk->fSize < 0 || (chunk->fSize > 0 && !chunk->fData))
+        return AAX_ERROR_NULL_ARGUMENT;
+    if (chunk->fChunkID != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
+    const std::vector<std::uint8_t> bytes = client_->presetBank().writeStateChunk();
+    *isEqual = static_cast<std::size_t>(chunk->fSize) == bytes.size() &&
+               (bytes.empty() || std::memcmp(chunk->fData, bytes.data(), bytes.size()) == 0);
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::GetNumberOfChanges(std::int32_t* changes) const {
+    if (!changes) return AAX_ERROR_NULL_ARGUMENT;
+    *changes = listener_.changeCount();
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXClient::ResetFieldData(AAX_CFieldIndex field, void* data, std::uint32_t size) {
+    if (!data) return AAX_ERROR_NULL_ARGUMENT;
+    std::memset(data, 0, size);
+    if (field == AAX_eField_PrivateData) {
+        AAXClient* self = this;
+        if (size < sizeof self) return AAX_ERROR_INCORRECT_CHUNK_SIZE;
+        std::memcpy(data, &self, sizeof self);
+    }
+    return AAX_SUCCESS;
+}
+
+void AAXClient::render(void* const instancesBegin[], const void* instancesEnd) {
+    FpEnvironmentGuard fpGuard;
+    for (void* const* instance = instancesBegin; instance != instancesEnd; ++instance) {
+        auto* const* fields = static_cast<void* const*>(*instance);
+        if (!fields || !fields[AAX_eField_PrivateData]) continue;
+        AAXClient* self = nullptr;
+        std::memcpy(&self, fields[AAX_eField_PrivateData], sizeof self);
+        if (self) self->renderBlock(fields);
+    }
+}
+
+void AAXClient::renderBlock(void* const* fields) {
+    AAX_CSampleRate rate = 0.0f;
+    std::uint32_t inputStem = 0;
+    std::uint32_t outputStem = 0;
+    if (controller_.GetSampleRate(&rate) != AAX_SUCCESS ||
+        controller_.GetInputStemFormat(&inputStem) != AAX_SUCCESS ||
+        controller_.GetOutputStemFormat(&outputStem) != AAX_SUCCESS)
+        return;
+    const std::int32_t inputs = AAX_StemFormatChannelCount(inputStem);
+    const std::int32_t outputs = AAX_StemFormatChannelCount(outputStem);
+
+    auto* const* hostIn = static_cast<float* const*>(fields[AAX_eField_AudioIn]);
+    auto* const* hostOut = static_cast<float* const*>(fields[AAX_eField_AudioOut]);
+    const auto* length = static_cast<const std::int32_t*>(fields[AAX_eField_BufferLength]);
+    // The product's processing reads and writes exactly the channels of a declared
+    // layout; anything else would run it past its buffers, so such blocks are skipped.
+    const auto& layouts = client_->channelLayouts();
+    const bool declared = std::any_of(layouts.begin(), layouts.end(), [&](const ChannelLayout& l) {
+        return l.numInputs == inputs && l.numOutputs == outputs;
+    });
+    if (!declared || !length || !(rate > 0.0f) || !hostIn || !hostOut) return;
+    for (std::int32_t c = 0; c < inputs; ++c)
+        if (!hostIn[c]) return;
+    for (std::int32_t c = 0; c < outputs; ++c)
+        if (!hostOut[c]) return;
+
+    int expected = 1;
+    const bool pending = resetPending_.compare_exchange_strong(expected, 0);
+    if (pending || rate != lastSampleRate_ || inputs != lastInputs_ || outputs != lastOutputs_) {
+        client_->hostReset(static_cast<double>(rate), kMaxHostFrames, inputs, outputs);
+        if (rate != lastSampleRate_)
+            controller_.SetSignalLatency(client_->latencyInSamples(static_cast<double>(rate)));
+        lastSampleRate_ = rate;
+        lastInputs_ = inputs;
+        lastOutputs_ = outputs;
+    }
+
+    if (client_->info().receivesMidi) {
+        AAX_VMIDINode midi(static_cast<AAX_IMIDINode*>(fields[AAX_eField_MIDIInput]));
+        if (const AAX_CMidiStream* stream = midi.GetNodeBuffer(); stream && stream->mBuffer)
+            for (std::uint32_t i = 0; i < stream->mBufferSize; ++i) {
+                const AAX_CMidiPacket& packet = stream->mBuffer[i];
+                MidiMessage message;
+                message.offset = static_cast<std::int32_t>(packet.mTimestamp);
+                message.status = packet.mData[0];
+                message.data1 = packet.mData[1];
+                message.data2 = packet.mData[2];
+                client_->hostEnqueueMidi(message);
+            }
+    }
+    AAX_VMIDINode transportNode(static_cast<AAX_IMIDINode*>(fields[AAX_eField_Transport]));
+    TransportInfo transport = AAX_VTransport(transportNode.GetTransport()).read();
+
+    // Hosts promise blocks of at most kMaxHostFrames; a longer one is taken in
+    // slices rather than written past the private buffers.
+    const std::int32_t frames = *length;
+    for (std::int32_t done = 0; done < frames;) {
+        const std::int32_t n = std::min(frames - done, kMaxHostFrames);
+        for (std::int32_t c = 0; c < inputs; ++c)
+            inputPointers_[static_cast<std::size_t>(c)] = hostIn[c] + done;
+        for (std::int32_t c = 0; c < outputs; ++c)
+            outputPointers_[static_cast<std::size_t>(c)] =
+                outputStorage_.data() + static_cast<std::size_t>(c) * kMaxHostFrames;
+        client_->hostProcess(inputPointers_.data(), outputPointers_.data(), n, transport);
+        // The host may hand the same buffer as input and output; the product
+        // writes to private buffers so its input stays intact while it runs.
+        for (std::int32_t c = 0; c < outputs; ++c)
+            std::memcpy(hostOut[c] + done,
+                        outputStorage_.data() + static_cast<std::size_t>(c) * kMaxHostFrames,
+                        static_cast<std::size_t>(n) * sizeof(float));
+        transport.samplePosition += n;
+        done += n;
+    }
+}
+
+} // namespace corvid::aax
