@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <emmintrin.h>
+#include <utility>
 #include <vector>
 
 namespace corvid {
@@ -370,44 +372,42 @@ bool decodeImpl(const std::uint8_t* data, std::size_t size, int requested, Decod
     out.width = h.width;
     out.height = h.height;
     out.components = components;
-    out.pixels.resize(std::size_t(h.width) * std::size_t(h.height) * std::size_t(components));
     const std::size_t outRow = std::size_t(h.width) * std::size_t(components);
-
-    // 8-bit images whose layout is already the requested one are unfiltered straight into
-    // the result, each row against the previous result row.
-    const bool direct = !h.interlaced && h.depth == 8 && h.colourType != 3 && !s.trns.present &&
-                        h.channels == components;
+    const std::size_t outSize = outRow * std::size_t(h.height);
     std::vector<std::uint8_t> zeros(h.rowBytes(h.width), 0);
     std::uint8_t* raw8 = raw.data();
+
+    // 8-bit images already in the requested layout are unfiltered within the inflated
+    // buffer, each row moved down over the filter bytes before it, which then becomes the
+    // result: no second picture-sized buffer to allocate and touch.
+    const bool direct = !h.interlaced && h.depth == 8 && h.colourType != 3 && !s.trns.present &&
+                        h.channels == components;
     if (direct) {
         const std::size_t rb = h.rowBytes(h.width);
         const std::uint8_t* prior = zeros.data();
         for (int y = 0; y < h.height; ++y) {
             const std::uint8_t* line = raw8 + std::size_t(y) * (rb + 1);
-            std::uint8_t* dst = out.pixels.data() + std::size_t(y) * outRow;
-            if (!detail::unfilterRow(line[0], dst, line + 1, prior, rb, stride)) {
-                out = {};
+            std::uint8_t* dst = raw8 + std::size_t(y) * rb;
+            if (!detail::unfilterRow(line[0], dst, line + 1, prior, rb, stride))
                 return fail(error, "PNG row has an unknown filter type");
-            }
             prior = dst;
         }
+        raw.resize(outSize);
+        out.pixels = std::move(raw);
         return true;
     }
 
+    out.pixels.resize(outSize);
     std::vector<std::uint8_t> rgba(4 * std::size_t(h.width));
     for (const Pass& p : passes) {
         const std::size_t rb = h.rowBytes(p.width);
         const std::uint8_t* prior = zeros.data();
         for (int y = 0; y < p.height; ++y) {
             std::uint8_t* line = raw8 + 1;
-            if (!detail::unfilterRow(raw8[0], line, line, prior, rb, stride)) {
-                out = {};
+            if (!detail::unfilterRow(raw8[0], line, line, prior, rb, stride))
                 return fail(error, "PNG row has an unknown filter type");
-            }
-            if (!expandRow(s, line, p.width, rgba.data())) {
-                out = {};
+            if (!expandRow(s, line, p.width, rgba.data()))
                 return fail(error, "PNG palette index outside the palette");
-            }
             std::uint8_t* dst = out.pixels.data() + std::size_t(p.y0 + y * p.dy) * outRow +
                                 std::size_t(p.x0) * std::size_t(components);
             packRow(rgba.data(), p.width, components, dst, p.dx * components);
@@ -424,6 +424,110 @@ namespace detail {
 
 namespace {
 
+// Per-pixel SSE2 kernels for 3- and 4-byte pixels. Each pixel is loaded as four bytes
+// (three for the last one, so no read passes the row) and only its own bytes are stored,
+// so dst may equal src or lie before it. Lanes beyond the pixel carry junk that no
+// lane-wise operation lets into the stored bytes.
+template <int Bpp>
+__m128i loadPixel(const std::uint8_t* p, bool last) {
+    std::uint32_t v;
+    if (Bpp == 3 && last) {
+        v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+    } else {
+        std::memcpy(&v, p, 4);
+    }
+    return _mm_cvtsi32_si128(int(v));
+}
+
+template <int Bpp>
+void storePixel(std::uint8_t* p, __m128i x) {
+    const std::uint32_t v = std::uint32_t(_mm_cvtsi128_si32(x));
+    if (Bpp == 3) {
+        const std::uint16_t low = std::uint16_t(v);
+        std::memcpy(p, &low, 2);
+        p[2] = std::uint8_t(v >> 16);
+    } else {
+        std::memcpy(p, &v, 4);
+    }
+}
+
+template <int Bpp>
+void unfilterSubSse2(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+    __m128i a = _mm_setzero_si128();
+    for (std::size_t i = 0; i < n; ++i) {
+        a = _mm_add_epi8(a, loadPixel<Bpp>(src + Bpp * i, i + 1 == n));
+        storePixel<Bpp>(dst + Bpp * i, a);
+    }
+}
+
+template <int Bpp>
+void unfilterAvgSse2(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
+                     std::size_t n) {
+    const __m128i one = _mm_set1_epi8(1);
+    __m128i a = _mm_setzero_si128();
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool last = i + 1 == n;
+        const __m128i b = loadPixel<Bpp>(prior + Bpp * i, last);
+        // Rounded-up average minus the lost low bit gives the floor.
+        const __m128i avg =
+            _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+        a = _mm_add_epi8(avg, loadPixel<Bpp>(src + Bpp * i, last));
+        storePixel<Bpp>(dst + Bpp * i, a);
+    }
+}
+
+// Paeth picks whichever of a (left), b (up) and c (upper left) is nearest to a + b - c,
+// preferring a, then b. With d = b - c and t = a - c that is: a when t >= max(d, -2d) or
+// t <= min(d, -2d); otherwise c when d > 0 and 2t < -d, or d < 0 and 2t > -d; otherwise
+// b. The bounds depend only on the row above, so the chain from one pixel to the next is
+// a few compares and selects instead of the three absolute differences.
+template <int Bpp>
+void unfilterPaethSse2(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
+                       std::size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i low = _mm_set1_epi16(0xFF);
+    __m128i a = zero, c = zero; // left and upper left, widened to 16 bits
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool last = i + 1 == n;
+        const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prior + Bpp * i, last), zero);
+        const __m128i s = _mm_unpacklo_epi8(loadPixel<Bpp>(src + Bpp * i, last), zero);
+        const __m128i d = _mm_sub_epi16(b, c);
+        const __m128i minus2d = _mm_sub_epi16(zero, _mm_add_epi16(d, d));
+        // a chosen when a > c + max(d, -2d) - 1 or a < c + min(d, -2d) + 1.
+        const __m128i hi = _mm_sub_epi16(_mm_add_epi16(c, _mm_max_epi16(d, minus2d)), one);
+        const __m128i lo = _mm_add_epi16(_mm_add_epi16(c, _mm_min_epi16(d, minus2d)), one);
+        // m = 3c - b: c chosen when 2a < m (d > 0) or 2a > m (d < 0).
+        const __m128i m = _mm_sub_epi16(_mm_add_epi16(_mm_add_epi16(c, c), c), b);
+        const __m128i below = _mm_srai_epi16(_mm_add_epi16(m, one), 1);
+        const __m128i above = _mm_srai_epi16(m, 1);
+        const __m128i dPos = _mm_cmpgt_epi16(d, zero);
+        const __m128i dNeg = _mm_cmpgt_epi16(zero, d);
+        const __m128i bXorC = _mm_xor_si128(b, c);
+
+        const __m128i pickA = _mm_or_si128(_mm_cmpgt_epi16(a, hi), _mm_cmpgt_epi16(lo, a));
+        const __m128i pickC = _mm_or_si128(_mm_and_si128(dPos, _mm_cmpgt_epi16(below, a)),
+                                           _mm_and_si128(dNeg, _mm_cmpgt_epi16(a, above)));
+        const __m128i bOrC = _mm_xor_si128(b, _mm_and_si128(bXorC, pickC));
+        const __m128i pred = _mm_or_si128(_mm_and_si128(pickA, a), _mm_andnot_si128(pickA, bOrC));
+        a = _mm_and_si128(_mm_add_epi16(pred, s), low);
+        storePixel<Bpp>(dst + Bpp * i, _mm_packus_epi16(a, a));
+        c = b;
+    }
+}
+
+void unfilterUp(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
+                std::size_t bytes) {
+    std::size_t i = 0;
+    // A 16-byte store never reaches source bytes not yet loaded, since dst <= src.
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_add_epi8(s, p));
+    }
+    for (; i < bytes; ++i) dst[i] = std::uint8_t(src[i] + prior[i]);
+}
+
 int paeth(int a, int b, int c) {
     const int p = a + b - c;
     const int pa = p > a ? p - a : a - p;
@@ -433,35 +537,55 @@ int paeth(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
+template <int Bpp>
+bool unfilterPixels(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
+                    const std::uint8_t* prior, std::size_t bytes) {
+    const std::size_t n = bytes / Bpp;
+    switch (filter) {
+    case 1:
+        unfilterSubSse2<Bpp>(dst, src, n);
+        return true;
+    case 3:
+        unfilterAvgSse2<Bpp>(dst, src, prior, n);
+        return true;
+    default:
+        unfilterPaethSse2<Bpp>(dst, src, prior, n);
+        return true;
+    }
+}
+
 } // namespace
 
 bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
                  const std::uint8_t* prior, std::size_t bytes, int stride) {
+    if (filter > 4) return false;
+    if (filter == 0) {
+        if (dst != src) std::memmove(dst, src, bytes);
+        return true;
+    }
+    if (filter == 2) {
+        unfilterUp(dst, src, prior, bytes);
+        return true;
+    }
+    if (stride == 4) return unfilterPixels<4>(filter, dst, src, prior, bytes);
+    if (stride == 3) return unfilterPixels<3>(filter, dst, src, prior, bytes);
     const std::size_t st = std::size_t(stride);
     const std::size_t head = std::min(st, bytes);
     switch (filter) {
-    case 0:
-        if (dst != src) std::memcpy(dst, src, bytes);
-        return true;
     case 1:
-        if (dst != src) std::memcpy(dst, src, head);
+        if (dst != src) std::memmove(dst, src, head);
         for (std::size_t i = st; i < bytes; ++i) dst[i] = std::uint8_t(src[i] + dst[i - st]);
-        return true;
-    case 2:
-        for (std::size_t i = 0; i < bytes; ++i) dst[i] = std::uint8_t(src[i] + prior[i]);
         return true;
     case 3:
         for (std::size_t i = 0; i < head; ++i) dst[i] = std::uint8_t(src[i] + (prior[i] >> 1));
         for (std::size_t i = st; i < bytes; ++i)
             dst[i] = std::uint8_t(src[i] + ((dst[i - st] + prior[i]) >> 1));
         return true;
-    case 4:
+    default:
         for (std::size_t i = 0; i < head; ++i) dst[i] = std::uint8_t(src[i] + prior[i]);
         for (std::size_t i = st; i < bytes; ++i)
             dst[i] = std::uint8_t(src[i] + paeth(dst[i - st], prior[i], prior[i - st]));
         return true;
-    default:
-        return false;
     }
 }
 

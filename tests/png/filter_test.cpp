@@ -1,0 +1,120 @@
+#include "corvid/graphics/pngload.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+int paethReference(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) return a;
+    if (pb <= pc) return b;
+    return c;
+}
+
+// The filters written out byte by byte: the prediction for byte i from the unfiltered
+// byte to its left (a), above (b) and above-left (c).
+Bytes unfilterReference(unsigned filter, const Bytes& src, const Bytes& prior, int stride) {
+    Bytes out(src.size());
+    for (std::size_t i = 0; i < src.size(); ++i) {
+        const int a = i >= std::size_t(stride) ? out[i - std::size_t(stride)] : 0;
+        const int b = prior[i];
+        const int c = i >= std::size_t(stride) ? prior[i - std::size_t(stride)] : 0;
+        int predicted = 0;
+        switch (filter) {
+        case 1:
+            predicted = a;
+            break;
+        case 2:
+            predicted = b;
+            break;
+        case 3:
+            predicted = (a + b) / 2;
+            break;
+        case 4:
+            predicted = paethReference(a, b, c);
+            break;
+        }
+        out[i] = std::uint8_t(src[i] + predicted);
+    }
+    return out;
+}
+
+// Rows from a narrow alphabet produce the ties the Paeth choice must break the same way.
+Bytes randomRow(std::mt19937& rng, std::size_t n, bool narrow) {
+    Bytes row(n);
+    const unsigned base = rng() % 256;
+    for (auto& v : row) v = std::uint8_t(narrow ? base + rng() % 4 : rng());
+    return row;
+}
+
+TEST(PngFilters, FastPathsMatchTheByteByByteDefinition) {
+    std::mt19937 rng(21);
+    for (int stride = 1; stride <= 8; ++stride) {
+        for (std::size_t pixels : {1u, 2u, 3u, 7u, 64u, 1001u}) {
+            const std::size_t n = pixels * std::size_t(stride);
+            for (unsigned filter = 0; filter <= 4; ++filter) {
+                for (int round = 0; round < 6; ++round) {
+                    const bool narrow = round % 2;
+                    const Bytes src = randomRow(rng, n, narrow);
+                    const Bytes prior = randomRow(rng, n, narrow);
+                    const Bytes expected = unfilterReference(filter, src, prior, stride);
+                    Bytes separate(n);
+                    ASSERT_TRUE(corvid::detail::unfilterRow(filter, separate.data(), src.data(),
+                                                            prior.data(), n, stride));
+                    ASSERT_EQ(separate, expected)
+                        << "stride " << stride << " filter " << filter << " pixels " << pixels;
+                    Bytes inPlace = src;
+                    ASSERT_TRUE(corvid::detail::unfilterRow(filter, inPlace.data(), inPlace.data(),
+                                                            prior.data(), n, stride));
+                    ASSERT_EQ(inPlace, expected) << "in place, stride " << stride << " filter "
+                                                 << filter << " pixels " << pixels;
+                }
+            }
+        }
+    }
+}
+
+// The decoder unfilters each row onto the bytes just before it (over the filter bytes),
+// so a fast path must never store ahead of what it has read.
+TEST(PngFilters, RowsMovedDownOverTheirFilterBytes) {
+    std::mt19937 rng(5);
+    for (int stride : {3, 4}) {
+        const std::size_t rowBytes = 37 * std::size_t(stride);
+        const int rows = 40;
+        Bytes buffer, expected;
+        Bytes prior(rowBytes, 0);
+        for (int y = 0; y < rows; ++y) {
+            const unsigned filter = unsigned(rng() % 5);
+            const Bytes src = randomRow(rng, rowBytes, y % 2);
+            buffer.push_back(std::uint8_t(filter));
+            buffer.insert(buffer.end(), src.begin(), src.end());
+            prior = unfilterReference(filter, src, prior, stride);
+            expected.insert(expected.end(), prior.begin(), prior.end());
+        }
+        const Bytes zeros(rowBytes, 0);
+        const std::uint8_t* previous = zeros.data();
+        for (int y = 0; y < rows; ++y) {
+            const std::uint8_t* line = buffer.data() + std::size_t(y) * (rowBytes + 1);
+            std::uint8_t* dst = buffer.data() + std::size_t(y) * rowBytes;
+            ASSERT_TRUE(
+                corvid::detail::unfilterRow(line[0], dst, line + 1, previous, rowBytes, stride));
+            previous = dst;
+        }
+        buffer.resize(expected.size());
+        EXPECT_EQ(buffer, expected) << "stride " << stride;
+    }
+}
+
+TEST(PngFilters, UnknownFilterTypeIsRefused) {
+    Bytes row(8, 1), prior(8, 0);
+    EXPECT_FALSE(corvid::detail::unfilterRow(5, row.data(), row.data(), prior.data(), 8, 4));
+}
+
+} // namespace
