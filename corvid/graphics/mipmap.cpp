@@ -431,13 +431,83 @@ CORVID_AVX2 void horizRGBAAvx2(const uint16_t* t, RGBA* out, int n) {
     horizRGBASse2(t + 8 * i, out + i, n - i);
 }
 
+CORVID_AVX2 void boxL16Avx2(const L16* a, const L16* b, L16* out, int x0, int x1) {
+    const __m256i two = _mm256_set1_epi32(2);
+    const __m256i lowMask = _mm256_set1_epi32(0xFFFF);
+    int x = x0;
+    for (; x + 16 <= x1; x += 16) {
+        __m256i half[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i pa =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 2 * x + 16 * h));
+            const __m256i pb =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 2 * x + 16 * h));
+            const __m256i sa =
+                _mm256_add_epi32(_mm256_and_si256(pa, lowMask), _mm256_srli_epi32(pa, 16));
+            const __m256i sb =
+                _mm256_add_epi32(_mm256_and_si256(pb, lowMask), _mm256_srli_epi32(pb, 16));
+            half[h] = _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(sa, sb), two), 2);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            fixLaneOrder(_mm256_packus_epi32(half[0], half[1])));
+    }
+    boxL16Sse2(a, b, out, x, x1);
+}
+
+CORVID_AVX2 inline __m256i widenL16(const L16* p) {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+CORVID_AVX2 void columnsL16Avx2(const L16* const* rows, int c0, int c1, uint32_t* t) {
+    int c = c0;
+    for (; c + 8 <= c1; c += 8, t += 8) {
+        const __m256i mid = _mm256_add_epi32(widenL16(rows[1] + c), widenL16(rows[2] + c));
+        const __m256i outer = _mm256_add_epi32(widenL16(rows[0] + c), widenL16(rows[3] + c));
+        const __m256i sum =
+            _mm256_add_epi32(outer, _mm256_add_epi32(mid, _mm256_add_epi32(mid, mid)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t), sum);
+    }
+    columnsL16Scalar(rows, c, c1, t);
+}
+
+CORVID_AVX2 inline __m256i evens256(__m256i a, __m256i b) {
+    return _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+CORVID_AVX2 inline __m256i odds256(__m256i a, __m256i b) {
+    return _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
+CORVID_AVX2 void horizL16Avx2(const uint32_t* t, L16* out, int n) {
+    const __m256i round = _mm256_set1_epi32(32);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint32_t* s = t + 2 * i;
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 8));
+        const __m256i y0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 2));
+        const __m256i y1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 10));
+        const __m256i outer = _mm256_add_epi32(evens256(x0, x1), odds256(y0, y1));
+        const __m256i inner = _mm256_add_epi32(odds256(x0, x1), evens256(y0, y1));
+        const __m256i sum =
+            _mm256_add_epi32(outer, _mm256_add_epi32(inner, _mm256_add_epi32(inner, inner)));
+        // In-lane shuffles leave the outputs as (0 1 4 5 | 2 3 6 7).
+        const __m256i v = fixLaneOrder(_mm256_srli_epi32(_mm256_add_epi32(sum, round), 6));
+        const __m128i packed =
+            _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), packed);
+    }
+    horizL16Sse2(t + 2 * i, out + i, n - i);
+}
+
 constexpr Kernels scalarKernels{boxRGBAScalar,     alphaBoxRGBAScalar, boxL16Scalar,
                                 columnsRGBAScalar, columnsL16Scalar,   horizRGBAScalar,
                                 horizL16Scalar};
 constexpr Kernels sse2Kernels{boxRGBASse2,    alphaBoxRGBASse2, boxL16Sse2,  columnsRGBASse2,
                               columnsL16Sse2, horizRGBASse2,    horizL16Sse2};
-constexpr Kernels avx2Kernels{boxRGBAAvx2,    alphaBoxRGBAAvx2, boxL16Sse2,  columnsRGBAAvx2,
-                              columnsL16Sse2, horizRGBAAvx2,    horizL16Sse2};
+constexpr Kernels avx2Kernels{boxRGBAAvx2,    alphaBoxRGBAAvx2, boxL16Avx2,  columnsRGBAAvx2,
+                              columnsL16Avx2, horizRGBAAvx2,    horizL16Avx2};
 
 std::atomic<MipKernels> requestedKernels{MipKernels::best};
 
