@@ -200,20 +200,21 @@ void SpatiumClient::resetState(double sampleRate, std::int32_t maxFrames, std::i
     inputChannels_ = numInputs;
     const float rate = static_cast<float>(sampleRate);
     const std::size_t frames = maxFrames > 0 ? static_cast<std::size_t>(maxFrames) : 0;
+    panner_.reset(rate, maxFrames > 0 ? maxFrames : 0);
+    distance_.reset(rate);
     try {
-        midBuffer_.assign(frames, 0.0f);
-        sideBuffer_.assign(frames, 0.0f);
-        if (frames == 0) {
-            midBuffer_.shrink_to_fit();
-            sideBuffer_.shrink_to_fit();
+        for (std::vector<float>* b : {&midBuffer_, &sideBuffer_, &inputCopyL_, &inputCopyR_}) {
+            b->assign(frames, 0.0f);
+            if (frames == 0) b->shrink_to_fit();
         }
     } catch (const std::bad_alloc&) {
         // Processing checks the scratch length and outputs silence rather than
         // writing past a buffer that could not be had.
-        midBuffer_ = {};
-        sideBuffer_ = {};
+        for (std::vector<float>* b : {&midBuffer_, &sideBuffer_, &inputCopyL_, &inputCopyR_})
+            *b = {};
     }
     editorSampleRate_ = rate;
+    widthSmoother_.initialise(1.0f, 0.04f, rate);
     silentFrames_ = 0;
     silenceThreshold_ = static_cast<std::int64_t>(sampleRate * 0.1 + 0.5);
 }
@@ -228,15 +229,6 @@ corvid::IntegerParameter* SpatiumClient::integerParameter(std::int32_t index) co
 
 corvid::BoolParameter* SpatiumClient::boolParameter(std::int32_t index) const {
     return static_cast<corvid::BoolParameter*>(parameter(index));
-}
-
-void SpatiumClient::processSubBlock(const float* const* inputs, float* const* outputs,
-                                    std::int32_t frames, corvid::TransportInfo) {
-    // Until the audio chain is in, the plug-in passes its input through unchanged.
-    const std::size_t bytes = static_cast<std::size_t>(frames) * sizeof(float);
-    const float* right = inputChannels_ >= 2 ? inputs[1] : inputs[0];
-    std::memmove(outputs[1], right, bytes);
-    if (outputs[0] != inputs[0]) std::memmove(outputs[0], inputs[0], bytes);
 }
 
 } // namespace spatium

@@ -3,6 +3,9 @@
 // the audio chain keeps between sub-blocks.
 
 #include "corvid/client/client.h"
+#include "corvid/dsp/smooth.h"
+#include "spatium/distance.h"
+#include "spatium/panner.h"
 #include "spatium/params.h"
 
 #include <cstdint>
@@ -39,6 +42,9 @@ public:
     std::int64_t silentFrames() const { return silentFrames_; }
     std::int64_t silenceThreshold() const { return silenceThreshold_; }
     std::size_t scratchFrames() const { return midBuffer_.size(); }
+    const BinauralPanner& panner() const { return panner_; }
+    const DistanceStage& distanceStage() const { return distance_; }
+    const corvid::ExpSmoother& widthSmoother() const { return widthSmoother_; }
 
 private:
     // Builds one factory preset: a NaN or infinity among the twenty leading values
@@ -46,8 +52,19 @@ private:
     std::unique_ptr<corvid::Preset> makePreset(const float (&values)[20], bool testMono,
                                                const std::string& name);
 
+    // Audio path helpers (process.cpp).
+    bool scratchHolds(std::int32_t frames) const;
+    void feedEditor(const float* outL, const float* outR, std::int32_t frames, float panAmount,
+                    float distanceAmount, float tiltAmount);
+
+    BinauralPanner panner_;
+    DistanceStage distance_;
     std::vector<float> midBuffer_;
     std::vector<float> sideBuffer_;
+    // Copies of inputs that share storage with an output written before they are read.
+    std::vector<float> inputCopyL_;
+    std::vector<float> inputCopyR_;
+    corvid::ExpSmoother widthSmoother_;
     float editorSampleRate_ = 0.0f;
     std::int64_t silentFrames_ = 0;
     std::int64_t silenceThreshold_ = 0;
