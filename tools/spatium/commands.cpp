@@ -63,11 +63,11 @@ std::string presetNames(const std::vector<PresetBlob>& presets) {
 }
 
 std::size_t findPreset(const std::vector<PresetBlob>& presets, const std::string& wanted) {
+    if (presets.empty()) throw HostError("the plug-in has no presets");
     if (allDigits(wanted)) {
-        const unsigned long index = std::stoul(wanted.size() > 9 ? "999999999" : wanted);
+        const std::size_t index = wanted.size() > 9 ? presets.size() : std::stoul(wanted);
         if (index < presets.size()) return index;
-        throw HostError("there is no preset " + wanted + "; the presets are " +
-                        std::to_string(presets.size() == 0 ? 0 : 0) + " to " +
+        throw HostError("there is no preset " + wanted + "; the presets are numbered 0 to " +
                         std::to_string(presets.size() - 1));
     }
     for (std::size_t i = 0; i < presets.size(); ++i)
@@ -546,9 +546,8 @@ int runPresets(const CommandLine& cl) {
             throw UsageError("unexpected argument " + cl.args[i]);
         }
     }
-    if (cl.args.size() && exportDir.empty())
-        for (const auto& a : cl.args)
-            if (a == "--export=") throw UsageError("--export needs a folder");
+    for (const auto& a : cl.args)
+        if (a == "--export=") throw UsageError("--export needs a folder");
     const auto plugin = loadPlugin(cl.pluginPath);
     const std::vector<PresetBlob> presets = plugin->presets();
     std::vector<std::string> files;
