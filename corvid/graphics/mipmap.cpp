@@ -17,7 +17,7 @@ namespace {
 // The cubic filter works on chunks of this many output pixels so that its
 // intermediate row (the vertical 1-3-3-1 sums) fits on the stack.
 constexpr int cubicChunk = 256;
-constexpr int cubicColumns = 2 * cubicChunk + 8;
+constexpr int cubicColumns = 2 * cubicChunk + 2;
 
 inline int clampIndex(int i, int last) {
     return i < 0 ? 0 : (i > last ? last : i);
@@ -551,8 +551,7 @@ template <typename T>
 void cubicRows(const Kernels& k, const OwnedImage<T>& src, OwnedImage<T>& dst, const IntRect& r) {
     using Temp = typename CubicTemp<T>::type;
     constexpr int lanes = CubicTemp<T>::lanes;
-    // Room for the vector loads of the last chunk to run a little past its end.
-    alignas(16) Temp temp[(cubicColumns + 8) * lanes];
+    alignas(32) Temp temp[cubicColumns * lanes];
     const int lastCol = src.width() - 1;
     const int lastRow = src.height() - 1;
     for (int y = r.minY; y < r.maxY; ++y) {
