@@ -28,11 +28,6 @@ struct Failure {
     throw Failure{message};
 }
 
-// Bytes of zeros after the unstuffed entropy data. Decoding checks for overrun once per
-// MCU; this is more than one MCU of even corrupt data can read, so every load stays
-// inside the buffer.
-constexpr std::size_t kEntropyPadding = 8192;
-
 constexpr int kFastBits = 10;
 
 struct FastAc {
@@ -89,29 +84,59 @@ struct Huffman {
     }
 };
 
-// Reads the unstuffed entropy data of one restart interval, most significant bit first.
+// Reads entropy-coded data straight from the file, most significant bit first, dropping
+// the zero byte stuffed after each 0xFF. It stops in front of the marker that ends the
+// data and feeds zeros from there; consuming any of those zeros means the data was cut
+// short (see overrun()).
 struct BitReader {
-    const std::uint8_t* start = nullptr;
     const std::uint8_t* cur = nullptr;
     const std::uint8_t* end = nullptr;
     std::uint64_t bits = 0; // pending bits, left-aligned
     int count = 0;
+    int padBytes = 0;
+    bool atMarker = false;
 
-    void reset(const std::uint8_t* s, const std::uint8_t* e) {
-        start = cur = s;
-        end = e;
-        bits = 0;
-        count = 0;
+    BitReader(const std::uint8_t* begin, const std::uint8_t* e) : cur(begin), end(e) {}
+
+    // Tops the buffer up to at least 56 bits.
+    void refill() {
+        if (count >= 56) return;
+        if (end - cur >= 8 && !atMarker) {
+            std::uint64_t v;
+            std::memcpy(&v, cur, 8);
+            const std::uint64_t x = ~v;
+            // Eight bytes without a 0xFF go in at once; the partly inserted last byte is
+            // inserted again, identically, by the next refill.
+            if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
+                bits |= __builtin_bswap64(v) >> count;
+                cur += (63 - count) >> 3;
+                count |= 56;
+                return;
+            }
+        }
+        refillBytewise();
     }
 
-    // Tops the buffer up to at least 56 bits without branching; bytes past `end` are
-    // read but only count as an error if consumed (see overrun()).
-    void refill() {
-        std::uint64_t v;
-        std::memcpy(&v, cur, 8);
-        bits |= __builtin_bswap64(v) >> count;
-        cur += (63 - count) >> 3;
-        count |= 56;
+    void refillBytewise() {
+        while (count <= 56) {
+            std::uint64_t b = 0;
+            if (!atMarker && cur < end) {
+                b = *cur;
+                if (b != 0xFF) {
+                    ++cur;
+                } else if (end - cur >= 2 && cur[1] == 0) {
+                    cur += 2;
+                } else {
+                    atMarker = true; // a marker, fill bytes or the end of the file
+                    b = 0;
+                }
+            } else {
+                atMarker = true;
+            }
+            if (atMarker) ++padBytes;
+            bits |= b << (56 - count);
+            count += 8;
+        }
     }
 
     std::uint32_t peek(int n) const { return static_cast<std::uint32_t>(bits >> (64 - n)); }
@@ -126,7 +151,22 @@ struct BitReader {
         return v;
     }
 
-    bool overrun() const { return (cur - start) * 8 - count > (end - start) * 8; }
+    bool overrun() const { return padBytes > 8 || padBytes * 8 > count; }
+
+    // Drops the fill bits of the finished interval and steps over the restart marker
+    // that must follow it; false if there is none.
+    bool restart() {
+        bits = 0;
+        count = 0;
+        padBytes = 0;
+        atMarker = false;
+        while (end - cur >= 2 && cur[0] == 0xFF && cur[1] == 0xFF) ++cur;
+        if (end - cur >= 2 && cur[0] == 0xFF && cur[1] >= 0xD0 && cur[1] <= 0xD7) {
+            cur += 2;
+            return true;
+        }
+        return false;
+    }
 };
 
 int decodeSymbolSlow(BitReader& br, const Huffman& h) {
@@ -170,6 +210,9 @@ struct Component {
     int blocksWide = 0, blocksHigh = 0; // blocks holding samples
     int paddedWide = 0, paddedHigh = 0; // blocks of whole MCUs
     std::size_t stride = 0;
+    // Sample rows; row r lives at r % ringRows, so a plane can hold either the whole
+    // component or just the two MCU rows that streaming output needs.
+    int ringRows = 0;
     std::vector<std::uint8_t> plane;
     std::vector<std::int16_t> coefficients; // progressive frames only, 64 per block
     std::array<std::uint16_t, 64> quant{};
@@ -181,9 +224,10 @@ struct Component {
     std::int16_t* block(int bx, int by) {
         return coefficients.data() + (static_cast<std::size_t>(by) * paddedWide + bx) * 64;
     }
-    std::uint8_t* samples(int bx, int by) {
-        return plane.data() + static_cast<std::size_t>(by) * 8 * stride + bx * 8;
+    std::uint8_t* row(int r) {
+        return plane.data() + static_cast<std::size_t>(r % ringRows) * stride;
     }
+    std::uint8_t* samples(int bx, int by) { return row(by * 8) + bx * 8; }
 };
 
 struct Scan {
@@ -214,8 +258,6 @@ private:
     int width_ = 0, height_ = 0, hMax_ = 1, vMax_ = 1, mcusWide_ = 0, mcusHigh_ = 0;
     std::vector<Component> comps_;
 
-    std::vector<std::uint8_t> entropy_;
-    std::vector<std::size_t> segments_; // start offsets of restart intervals, then the end
     int eobRun_ = 0;
     jpeg::IdctFunction idct_ = jpeg::bestIdct();
 
@@ -243,11 +285,25 @@ private:
     void readApp0(std::size_t length);
     void readFrame(int marker);
     void readScan();
-    void unstuff();
-    template <class BlockFn>
-    void decodeScanBlocks(const Scan& scan, BlockFn&& blockFn);
+    template <class BlockFn, class RowFn>
+    void decodeScanBlocks(const Scan& scan, BlockFn&& blockFn, RowFn&& mcuRowDone);
     void finishProgressive();
-    void output(int requested, DecodedImage& out);
+
+    // Output: pixels are produced row by row as soon as the sample rows they depend on
+    // (including the upsamplers' neighbouring rows) have been transformed.
+    int requested_ = 0;
+    bool planesReady_ = false, streaming_ = false;
+    int emitted_ = 0;
+    std::vector<std::uint8_t> pixels_;
+    std::vector<std::uint8_t> rowBuffers_[3];
+    std::vector<int> xMaps_[3];
+    std::vector<std::uint8_t> rgbRow_;
+    bool rgbData_ = false;
+    jpeg::ColorFunction convert_ = nullptr;
+
+    void preparePlanes(bool ring);
+    int rowsReadyAfter(int mcuRow, int mcuRows) const;
+    void emitRows(int limit);
     const std::uint8_t* componentRow(Component& c, int y, std::uint8_t* tmp,
                                      const std::vector<int>& xMap);
 };
@@ -365,51 +421,14 @@ void Decoder::readFrame(int marker) {
         c.paddedHigh = mcusHigh_ * c.v;
         c.stride = static_cast<std::size_t>(c.paddedWide) * 8;
         const std::size_t blocks = static_cast<std::size_t>(c.paddedWide) * c.paddedHigh;
-        c.plane.assign(blocks * 64, 0);
         if (progressive_) c.coefficients.assign(blocks * 64, 0);
     }
     frameSeen_ = true;
 }
 
-// Copies the entropy-coded data that starts at pos_ into entropy_ without the stuffed
-// zero bytes, splitting it at restart markers; leaves pos_ at the marker that ends it.
-void Decoder::unstuff() {
-    entropy_.clear();
-    segments_.clear();
-    segments_.push_back(0);
-    for (;;) {
-        const void* hit = std::memchr(data_ + pos_, 0xFF, size_ - pos_);
-        const std::size_t ff =
-            hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data_) : size_;
-        entropy_.insert(entropy_.end(), data_ + pos_, data_ + ff);
-        pos_ = ff;
-        if (ff + 1 >= size_) {
-            pos_ = size_;
-            break;
-        }
-        const std::uint8_t next = data_[ff + 1];
-        if (next == 0x00) {
-            entropy_.push_back(0xFF);
-            pos_ = ff + 2;
-        } else if (next >= 0xD0 && next <= 0xD7) {
-            segments_.push_back(entropy_.size());
-            pos_ = ff + 2;
-        } else if (next == 0xFF) {
-            pos_ = ff + 1;
-        } else {
-            break;
-        }
-    }
-    segments_.push_back(entropy_.size());
-    entropy_.resize(entropy_.size() + kEntropyPadding, 0);
-}
-
-template <class BlockFn>
-void Decoder::decodeScanBlocks(const Scan& scan, BlockFn&& blockFn) {
-    BitReader br;
-    std::size_t segment = 0;
-    br.reset(entropy_.data() + segments_[0], entropy_.data() + segments_[1]);
-    const std::size_t segmentCount = segments_.size() - 1;
+template <class BlockFn, class RowFn>
+void Decoder::decodeScanBlocks(const Scan& scan, BlockFn&& blockFn, RowFn&& mcuRowDone) {
+    BitReader br(data_ + pos_, data_ + size_);
 
     Component& first = comps_[scan.index[0]];
     const bool single = scan.count == 1;
@@ -424,9 +443,7 @@ void Decoder::decodeScanBlocks(const Scan& scan, BlockFn&& blockFn) {
             if (restartInterval_) {
                 if (untilRestart == 0) {
                     if (br.overrun()) fail("JPEG: truncated entropy-coded data");
-                    if (++segment >= segmentCount) fail("JPEG: missing restart marker");
-                    br.reset(entropy_.data() + segments_[segment],
-                             entropy_.data() + segments_[segment + 1]);
+                    if (!br.restart()) fail("JPEG: missing restart marker");
                     for (int i = 0; i < scan.count; ++i) comps_[scan.index[i]].dcPredictor = 0;
                     eobRun_ = 0;
                     untilRestart = restartInterval_;
@@ -445,8 +462,10 @@ void Decoder::decodeScanBlocks(const Scan& scan, BlockFn&& blockFn) {
                 }
             }
         }
+        if (br.overrun()) fail("JPEG: truncated entropy-coded data");
+        mcuRowDone(my, mcusHigh);
     }
-    if (br.overrun()) fail("JPEG: truncated entropy-coded data");
+    pos_ = static_cast<std::size_t>(br.cur - data_);
 }
 
 void decodeProgressiveDcFirst(BitReader& br, Component& c, const Huffman& h, int al,
@@ -586,105 +605,135 @@ void Decoder::readScan() {
         c.scanned = true;
     }
 
-    unstuff();
-
     if (!progressive_) {
+        // A single scan holding every component lets the picture stream out as it is
+        // decoded; separate scans per component need whole planes.
+        if (!planesReady_) {
+            streaming_ = scan.count == static_cast<int>(comps_.size());
+            preparePlanes(streaming_);
+        } else if (streaming_) {
+            fail("JPEG: unexpected scan after the complete picture");
+        }
         alignas(16) std::int16_t block[64] = {};
-        decodeScanBlocks(scan, [&](BitReader& br, Component& c, int bx, int by) {
-            c.dcPredictor =
-                static_cast<std::int16_t>(c.dcPredictor + decodeDcDifference(br, dc_[c.dcTable]));
-            block[0] = static_cast<std::int16_t>(c.dcPredictor);
-            const Huffman& h = ac_[c.acTable];
-            bool anyAc = false;
-            for (int k = 1; k < 64;) {
-                br.refill();
-                const FastAc& f = h.fastAc[br.peek(kFastBits)];
-                if (f.length) {
-                    k += f.run;
+        decodeScanBlocks(
+            scan,
+            [&](BitReader& br, Component& c, int bx, int by) {
+                c.dcPredictor = static_cast<std::int16_t>(c.dcPredictor +
+                                                          decodeDcDifference(br, dc_[c.dcTable]));
+                block[0] = static_cast<std::int16_t>(c.dcPredictor);
+                const Huffman& h = ac_[c.acTable];
+                bool anyAc = false;
+                for (int k = 1; k < 64;) {
+                    br.refill();
+                    const FastAc& f = h.fastAc[br.peek(kFastBits)];
+                    if (f.length) {
+                        k += f.run;
+                        if (k > 63) fail("JPEG: corrupt AC coefficients");
+                        br.skip(f.length);
+                        block[kZigzag[k++]] = f.value;
+                        anyAc = true;
+                        continue;
+                    }
+                    const int symbol = decodeSymbol(br, h);
+                    const int run = symbol >> 4, size = symbol & 15;
+                    if (size == 0) {
+                        if (run != 15) break;
+                        k += 16;
+                        continue;
+                    }
+                    k += run;
                     if (k > 63) fail("JPEG: corrupt AC coefficients");
-                    br.skip(f.length);
-                    block[kZigzag[k++]] = f.value;
+                    block[kZigzag[k++]] = static_cast<std::int16_t>(extend(br.take(size), size));
                     anyAc = true;
-                    continue;
                 }
-                const int symbol = decodeSymbol(br, h);
-                const int run = symbol >> 4, size = symbol & 15;
-                if (size == 0) {
-                    if (run != 15) break;
-                    k += 16;
-                    continue;
+                std::uint8_t* out = c.samples(bx, by);
+                if (anyAc) {
+                    idct_(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
+                    std::memset(block, 0, sizeof block);
+                } else {
+                    const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
+                    for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
+                    block[0] = 0;
                 }
-                k += run;
-                if (k > 63) fail("JPEG: corrupt AC coefficients");
-                block[kZigzag[k++]] = static_cast<std::int16_t>(extend(br.take(size), size));
-                anyAc = true;
-            }
-            std::uint8_t* out = c.samples(bx, by);
-            if (anyAc) {
-                idct_(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
-                std::memset(block, 0, sizeof block);
-            } else {
-                const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
-                for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
-                block[0] = 0;
-            }
-        });
+            },
+            [&](int mcuRow, int mcuRows) {
+                if (streaming_) emitRows(rowsReadyAfter(mcuRow, mcuRows));
+            });
         return;
     }
 
+    auto noRowWork = [](int, int) {};
+
     if (scan.ss == 0) {
         if (scan.ah == 0) {
-            decodeScanBlocks(scan, [&](BitReader& br, Component& c, int bx, int by) {
-                decodeProgressiveDcFirst(br, c, dc_[c.dcTable], scan.al, c.block(bx, by));
-            });
+            decodeScanBlocks(
+                scan,
+                [&](BitReader& br, Component& c, int bx, int by) {
+                    decodeProgressiveDcFirst(br, c, dc_[c.dcTable], scan.al, c.block(bx, by));
+                },
+                noRowWork);
         } else {
-            decodeScanBlocks(scan, [&](BitReader& br, Component& c, int bx, int by) {
-                decodeProgressiveDcRefine(br, scan.al, c.block(bx, by));
-            });
+            decodeScanBlocks(
+                scan,
+                [&](BitReader& br, Component& c, int bx, int by) {
+                    decodeProgressiveDcRefine(br, scan.al, c.block(bx, by));
+                },
+                noRowWork);
         }
     } else if (scan.ah == 0) {
-        decodeScanBlocks(scan, [&](BitReader& br, Component& c, int bx, int by) {
-            decodeProgressiveAcFirst(br, ac_[c.acTable], scan.ss, scan.se, scan.al, eobRun_,
-                                     c.block(bx, by));
-        });
+        decodeScanBlocks(
+            scan,
+            [&](BitReader& br, Component& c, int bx, int by) {
+                decodeProgressiveAcFirst(br, ac_[c.acTable], scan.ss, scan.se, scan.al, eobRun_,
+                                         c.block(bx, by));
+            },
+            noRowWork);
     } else {
-        decodeScanBlocks(scan, [&](BitReader& br, Component& c, int bx, int by) {
-            decodeProgressiveAcRefine(br, ac_[c.acTable], scan.ss, scan.se, scan.al, eobRun_,
-                                      c.block(bx, by));
-        });
+        decodeScanBlocks(
+            scan,
+            [&](BitReader& br, Component& c, int bx, int by) {
+                decodeProgressiveAcRefine(br, ac_[c.acTable], scan.ss, scan.se, scan.al, eobRun_,
+                                          c.block(bx, by));
+            },
+            noRowWork);
     }
 }
 
 void Decoder::finishProgressive() {
-    for (Component& c : comps_) {
-        for (int by = 0; by < c.blocksHigh; ++by) {
-            for (int bx = 0; bx < c.blocksWide; ++bx) {
-                const std::int16_t* block = c.block(bx, by);
-                std::uint8_t* out = c.samples(bx, by);
-                bool anyAc = false;
-                for (int k = 1; k < 64 && !anyAc; ++k) anyAc = block[k] != 0;
-                if (anyAc) {
-                    idct_(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
-                } else {
-                    const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
-                    for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
+    preparePlanes(true);
+    const bool single = comps_.size() == 1;
+    const int mcuRows = single ? comps_[0].blocksHigh : mcusHigh_;
+    for (int my = 0; my < mcuRows; ++my) {
+        for (Component& c : comps_) {
+            const int rowsPerMcu = single ? 1 : c.v;
+            const int byEnd = std::min(c.blocksHigh, (my + 1) * rowsPerMcu);
+            for (int by = my * rowsPerMcu; by < byEnd; ++by) {
+                for (int bx = 0; bx < c.blocksWide; ++bx) {
+                    const std::int16_t* block = c.block(bx, by);
+                    std::uint8_t* out = c.samples(bx, by);
+                    bool anyAc = false;
+                    for (int k = 1; k < 64 && !anyAc; ++k) anyAc = block[k] != 0;
+                    if (anyAc) {
+                        idct_(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
+                    } else {
+                        const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
+                        for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
+                    }
                 }
             }
         }
-        std::vector<std::int16_t>().swap(c.coefficients);
+        emitRows(rowsReadyAfter(my, mcuRows));
     }
+    for (Component& c : comps_) std::vector<std::int16_t>().swap(c.coefficients);
 }
 
 // One row of component samples at full picture resolution.
 const std::uint8_t* Decoder::componentRow(Component& c, int y, std::uint8_t* tmp,
                                           const std::vector<int>& xMap) {
-    if (c.h == hMax_ && c.v == vMax_)
-        return c.plane.data() + static_cast<std::size_t>(y) * c.stride;
+    if (c.h == hMax_ && c.v == vMax_) return c.row(y);
     const int hRatio = hMax_ % c.h == 0 ? hMax_ / c.h : 0;
     const int vRatio = vMax_ % c.v == 0 ? vMax_ / c.v : 0;
-    auto row = [&](int r) {
-        return c.plane.data() + static_cast<std::size_t>(std::clamp(r, 0, c.height - 1)) * c.stride;
-    };
+    auto row = [&](int r) { return c.row(std::clamp(r, 0, c.height - 1)); };
     if (hRatio == 2 && vRatio == 1 && c.width > 2) {
         jpeg::upsampleH2V1(row(y), c.width, tmp);
         return tmp;
@@ -706,34 +755,55 @@ const std::uint8_t* Decoder::componentRow(Component& c, int y, std::uint8_t* tmp
     return tmp;
 }
 
-void Decoder::output(int requested, DecodedImage& out) {
+// Allocates the sample planes (whole, or rings of two MCU rows when the output can
+// follow the decoding) and the output picture.
+void Decoder::preparePlanes(bool ring) {
+    const bool single = comps_.size() == 1;
+    for (Component& c : comps_) {
+        c.ringRows = ring ? 16 * (single ? 1 : c.v) : c.paddedHigh * 8;
+        c.plane.assign(c.stride * static_cast<std::size_t>(c.ringRows), 0);
+    }
     const std::size_t w = static_cast<std::size_t>(width_);
-    std::vector<std::uint8_t> pixels(w * static_cast<std::size_t>(height_) * requested);
+    pixels_.assign(w * static_cast<std::size_t>(height_) * requested_, 0);
     const bool colour = comps_.size() == 3;
     // JFIF always means YCbCr; otherwise an Adobe marker says, and failing that the
     // component identifiers 'R', 'G', 'B' mean RGB data.
-    bool rgb = false;
     if (colour && !jfifSeen_)
-        rgb = adobeSeen_ ? adobeRgb_
-                         : comps_[0].id == 'R' && comps_[1].id == 'G' && comps_[2].id == 'B';
-    std::vector<std::uint8_t> tmp[3];
-    std::vector<int> xMap[3];
+        rgbData_ = adobeSeen_ ? adobeRgb_
+                              : comps_[0].id == 'R' && comps_[1].id == 'G' && comps_[2].id == 'B';
     for (std::size_t i = 0; i < comps_.size(); ++i) {
-        Component& c = comps_[i];
-        // Upsamplers may write up to one input sample's worth past the picture width.
-        tmp[i].resize(w + 2 * static_cast<std::size_t>(hMax_) + 64);
-        xMap[i].resize(w);
-        for (std::size_t x = 0; x < w; ++x)
-            xMap[i][x] = static_cast<int>(x * static_cast<std::size_t>(c.h) / hMax_);
+        const Component& c = comps_[i];
+        // Upsamplers may write one input sample's worth past the picture width.
+        rowBuffers_[i].resize(w + 2 * static_cast<std::size_t>(hMax_) + 64);
+        if (c.h != hMax_) {
+            xMaps_[i].resize(w);
+            for (std::size_t x = 0; x < w; ++x)
+                xMaps_[i][x] = static_cast<int>(x * static_cast<std::size_t>(c.h) / hMax_);
+        }
     }
-    std::vector<std::uint8_t> rgbRow(colour && requested < 3 ? w * 3 : 0);
-    const jpeg::ColorFunction convert = jpeg::bestColor();
+    if (colour && requested_ < 3) rgbRow_.resize(w * 3);
+    convert_ = jpeg::bestColor();
+    planesReady_ = true;
+}
 
-    for (int y = 0; y < height_; ++y) {
-        std::uint8_t* dst = pixels.data() + static_cast<std::size_t>(y) * w * requested;
+// Output rows that can be produced once MCU row `mcuRow` of `mcuRows` is in the planes.
+int Decoder::rowsReadyAfter(int mcuRow, int mcuRows) const {
+    if (mcuRow + 1 >= mcuRows) return height_;
+    if (comps_.size() == 1) return std::min(height_, (mcuRow + 1) * 8);
+    // Vertical upsampling reads the next sample row, which the next MCU row supplies.
+    const int held = vMax_ > 1 ? vMax_ : 0;
+    return std::min(height_, (mcuRow + 1) * 8 * vMax_ - held);
+}
+
+void Decoder::emitRows(int limit) {
+    const std::size_t w = static_cast<std::size_t>(width_);
+    const int requested = requested_;
+    const bool colour = comps_.size() == 3;
+    for (int y = emitted_; y < limit; ++y) {
+        std::uint8_t* dst = pixels_.data() + static_cast<std::size_t>(y) * w * requested;
         const std::uint8_t* rows[3] = {};
         for (std::size_t i = 0; i < comps_.size(); ++i)
-            rows[i] = componentRow(comps_[i], y, tmp[i].data(), xMap[i]);
+            rows[i] = componentRow(comps_[i], y, rowBuffers_[i].data(), xMaps_[i]);
         if (!colour) {
             const std::uint8_t* g = rows[0];
             switch (requested) {
@@ -752,9 +822,9 @@ void Decoder::output(int requested, DecodedImage& out) {
             }
             continue;
         }
-        std::uint8_t* rgbDst = requested >= 3 ? dst : rgbRow.data();
+        std::uint8_t* rgbDst = requested >= 3 ? dst : rgbRow_.data();
         const int rgbComponents = requested >= 3 ? requested : 3;
-        if (rgb) {
+        if (rgbData_) {
             for (std::size_t x = 0; x < w; ++x) {
                 std::uint8_t* o = rgbDst + x * rgbComponents;
                 o[0] = rows[0][x];
@@ -763,13 +833,13 @@ void Decoder::output(int requested, DecodedImage& out) {
                 if (rgbComponents == 4) o[3] = 255;
             }
         } else {
-            convert(rows[0], rows[1], rows[2], width_, rgbDst, rgbComponents);
+            convert_(rows[0], rows[1], rows[2], width_, rgbDst, rgbComponents);
         }
         if (requested < 3) {
             for (std::size_t x = 0; x < w; ++x) {
-                const std::uint8_t* s = rgbRow.data() + 3 * x;
+                const std::uint8_t* p = rgbRow_.data() + 3 * x;
                 const auto grey =
-                    static_cast<std::uint8_t>((77 * s[0] + 150 * s[1] + 29 * s[2]) >> 8);
+                    static_cast<std::uint8_t>((77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8);
                 if (requested == 1)
                     dst[x] = grey;
                 else
@@ -777,15 +847,12 @@ void Decoder::output(int requested, DecodedImage& out) {
             }
         }
     }
-    comps_.clear();
-    out.width = width_;
-    out.height = height_;
-    out.components = requested;
-    out.pixels = std::move(pixels);
+    emitted_ = std::max(emitted_, limit);
 }
 
 void Decoder::decode(int requested, DecodedImage& out) {
     if (requested < 1 || requested > 4) fail("JPEG: requested component count must be 1 to 4");
+    requested_ = requested;
     if (size_ < 2 || data_[0] != 0xFF || data_[1] != 0xD8)
         fail("JPEG: missing start-of-image marker");
     pos_ = 2;
@@ -861,9 +928,14 @@ void Decoder::decode(int requested, DecodedImage& out) {
     // A progressive picture may look complete after any scan; without the end marker
     // there is no telling whether refinements are missing.
     if (progressive_ && !ended) fail("JPEG: truncated progressive picture");
-    if (progressive_) finishProgressive();
-    std::vector<std::uint8_t>().swap(entropy_);
-    output(requested, out);
+    if (progressive_)
+        finishProgressive();
+    else
+        emitRows(height_);
+    out.width = width_;
+    out.height = height_;
+    out.components = requested;
+    out.pixels = std::move(pixels_);
 }
 
 } // namespace

@@ -99,18 +99,18 @@ Picture mixedPicture(int width, int height, int components, unsigned seed) {
     return p;
 }
 
-Picture detailedPicture(int width, int height, unsigned seed) {
+Picture detailedPicture(int width, int height, unsigned seed, double grain) {
     Picture p{width, height, 3, {}};
     p.pixels.resize(static_cast<std::size_t>(width) * height * 3);
     std::mt19937 rng(seed);
-    std::normal_distribution<double> grain(0.0, 14.0);
+    std::normal_distribution<double> noise(0.0, grain);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const double fx = x / 23.0, fy = y / 17.0;
             const double base = 128 + 60 * std::sin(fx + 0.7 * std::sin(fy * 1.3)) +
                                 40 * std::cos(fy * 2.1 + fx * 0.4) * std::sin(x * 0.9 + y * 0.35);
             for (int c = 0; c < 3; ++c) {
-                const double v = base + 25 * std::sin(x * 0.21 * (c + 1) + y * 0.13) + grain(rng);
+                const double v = base + 25 * std::sin(x * 0.21 * (c + 1) + y * 0.13) + noise(rng);
                 p.pixels[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
                     static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 255.0)));
             }

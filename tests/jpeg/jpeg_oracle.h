@@ -27,7 +27,8 @@ Picture referenceDecode(const std::vector<std::uint8_t>& jpeg, int components);
 
 // Large flat patches, smooth ramps, fine noise and sharp edges in one picture.
 Picture mixedPicture(int width, int height, int components, unsigned seed);
-// Dense detail everywhere, like a photograph of foliage: expensive to code.
-Picture detailedPicture(int width, int height, unsigned seed);
+// Dense detail everywhere, like a photograph of foliage: expensive to code. `grain` is
+// the standard deviation of the added noise.
+Picture detailedPicture(int width, int height, unsigned seed, double grain = 14.0);
 
 } // namespace jpegtest
