@@ -751,6 +751,7 @@ const std::uint8_t* Decoder::componentRow(Component& c, int y, std::uint8_t* tmp
     }
     // Any other ratio, integral or not: nearest sample.
     const std::uint8_t* src = row(static_cast<int>(static_cast<long long>(y) * c.v / vMax_));
+    if (c.h == hMax_) return src;
     for (int x = 0; x < width_; ++x) tmp[x] = src[xMap[x]];
     return tmp;
 }
