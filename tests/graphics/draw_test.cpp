@@ -304,3 +304,43 @@ TEST(AaLine, SplatsOncePerMajorStep) {
     EXPECT_NE(line.pixelAt(5, 1).a, 0);
     aaLine(line.asView(), 1.0f, 1.0f, INFINITY, 2.0f, c, 255);
 }
+
+// Widgets pass positions computed from parameter values and animation; wild values
+// must never write outside the view or its clip (the sanitizer build checks the
+// memory, the border check below the clip).
+TEST(DrawPrimitives, WildArgumentsStayInsideTheClip) {
+    std::mt19937 rng(17);
+    const float specials[] = {0.0f,  -1.0f,  0.5f,     3.7f,      -2.5e9f,      2.5e9f,
+                              1e30f, -1e30f, INFINITY, -INFINITY, std::nanf("")};
+    auto pick = [&] {
+        return rng() % 3 == 0 ? specials[rng() % 11] : float(int(rng() % 40) - 10) * 0.37f;
+    };
+    OwnedImage<RGBA> img(16, 12);
+    OwnedImage<L16> d(16, 12);
+    img.fill({0, 0, 0, 0});
+    d.fill(L16(0));
+    const IntRect clip{2, 3, 13, 10};
+    const auto v = img.asView().withClip(clip);
+    const auto dv = d.asView().withClip(clip);
+    const RGBA c{255, 255, 255, 255};
+    for (int n = 0; n < 3000; ++n) {
+        const float a = pick(), b = pick(), e = pick(), f = pick(), g = pick();
+        const IntRect r{int(rng() % 60) - 30, int(rng() % 60) - 30, int(rng() % 60) - 30,
+                        int(rng() % 60) - 30};
+        fillRect(v, c, r);
+        fillRectBlended(v, c, r, e);
+        fillRectBlended(dv, L16(9), r, e);
+        depthRamp(dv, r, 1, 65535, DepthCurve(rng() % 5));
+        aaDisc(v, a, b, e, f, c, g);
+        aaDisc(dv, a, b, e, f, L16(7), g);
+        aaRing(v, a, b, e, f, g, c, 1.0f);
+        splatPoint(v, a, b, c, int(rng() % 600) - 100);
+        aaLine(v, a, b, e, f, c, 255);
+    }
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x)
+            if (!clip.contains(x, y)) {
+                ASSERT_EQ(img.pixelAt(x, y), (RGBA{0, 0, 0, 0})) << x << "," << y;
+                ASSERT_EQ(d.pixelAt(x, y).l, 0) << x << "," << y;
+            }
+}
