@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <emmintrin.h>
 #include <numbers>
+#include <xmmintrin.h>
 
 namespace spatium {
 
@@ -13,64 +13,57 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr int kChunk = vireo::InterpolatedBiquad::kChunk;
 
-// Fills d[0..n) with the smoothed delay of each frame plus its distance from the end
-// of the sub-block, which is what the read of that frame needs.
-void smoothDelays(corvid::ExpSmoother& s, float target, int backStart, int n, float* d) {
-    if (s.isSteady(target)) {
-        // next() would return the same value for every frame.
-        const float c = s.current;
-        for (int i = 0; i < n; ++i) d[i] = c + static_cast<float>(backStart - i);
-        return;
+// The four per-frame smoothers of the panner (delay and gain of each channel) stepped
+// together, lane for lane the same arithmetic as ExpSmoother::next, so that their
+// recurrences run side by side instead of one after another.
+class SmootherLanes {
+public:
+    SmootherLanes(corvid::ExpSmoother* const (&s)[4], const float (&targets)[4]) : s_(s) {
+        cur_ = _mm_setr_ps(s[0]->current, s[1]->current, s[2]->current, s[3]->current);
+        coef_ =
+            _mm_setr_ps(s[0]->coefficient, s[1]->coefficient, s[2]->coefficient, s[3]->coefficient);
+        target_ = _mm_loadu_ps(targets);
+        steady_ = true;
+        for (int k = 0; k < 4; ++k) steady_ = steady_ && s[k]->isSteady(targets[k]);
     }
-    for (int i = 0; i < n; ++i) d[i] = s.next(target) + static_cast<float>(backStart - i);
-}
 
-void applyGain(corvid::ExpSmoother& s, float target, float* x, int n) {
-    if (s.isSteady(target)) {
-        const float g = s.current;
-        for (int i = 0; i < n; ++i) x[i] = x[i] * g;
-        return;
+    ~SmootherLanes() {
+        alignas(16) float c[4];
+        _mm_store_ps(c, cur_);
+        for (int k = 0; k < 4; ++k) s_[k]->current = c[k];
     }
-    for (int i = 0; i < n; ++i) x[i] = x[i] * s.next(target);
-}
 
-typedef float V4 __attribute__((vector_size(16)));
+    SmootherLanes(const SmootherLanes&) = delete;
+    SmootherLanes& operator=(const SmootherLanes&) = delete;
 
-// Four interpolated reads at once; lane for lane the same operations as the scalar
-// read, so the results are identical.
-void readChunk(const corvid::Delayline& line, const float* d, float* out, int n) {
-    const float* b = line.buffer.get();
-    const int mask = line.mask;
-    const __m128 newest = _mm_set1_ps(static_cast<float>(line.newest));
-    const __m128 twice = _mm_set1_ps(static_cast<float>(2 * line.capacity));
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m128 p = _mm_add_ps(_mm_sub_ps(newest, _mm_loadu_ps(d + i)), twice);
-        const __m128i e = _mm_cvttps_epi32(p);
-        const __m128 x = _mm_sub_ps(p, _mm_cvtepi32_ps(e));
-        alignas(16) std::int32_t ei[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(ei), e);
-        V4 y[6];
-        const int base = (ei[0] - 2) & mask;
-        if (ei[1] == ei[0] + 1 && ei[2] == ei[0] + 2 && ei[3] == ei[0] + 3 &&
-            base + 9 <= mask + 1) {
-            // A steady delay reads consecutive slots: plain unaligned loads.
-            for (int j = 0; j < 6; ++j) {
-                __m128 v = _mm_loadu_ps(b + base + j);
-                __builtin_memcpy(&y[j], &v, sizeof v);
-            }
-        } else {
-            for (int j = 0; j < 6; ++j)
-                y[j] = V4{b[(ei[0] + j - 2) & mask], b[(ei[1] + j - 2) & mask],
-                          b[(ei[2] + j - 2) & mask], b[(ei[3] + j - 2) & mask]};
+    // out[i][k]: value of smoother k at frame i.
+    void run(float (*out)[4], int n) {
+        if (steady_) {
+            // Nothing would move: every frame gets the current values.
+            for (int i = 0; i < n; ++i) _mm_store_ps(out[i], cur_);
+            return;
         }
-        V4 xv;
-        __builtin_memcpy(&xv, &x, sizeof x);
-        const V4 r = corvid::Delayline::interpolate(xv, y[0], y[1], y[2], y[3], y[4], y[5]);
-        __builtin_memcpy(out + i, &r, sizeof r);
+        const __m128 zero = _mm_setzero_ps();
+        const __m128 tiny = _mm_set1_ps(1e-10f);
+        const __m128 sign = _mm_set1_ps(-0.0f);
+        __m128 cur = cur_;
+        for (int i = 0; i < n; ++i) {
+            const __m128 d = _mm_sub_ps(target_, cur);
+            const __m128 unchanged = _mm_cmpeq_ps(d, zero);
+            const __m128 snap = _mm_cmplt_ps(_mm_andnot_ps(sign, d), tiny);
+            const __m128 stepped = _mm_add_ps(cur, _mm_mul_ps(d, coef_));
+            const __m128 moved = _mm_or_ps(_mm_and_ps(snap, target_), _mm_andnot_ps(snap, stepped));
+            cur = _mm_or_ps(_mm_and_ps(unchanged, cur), _mm_andnot_ps(unchanged, moved));
+            _mm_store_ps(out[i], cur);
+        }
+        cur_ = cur;
     }
-    for (; i < n; ++i) out[i] = line.readInterpolated(d[i]);
-}
+
+private:
+    corvid::ExpSmoother* const (&s_)[4];
+    __m128 cur_, coef_, target_;
+    bool steady_;
+};
 
 } // namespace
 
@@ -133,22 +126,35 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
 
     vireo::InterpolatedBiquad* shadowLeft = &shadowL;
     vireo::InterpolatedBiquad* shadowRight = &shadowR;
+    corvid::ExpSmoother* const smoothers[4] = {&delaySmootherL, &delaySmootherR, &gainSmootherL,
+                                               &gainSmootherR};
+    const float smootherTargets[4] = {t.delayL, t.delayR, t.gainL, t.gainR};
+    SmootherLanes lanes(smoothers, smootherTargets);
     // Chunks line up with the shelf's glide chunks, so each step below can run chunk by
     // chunk while the data is in cache and still give what whole-block passes would.
     for (int done = 0; done < frames; done += kChunk) {
         const int n = std::min(kChunk, frames - done);
         float* l = left + done;
         float* r = right + done;
-        float dl[kChunk];
-        float dr[kChunk];
-        smoothDelays(delaySmootherL, t.delayL, frames - 1 - done, n, dl);
-        smoothDelays(delaySmootherR, t.delayR, frames - 1 - done, n, dr);
-        readChunk(delayL, dl, l, n);
-        readChunk(delayR, dr, r, n);
+        alignas(16) float values[kChunk][4];
+        lanes.run(values, n);
+        // The read for frame i reaches back from the end of the sub-block.
+        float dl[kChunk], dr[kChunk], gl[kChunk], gr[kChunk];
+        const int back = frames - 1 - done;
+        for (int i = 0; i < n; ++i) {
+            dl[i] = values[i][0] + static_cast<float>(back - i);
+            dr[i] = values[i][1] + static_cast<float>(back - i);
+            gl[i] = values[i][2];
+            gr[i] = values[i][3];
+        }
+        delayL.readBlock(dl, l, n);
+        delayR.readBlock(dr, r, n);
         vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, l, r, l, r,
                                   n);
-        applyGain(gainSmootherL, t.gainL, l, n);
-        applyGain(gainSmootherR, t.gainR, r, n);
+        for (int i = 0; i < n; ++i) {
+            l[i] = l[i] * gl[i];
+            r[i] = r[i] * gr[i];
+        }
     }
 }
 

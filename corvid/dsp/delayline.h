@@ -7,6 +7,12 @@
 
 namespace corvid {
 
+// Instruction sets the batched read can use; chosen once, off the audio thread.
+enum class ReadPath { baseline, avx2, avx512 };
+
+// The widest path this processor and operating system support.
+ReadPath bestReadPath();
+
 class Delayline {
 public:
     // Makes room for at least size + 1 samples and clears the history. If the memory
@@ -34,10 +40,18 @@ public:
         return interpolate(x, ym2, ym1, y0, y1, y2, y3);
     }
 
+    // out[i] = readInterpolated(delays[i]) for i < n, several reads at a time with the
+    // same arithmetic, so the results are identical.
+    void readBlock(const float* delays, float* out, int n) const {
+        readBlockUsing(readPath, delays, out, n);
+    }
+    // The same on a given path (which the processor must support).
+    void readBlockUsing(ReadPath path, const float* delays, float* out, int n) const;
+
     // The polynomial on its own; T is float or a vector of floats, so batched reads use
     // the very same operations in the same order.
     template <class T>
-    static T interpolate(T x, T ym2, T ym1, T y0, T y1, T y2, T y3) {
+    [[gnu::always_inline]] static T interpolate(T x, T ym2, T ym1, T y0, T y1, T y2, T y3) {
         const T c1 = 2.0f * (ym2 - y2) + 16.0f * (y1 - ym1);
         const T c2 = 16.0f * (ym1 + y1) - ym2 - 30.0f * y0 - y2;
         const T c3 = 66.0f * y1 - 70.0f * y0 - 33.0f * y2 + 39.0f * ym1 + 7.0f * y3 - 9.0f * ym2;
@@ -52,6 +66,7 @@ public:
     int newest = 0;
     int mask = 0;
     int requested = 0;
+    ReadPath readPath = ReadPath::baseline; // set by resize()
 };
 
 } // namespace corvid

@@ -201,3 +201,42 @@ TEST(Delayline, RampReadsAcrossTheWrap) {
         EXPECT_FLOAT_EQ(d.readInterpolated(17.25f), newest - 17.25f);
     }
 }
+
+TEST(Delayline, BatchedReadsMatchSingleReadsOnEveryPath) {
+    std::vector<corvid::ReadPath> paths = {corvid::ReadPath::baseline};
+    if (corvid::bestReadPath() != corvid::ReadPath::baseline)
+        paths.push_back(corvid::ReadPath::avx2);
+    if (corvid::bestReadPath() == corvid::ReadPath::avx512)
+        paths.push_back(corvid::ReadPath::avx512);
+
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    Delayline d;
+    d.resize(600);
+    std::vector<float> block(512), delays(512), single(512), batched(512);
+    for (int round = 0; round < 300; ++round) {
+        const int n = 1 + int(rng() % 512);
+        for (int i = 0; i < n; ++i) block[std::size_t(i)] = u(rng);
+        d.feed(block.data(), n);
+        // Steady whole and fractional delays, glides, and jumps between frames.
+        const int kind = round % 4;
+        float c = 3.0f + 40.0f * std::fabs(u(rng));
+        for (int i = 0; i < n; ++i) {
+            if (kind == 1) c += 0.013f;
+            if (kind == 2) c = 3.0f + 60.0f * std::fabs(u(rng));
+            const float back = float(n - 1 - i);
+            delays[std::size_t(i)] = (kind == 3 ? std::floor(c) : c) + back;
+        }
+        for (int i = 0; i < n; ++i)
+            single[std::size_t(i)] = d.readInterpolated(delays[std::size_t(i)]);
+        for (corvid::ReadPath path : paths) {
+            const int chunk = 1 + int(rng() % 40);
+            for (int done = 0; done < n; done += chunk)
+                d.readBlockUsing(path, delays.data() + done, batched.data() + done,
+                                 std::min(chunk, n - done));
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ(std::memcmp(&single[std::size_t(i)], &batched[std::size_t(i)], 4), 0)
+                    << "path " << int(path) << " round " << round << " frame " << i;
+        }
+    }
+}

@@ -122,6 +122,26 @@ inline __m128d step(const LaneCoeffs& c, LaneMemory& m, __m128d x) {
     return y;
 }
 
+// Biquad::settleMemory on both lanes: the same flush, and a lane whose memory is not
+// finite is cleared (x - x is zero exactly when x is finite).
+inline void settleLanes(LaneMemory& m) {
+    const __m128d up = _mm_set1_pd(1e-10);
+    const __m128d down = _mm_set1_pd(-1e-10);
+    m.x1 = _mm_add_pd(_mm_add_pd(m.x1, up), down);
+    m.x2 = _mm_add_pd(_mm_add_pd(m.x2, up), down);
+    m.y1 = _mm_add_pd(_mm_add_pd(m.y1, up), down);
+    m.y2 = _mm_add_pd(_mm_add_pd(m.y2, up), down);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d finite = _mm_and_pd(_mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(m.x1, m.x1), zero),
+                                                 _mm_cmpeq_pd(_mm_sub_pd(m.x2, m.x2), zero)),
+                                      _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(m.y1, m.y1), zero),
+                                                 _mm_cmpeq_pd(_mm_sub_pd(m.y2, m.y2), zero)));
+    m.x1 = _mm_and_pd(m.x1, finite);
+    m.x2 = _mm_and_pd(m.x2, finite);
+    m.y1 = _mm_and_pd(m.y1, finite);
+    m.y2 = _mm_and_pd(m.y2, finite);
+}
+
 inline __m128d roundToFloat(__m128d y) {
     return _mm_cvtps_pd(_mm_cvtpd_ps(y));
 }
@@ -143,9 +163,8 @@ void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right
         _mm_store_ss(outR + i, _mm_shuffle_ps(y, y, 1));
     }
     for (int s = 0; s < N; ++s) {
+        settleLanes(m[s]);
         storeLaneMemory(m[s], left[s]->biquad.memory, right[s]->biquad.memory);
-        Biquad::settleMemory(left[s]->biquad.memory);
-        Biquad::settleMemory(right[s]->biquad.memory);
     }
 }
 
