@@ -8,39 +8,138 @@
 
 namespace corvid::jpeg {
 
-void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
-    out[0] = in[0];
-    out[1] = static_cast<std::uint8_t>((in[0] * 3 + in[1] + 2) >> 2);
-    for (int i = 1; i < width - 1; ++i) {
+namespace {
+
+// The triangle filters written per input column, with the row ends treated as if the
+// edge sample were repeated; that reproduces the usual special cases for the first and
+// last column exactly.
+inline void h2v1Columns(const std::uint8_t* in, int width, std::uint8_t* out, int from, int to) {
+    for (int i = from; i < to; ++i) {
         const int v = in[i] * 3;
-        out[2 * i] = static_cast<std::uint8_t>((v + in[i - 1] + 1) >> 2);
-        out[2 * i + 1] = static_cast<std::uint8_t>((v + in[i + 1] + 2) >> 2);
+        const int left = in[i > 0 ? i - 1 : 0], right = in[i + 1 < width ? i + 1 : i];
+        out[2 * i] = static_cast<std::uint8_t>((v + left + 1) >> 2);
+        out[2 * i + 1] = static_cast<std::uint8_t>((v + right + 2) >> 2);
     }
-    const int last = width - 1;
-    out[2 * last] = static_cast<std::uint8_t>((in[last] * 3 + in[last - 1] + 1) >> 2);
-    out[2 * last + 1] = in[last];
+}
+
+inline void h2v2Columns(const std::uint8_t* near, const std::uint8_t* far, int width,
+                        std::uint8_t* out, int from, int to) {
+    auto sum = [&](int i) { return near[i] * 3 + far[i]; };
+    for (int i = from; i < to; ++i) {
+        const int cur = sum(i) * 3;
+        const int left = sum(i > 0 ? i - 1 : 0), right = sum(i + 1 < width ? i + 1 : i);
+        out[2 * i] = static_cast<std::uint8_t>((cur + left + 8) >> 4);
+        out[2 * i + 1] = static_cast<std::uint8_t>((cur + right + 7) >> 4);
+    }
+}
+
+} // namespace
+
+#if defined(__x86_64__)
+
+void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1), two = _mm_set1_epi16(2);
+    h2v1Columns(in, width, out, 0, 1);
+    int i = 1;
+    // Eight interior columns at a time; each needs its left and right neighbour.
+    for (; i + 9 <= width; i += 8) {
+        auto load = [&](int at) {
+            return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + at)),
+                                     zero);
+        };
+        const __m128i c = load(i), l = load(i - 1), r = load(i + 1);
+        const __m128i c3 = _mm_add_epi16(_mm_add_epi16(c, c), c);
+        const __m128i even = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, l), one), 2);
+        const __m128i odd = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, r), two), 2);
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + 2 * i),
+            _mm_packus_epi16(_mm_unpacklo_epi16(even, odd), _mm_unpackhi_epi16(even, odd)));
+    }
+    h2v1Columns(in, width, out, i, width);
+}
+
+namespace {
+
+__attribute__((target("avx2"))) inline __m256i columnSums(const std::uint8_t* near,
+                                                          const std::uint8_t* far) {
+    const __m256i n = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(near)));
+    const __m256i f = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(far)));
+    return _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(n, n), n), f);
+}
+
+// Sixteen interior columns at a time from column `i`; returns the first column left over.
+__attribute__((target("avx2"))) int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far,
+                                             int width, std::uint8_t* out, int i) {
+    const __m256i eight = _mm256_set1_epi16(8), seven = _mm256_set1_epi16(7);
+    for (; i + 17 <= width; i += 16) {
+        const __m256i c = columnSums(near + i, far + i);
+        const __m256i l = columnSums(near + i - 1, far + i - 1);
+        const __m256i r = columnSums(near + i + 1, far + i + 1);
+        const __m256i c3 = _mm256_add_epi16(_mm256_add_epi16(c, c), c);
+        const __m256i even = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(c3, l), eight), 4);
+        const __m256i odd = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(c3, r), seven), 4);
+        // Unpack and pack both stay within 128-bit halves, so the columns come out in order.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 2 * i),
+                            _mm256_packus_epi16(_mm256_unpacklo_epi16(even, odd),
+                                                _mm256_unpackhi_epi16(even, odd)));
+    }
+    return i;
+}
+
+const bool kHaveAvx2 = corvid::cpuFeatures().avx2;
+
+} // namespace
+
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i eight = _mm_set1_epi16(8), seven = _mm_set1_epi16(7);
+    h2v2Columns(near, far, width, out, 0, 1);
+    int i = kHaveAvx2 ? h2v2Avx2(near, far, width, out, 1) : 1;
+    for (; i + 9 <= width; i += 8) {
+        auto sum = [&](int at) {
+            const __m128i n = _mm_unpacklo_epi8(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(near + at)), zero);
+            const __m128i f = _mm_unpacklo_epi8(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(far + at)), zero);
+            return _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(n, n), n), f);
+        };
+        const __m128i c = sum(i), l = sum(i - 1), r = sum(i + 1);
+        const __m128i c3 = _mm_add_epi16(_mm_add_epi16(c, c), c);
+        const __m128i even = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, l), eight), 4);
+        const __m128i odd = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, r), seven), 4);
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out + 2 * i),
+            _mm_packus_epi16(_mm_unpacklo_epi16(even, odd), _mm_unpackhi_epi16(even, odd)));
+    }
+    h2v2Columns(near, far, width, out, i, width);
+}
+
+void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
+                  std::uint8_t* out) {
+    const int bias = lowerHalf ? 2 : 1;
+    const __m128i zero = _mm_setzero_si128(), b = _mm_set1_epi16(static_cast<short>(bias));
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        const __m128i n =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near + i)), zero);
+        const __m128i f =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(far + i)), zero);
+        const __m128i v = _mm_srli_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(n, n), n), _mm_add_epi16(f, b)), 2);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, zero));
+    }
+    for (; i < width; ++i) out[i] = static_cast<std::uint8_t>((near[i] * 3 + far[i] + bias) >> 2);
+}
+
+#else
+
+void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
+    h2v1Columns(in, width, out, 0, width);
 }
 
 void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out) {
-    // Vertical 3:1 sums first, then the horizontal 3:1 weighting of those sums; the two
-    // outputs of each input column round in opposite directions to avoid a drift.
-    int prev = near[0] * 3 + far[0];
-    int cur = prev;
-    int next = near[1] * 3 + far[1];
-    out[0] = static_cast<std::uint8_t>((cur * 4 + 8) >> 4);
-    out[1] = static_cast<std::uint8_t>((cur * 3 + next + 7) >> 4);
-    for (int i = 1; i < width - 1; ++i) {
-        prev = cur;
-        cur = next;
-        next = near[i + 1] * 3 + far[i + 1];
-        out[2 * i] = static_cast<std::uint8_t>((cur * 3 + prev + 8) >> 4);
-        out[2 * i + 1] = static_cast<std::uint8_t>((cur * 3 + next + 7) >> 4);
-    }
-    const int last = width - 1;
-    prev = cur;
-    cur = next;
-    out[2 * last] = static_cast<std::uint8_t>((cur * 3 + prev + 8) >> 4);
-    out[2 * last + 1] = static_cast<std::uint8_t>((cur * 4 + 7) >> 4);
+    h2v2Columns(near, far, width, out, 0, width);
 }
 
 void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
@@ -49,6 +148,8 @@ void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, 
     for (int i = 0; i < width; ++i)
         out[i] = static_cast<std::uint8_t>((near[i] * 3 + far[i] + bias) >> 2);
 }
+
+#endif
 
 namespace {
 

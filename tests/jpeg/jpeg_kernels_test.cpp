@@ -166,3 +166,41 @@ TEST(JpegUpsample, TriangleFilterKeepsFlatRowsAndEdges) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(JpegUpsample, VectorPathsMatchPlainFiltersAtEveryWidth) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int width = 3; width <= 70; ++width) {
+        std::vector<std::uint8_t> near(width), far(width);
+        for (int i = 0; i < width; ++i) {
+            near[i] = static_cast<std::uint8_t>(byte(rng));
+            far[i] = static_cast<std::uint8_t>(byte(rng));
+        }
+        auto at = [&](const std::vector<std::uint8_t>& row, int i) {
+            return row[std::clamp(i, 0, width - 1)];
+        };
+        std::vector<std::uint8_t> got(2 * width + 1, 0xAA);
+        upsampleH2V1(near.data(), width, got.data());
+        for (int i = 0; i < width; ++i) {
+            ASSERT_EQ(got[2 * i], (3 * near[i] + at(near, i - 1) + 1) >> 2) << width;
+            ASSERT_EQ(got[2 * i + 1], (3 * near[i] + at(near, i + 1) + 2) >> 2) << width;
+        }
+        ASSERT_EQ(got[2 * width], 0xAA);
+        upsampleH2V2(near.data(), far.data(), width, got.data());
+        for (int i = 0; i < width; ++i) {
+            auto sum = [&](int k) { return 3 * at(near, k) + at(far, k); };
+            ASSERT_EQ(got[2 * i], (3 * sum(i) + sum(i - 1) + 8) >> 4) << width;
+            ASSERT_EQ(got[2 * i + 1], (3 * sum(i) + sum(i + 1) + 7) >> 4) << width;
+        }
+        ASSERT_EQ(got[2 * width], 0xAA);
+        for (bool lower : {false, true}) {
+            upsampleH1V2(near.data(), far.data(), width, lower, got.data());
+            for (int i = 0; i < width; ++i)
+                ASSERT_EQ(got[i], (3 * near[i] + far[i] + (lower ? 2 : 1)) >> 2) << width;
+        }
+    }
+}
+
+} // namespace
