@@ -1,0 +1,116 @@
+#pragma once
+// The root of every editor and the editor object the client hands to the host
+// adapter. It owns the window, the shared context and the three window-sized maps,
+// routes the window's input through the element tree and runs the incremental
+// redraw: paint the touched elements in parallel, rebuild the touched parts of
+// the mipmaps, light the touched area in tiles on the pool, let the window blit.
+
+#include "corvid/client/graphics.h"
+#include "corvid/core/thread.h"
+#include "corvid/graphics/image.h"
+#include "corvid/graphics/mipmap.h"
+#include "corvid/gui/compositor.h"
+#include "corvid/gui/context.h"
+#include "corvid/gui/element.h"
+#include "corvid/window/headlesswindow.h"
+#include "corvid/window/window.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace corvid {
+
+namespace detail {
+// Constructed before the element part of GUIGraphics and destroyed after it, so
+// the elements can rely on their context for their whole lifetime.
+struct GUIContextOwner {
+    std::unique_ptr<UIContext> ownedContext = std::make_unique<UIContext>();
+};
+} // namespace detail
+
+class GUIGraphics : private detail::GUIContextOwner, public UIElement, public IGraphics {
+public:
+    // Elements drawn in parallel at most, and the lighting tile size.
+    static constexpr std::size_t kMaxPaintBatch = 32;
+    static constexpr std::int32_t kTileWidth = 64;
+    static constexpr std::int32_t kTileHeight = 32;
+    static constexpr std::int32_t kDefaultRedrawMargin = 20;
+
+    // workerCount 0 gives one pool worker per processor.
+    GUIGraphics(std::int32_t width, std::int32_t height, int workerCount = 0);
+    ~GUIGraphics() override;
+
+    // Backends 0 and 1 open the platform window (a child of parentWindow, or a
+    // top-level window when it is null); any other value opens none.
+    void* openEditor(void* parentWindow, void* controlInfo, DawKind host,
+                     std::int32_t backend) override;
+    void closeEditor() override;
+    void editorSize(std::int32_t* width, std::int32_t* height) override;
+
+    // How far around a dirty rectangle the lighting is redone: it must cover what
+    // the lighting of one pixel reads around it (normals, shadow rays, glow).
+    virtual void setRedrawMargin(std::int32_t margin);
+    virtual void paintWindow(PixelFormat pixelFormat);
+    virtual void collectDirtyAreas();
+    virtual IntRect growDirtyRect(const IntRect& rect, std::int32_t width, std::int32_t height);
+    virtual WindowImageView onWindowResized(std::int32_t width, std::int32_t height);
+    virtual void paintElements();
+    virtual void lightAreas(PixelFormat pixelFormat);
+    virtual void rebuildMipmaps();
+
+    // Bounding box of the areas the next paint will relight; empty if none.
+    IntRect dirtyBounds() const;
+    // Ends the current drag (button released or capture lost).
+    void stopDrag();
+
+    // Opens a window without a display in place of the platform one, for tests,
+    // benchmarks and screenshots. Replaces any open window.
+    HeadlessWindow& openHeadlessEditor(PixelFormat format = PixelFormat::RGBA8);
+
+    IWindow* getWindow() const { return window.get(); }
+    IWindowListener& getWindowListener();
+    PBRCompositor& getCompositor() { return *compositor; }
+    ThreadPool& getThreadPool() { return *threadPool; }
+    const Mipmap<RGBA>& getDiffuseMap() const { return *diffuseMap; }
+    const Mipmap<L16>& getDepthMap() const { return *depthMap; }
+    const Mipmap<RGBA>& getMaterialMap() const { return *materialMap; }
+    WindowImageView getWindowImage() { return windowImage.asView(); }
+    std::int32_t getRedrawMargin() const { return redrawMargin; }
+    const std::vector<IntRect>& getPendingDirtyRects() const { return pendingDirtyRects; }
+    const std::vector<IntRect>& getGrownAreas() const { return grownAreas; }
+
+    // Index one past the last element of the paint batch that begins at `start`:
+    // the batch grows while the next element overlaps none already in it, up to
+    // kMaxPaintBatch elements. Elements with an empty position overlap nothing.
+    static std::size_t endOfPaintBatch(const std::vector<UIElement*>& elements, std::size_t start);
+    // Appends the lighting tiles of rect, row by row from its top-left corner.
+    static void cutIntoTiles(const IntRect& rect, std::vector<IntRect>& tiles);
+
+protected:
+    class WindowListener;
+
+    std::unique_ptr<PBRCompositor> compositor;
+    UIContext& uiContext;
+    std::unique_ptr<WindowListener> windowListener;
+    std::unique_ptr<IWindow> window;
+    std::unique_ptr<ThreadPool> threadPool;
+    std::int32_t width, height;
+    std::unique_ptr<Mipmap<RGBA>> diffuseMap;
+    std::unique_ptr<Mipmap<L16>> depthMap;
+    std::unique_ptr<Mipmap<RGBA>> materialMap;
+    std::vector<IntRect> pendingDirtyRects;
+    std::vector<IntRect> scratchRects;
+    std::vector<IntRect> diffuseMipRects, depthMipRects;
+    std::vector<IntRect> grownAreas;
+    std::vector<IntRect> disjointAreas;
+    std::vector<IntRect> lightTiles;
+    std::vector<UIElement*> elementsToPaint;
+    std::int32_t redrawMargin = kDefaultRedrawMargin;
+    OwnedImage<RGBA> windowImage;
+
+private:
+    void attachWindow(std::unique_ptr<IWindow> newWindow);
+};
+
+} // namespace corvid
