@@ -44,8 +44,8 @@ XvfbServer::XvfbServer() {
                 dup2(devnull, 1);
                 dup2(devnull, 2);
             }
-            execl(xvfb, "Xvfb", display_.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                  static_cast<char*>(nullptr));
+            execl(xvfb, "Xvfb", display_.c_str(), "-screen", "0", "1024x768x24", "-noreset",
+                  "-nolisten", "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
         if (pid_ < 0) return;
