@@ -447,7 +447,8 @@ private:
                 if (cap_ - pos_ < length && !grow(pos_ + length)) return false;
                 if (cap_ - pos_ < length + 8) {
                     std::uint8_t* dst = base_ + pos_;
-                    for (std::size_t i = 0; i < length; ++i) dst[i] = dst[i - distance];
+                    const std::uint8_t* from = dst - distance;
+                    for (std::size_t i = 0; i < length; ++i) dst[i] = from[i];
                     pos_ += length;
                     continue;
                 }
