@@ -116,17 +116,23 @@ void SpatiumClient::processSubBlock(const float* const* inputs, float* const* ou
         // 0.5 in the panner's gain takes back.
         float* mid = midBuffer_.data();
         float* side = sideBuffer_.data();
-        for (std::int32_t i = 0; i < frames; ++i) mid[i] = outL[i] + outR[i];
         if (widthSmoother_.isSteady(v.widthTarget)) {
+            // A constant factor: the three passes fold into one with the same arithmetic.
             const float c = widthSmoother_.current;
-            for (std::int32_t i = 0; i < frames; ++i) side[i] = (outL[i] - outR[i]) * c;
+            for (std::int32_t i = 0; i < frames; ++i) {
+                const float m = outL[i] + outR[i];
+                const float s = (outL[i] - outR[i]) * c;
+                outL[i] = m + s;
+                outR[i] = m - s;
+            }
         } else {
+            for (std::int32_t i = 0; i < frames; ++i) mid[i] = outL[i] + outR[i];
             for (std::int32_t i = 0; i < frames; ++i)
                 side[i] = (outL[i] - outR[i]) * widthSmoother_.next(v.widthTarget);
-        }
-        for (std::int32_t i = 0; i < frames; ++i) {
-            outL[i] = mid[i] + side[i];
-            outR[i] = mid[i] - side[i];
+            for (std::int32_t i = 0; i < frames; ++i) {
+                outL[i] = mid[i] + side[i];
+                outR[i] = mid[i] - side[i];
+            }
         }
 
         panner_.process(outL, outR, frames, distanceGain * 0.5f * v.levelBlend, v.closeness,

@@ -4,24 +4,6 @@
 
 namespace corvid {
 
-void Biquad::settleMemory(BiquadMemory& m) {
-    // Adding and removing a small offset rounds memories far below it to exactly zero,
-    // so a decaying tail never turns into slow denormal arithmetic.
-    m.x1 += 1e-10;
-    m.x2 += 1e-10;
-    m.y1 += 1e-10;
-    m.y2 += 1e-10;
-    m.x1 += -1e-10;
-    m.x2 += -1e-10;
-    m.y1 += -1e-10;
-    m.y2 += -1e-10;
-    // One NaN or infinity in the input would otherwise circulate in the feedback path
-    // for the rest of the session; finite memories are left untouched.
-    if (!std::isfinite(m.x1) || !std::isfinite(m.x2) || !std::isfinite(m.y1) ||
-        !std::isfinite(m.y2))
-        m = BiquadMemory{};
-}
-
 void Biquad::filter(const BiquadCoeffs& c, const float* input, float* output, int frames) {
     const double b0 = c.b0, b1 = c.b1, b2 = c.b2, a1 = c.a1, a2 = c.a2;
     double x1 = memory.x1, x2 = memory.x2, y1 = memory.y1, y2 = memory.y2;

@@ -3,6 +3,8 @@
 // drive it. Coefficients are stored as floats (they glide in single precision) and
 // widened once per call.
 
+#include <cmath>
+
 namespace corvid {
 
 struct BiquadCoeffs {
@@ -14,6 +16,13 @@ struct BiquadCoeffs {
 
     static constexpr BiquadCoeffs identity() { return BiquadCoeffs{}; }
 };
+
+// Bitwise on purpose: a coefficient of -0 is not the identity where signed zeros meet.
+inline bool isIdentity(const BiquadCoeffs& c) {
+    return c.b0 == 1.0f && !std::signbit(c.b1) && c.b1 == 0.0f && !std::signbit(c.b2) &&
+           c.b2 == 0.0f && !std::signbit(c.a1) && c.a1 == 0.0f && !std::signbit(c.a2) &&
+           c.a2 == 0.0f;
+}
 
 struct BiquadMemory {
     double x1 = 0.0;
@@ -29,7 +38,23 @@ public:
 
     // The end-of-call housekeeping on its own, for callers that run the recurrence
     // themselves and must leave the memory exactly as filter() would.
-    static void settleMemory(BiquadMemory& m);
+    static void settleMemory(BiquadMemory& m) {
+        // Adding and removing a small offset rounds memories far below it to exactly
+        // zero, so a decaying tail never turns into slow denormal arithmetic.
+        m.x1 += 1e-10;
+        m.x2 += 1e-10;
+        m.y1 += 1e-10;
+        m.y2 += 1e-10;
+        m.x1 += -1e-10;
+        m.x2 += -1e-10;
+        m.y1 += -1e-10;
+        m.y2 += -1e-10;
+        // One NaN or infinity in the input would otherwise circulate in the feedback
+        // path for the rest of the session; finite memories are left untouched.
+        if (!std::isfinite(m.x1) || !std::isfinite(m.x2) || !std::isfinite(m.y1) ||
+            !std::isfinite(m.y2))
+            m = BiquadMemory{};
+    }
 
     BiquadMemory memory;
 };

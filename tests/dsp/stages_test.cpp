@@ -8,15 +8,11 @@
 #include <vector>
 
 using corvid::BiquadCoeffs;
+using corvid::isIdentity;
 using spatium::BinauralPanner;
 using spatium::DistanceStage;
 
 namespace {
-
-bool isIdentity(const BiquadCoeffs& c) {
-    const BiquadCoeffs id = BiquadCoeffs::identity();
-    return std::memcmp(&c, &id, sizeof c) == 0;
-}
 
 double dcGainDb(const BiquadCoeffs& c) {
     return 20.0 * std::log10((double(c.b0) + c.b1 + c.b2) / (1.0 + c.a1 + c.a2));

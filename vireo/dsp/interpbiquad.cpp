@@ -32,9 +32,7 @@ void InterpolatedBiquad::glideToward(const BiquadCoeffs& target, int n) {
 }
 
 bool InterpolatedBiquad::currentIsIdentity() const {
-    // Bitwise on purpose: a coefficient of -0 is not the identity for signed zeros.
-    static constexpr BiquadCoeffs kIdentity = BiquadCoeffs::identity();
-    return std::memcmp(&current, &kIdentity, sizeof(BiquadCoeffs)) == 0;
+    return corvid::isIdentity(current);
 }
 
 void InterpolatedBiquad::process(const BiquadCoeffs& target, const float* input, float* output,
@@ -78,6 +76,17 @@ void passThroughMemory(BiquadMemory& m, const float* s, int n) {
     }
     m.x1 = m.y1 = s[n - 1];
     Biquad::settleMemory(m);
+}
+
+bool wholeBlockIsIdentity(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
+                          const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
+                          int stages) {
+    for (int s = 0; s < stages; ++s) {
+        if (!left[s]->currentIsIdentity() || !right[s]->currentIsIdentity() ||
+            !corvid::isIdentity(targetsLeft[s]) || !corvid::isIdentity(targetsRight[s]))
+            return false;
+    }
+    return true;
 }
 
 struct LaneCoeffs {
@@ -175,6 +184,25 @@ void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* con
                         int stages, const float* inL, const float* inR, float* outL, float* outR,
                         int frames) {
     const int chunk = InterpolatedBiquad::kChunk;
+    if (frames > 0 && wholeBlockIsIdentity(left, right, targetsLeft, targetsRight, stages) &&
+        passesThroughExactly(inL, frames) && passesThroughExactly(inR, frames)) {
+        // Identity coefficients glide onto themselves, so every chunk copies its input
+        // through. A memory follows only the last one or two chunks (a one-frame last
+        // chunk keeps the settled sample of the chunk before it).
+        const int last = (frames - 1) / chunk * chunk;
+        for (int s = 0; s < stages; ++s) {
+            for (int side = 0; side < 2; ++side) {
+                BiquadMemory& m = (side == 0 ? left[s] : right[s])->biquad.memory;
+                const float* x = side == 0 ? inL : inR;
+                if (last > 0) passThroughMemory(m, x + last - chunk, chunk);
+                passThroughMemory(m, x + last, frames - last);
+            }
+        }
+        const auto bytes = sizeof(float) * static_cast<std::size_t>(frames);
+        if (outL != inL) std::memmove(outL, inL, bytes);
+        if (outR != inR) std::memmove(outR, inR, bytes);
+        return;
+    }
     for (int done = 0; done < frames; done += chunk) {
         const int n = frames - done < chunk ? frames - done : chunk;
         for (int s = 0; s < stages; ++s) {
