@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds the release configuration and runs the main job.
+# Builds the release configuration and runs the main job: the plug-in library is
+# loaded by the spatium command-line host, which renders the built-in demo (a
+# mono source moving across the stereo field and away) through it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target spatium-info
-./build/release/tools/info/spatium-info
+cmake --build --preset release -j"$(nproc)" --target spatium_aax spatium
+out="$PWD/build/release/spatium-demo.wav"
+./build/release/bin/spatium render -o "$out"
+echo "demo written to $out"

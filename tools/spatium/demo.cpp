@@ -47,7 +47,7 @@ DemoPosition demoPosition(double t, double seconds) {
     const double across = smoothstep(t / (0.6 * seconds));
     const double away = smoothstep((t - 0.55 * seconds) / (0.4 * seconds));
     p.panDegrees = -80.0 + 160.0 * across - 50.0 * away;
-    p.distance = -20.0 * away;
+    p.distance = -14.0 * away;
     return p;
 }
 
