@@ -42,7 +42,7 @@ void GlyphRasterizer::addLine(float x0, float y0, float x1, float y1) {
         std::swap(y0, y1);
         winding = -1;
     }
-    edges_.push_back({x0, y0, x1, y1, (x1 - x0) / (y1 - y0), winding});
+    edges_.push_back({x0, y0, y1, (x1 - x0) / (y1 - y0), winding, x0});
 }
 
 void GlyphRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, float y1) {
@@ -130,21 +130,6 @@ void GlyphRasterizer::flatten(const GlyphOutline& outline, float scale, float of
     }
 }
 
-void GlyphRasterizer::addSpan(float xa, float xb, int width) {
-    xa = std::max(xa, 0.0f);
-    xb = std::min(xb, float(width));
-    if (!(xb > xa)) return;
-    int ia = int(xa), ib = int(xb);
-    if (ia == ib) {
-        partial_[ia] += xb - xa;
-        return;
-    }
-    partial_[ia] += float(ia + 1) - xa;
-    full_[ia + 1] += 1;
-    full_[ib] -= 1;
-    if (ib < width) partial_[ib] += xb - float(ib);
-}
-
 void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float offsetX,
                                 float offsetY, ImageView<L8> target) {
     const int width = target.width(), height = target.height();
@@ -157,8 +142,11 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
     const int subRows = height < 8 ? 15 : 5;
     const float subStep = 1.0f / float(subRows);
     const float toCoverage = 255.0f / float(subRows);
-    partial_.assign(std::size_t(width) + 1, 0.0f);
-    full_.assign(std::size_t(width) + 1, 0);
+    const float right = float(width);
+    // Covered length per pixel as a difference array: each span adds four terms
+    // and a running sum over the row recovers the lengths without branches.
+    cover_.assign(std::size_t(width) + 2, 0.0f);
+    float* cover = cover_.data();
     active_.clear();
     std::size_t next = 0;
 
@@ -167,31 +155,49 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
         bool touched = false;
         for (int s = 0; s < subRows; ++s) {
             const float y = float(row) + (float(s) + 0.5f) * subStep;
-            std::erase_if(active_, [y](const Edge* e) { return e->y1 <= y; });
-            for (; next < edges_.size() && edges_[next].y0 <= y; ++next)
-                if (edges_[next].y1 > y) active_.push_back(&edges_[next]);
+            // Drop finished edges and find where the others cross this sub-scanline;
+            // the list stays ordered by x from the previous one, nearly.
+            std::size_t n = 0;
+            for (std::size_t i = 0; i < active_.size(); ++i) {
+                Edge e = active_[i];
+                if (e.y1 <= y) continue;
+                e.x = e.x0 + (y - e.y0) * e.dxdy;
+                active_[n++] = e;
+            }
+            active_.resize(n);
+            for (; next < edges_.size() && edges_[next].y0 <= y; ++next) {
+                if (edges_[next].y1 <= y) continue;
+                Edge e = edges_[next];
+                e.x = e.x0 + (y - e.y0) * e.dxdy;
+                active_.push_back(e);
+            }
             if (active_.empty()) continue;
-
-            crossings_.clear();
-            for (const Edge* e : active_)
-                crossings_.push_back({e->x0 + (y - e->y0) * e->dxdy, e->winding});
-            // Few crossings per row: insertion sort beats anything fancier.
-            for (std::size_t i = 1; i < crossings_.size(); ++i) {
-                Crossing c = crossings_[i];
+            for (std::size_t i = 1; i < active_.size(); ++i) {
+                if (!(active_[i - 1].x > active_[i].x)) continue;
+                Edge e = active_[i];
                 std::size_t j = i;
-                for (; j > 0 && crossings_[j - 1].x > c.x; --j) crossings_[j] = crossings_[j - 1];
-                crossings_[j] = c;
+                for (; j > 0 && active_[j - 1].x > e.x; --j) active_[j] = active_[j - 1];
+                active_[j] = e;
             }
             // Non-zero winding fill between crossings.
             int winding = 0;
             float spanStart = 0;
-            for (const Crossing& c : crossings_) {
-                int before = winding;
-                winding += c.winding;
-                if (before == 0 && winding != 0)
-                    spanStart = c.x;
-                else if (before != 0 && winding == 0)
-                    addSpan(spanStart, c.x, width);
+            for (const Edge& e : active_) {
+                const int before = winding;
+                winding += e.winding;
+                if (before == 0) {
+                    spanStart = e.x;
+                    continue;
+                }
+                if (winding != 0) continue;
+                const float xa = std::max(spanStart, 0.0f), xb = std::min(e.x, right);
+                if (!(xb > xa)) continue;
+                const int ia = int(xa), ib = int(xb);
+                const float fa = xa - float(ia), fb = xb - float(ib);
+                cover[ia] += 1.0f - fa;
+                cover[ia + 1] += fa;
+                cover[ib] -= 1.0f - fb;
+                cover[ib + 1] -= fb;
             }
             touched = true;
         }
@@ -199,15 +205,15 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
             std::memset(static_cast<void*>(out), 0, std::size_t(width));
             continue;
         }
-        int run = 0;
+        float run = 0;
         for (int x = 0; x < width; ++x) {
-            run += full_[std::size_t(x)];
-            float v = (partial_[std::size_t(x)] + float(run)) * toCoverage + 0.5f;
-            out[x].l = v >= 255.0f ? 255 : std::uint8_t(v);
-            partial_[std::size_t(x)] = 0;
-            full_[std::size_t(x)] = 0;
+            run += cover[x];
+            cover[x] = 0;
+            const float v = run * toCoverage + 0.5f;
+            out[x].l = v >= 255.0f ? 255 : v > 0.0f ? std::uint8_t(v) : 0;
         }
-        full_[std::size_t(width)] = 0;
+        cover[width] = 0;
+        cover[width + 1] = 0;
     }
 }
 

@@ -28,27 +28,21 @@ public:
 
 private:
     struct Edge {
-        float x0, y0, x1, y1; // y0 < y1
+        float x0, y0, y1; // y0 < y1
         float dxdy;
         int winding;
-    };
-    struct Crossing {
-        float x;
-        int winding;
+        float x; // crossing with the current sub-scanline while active
     };
 
     void addLine(float x0, float y0, float x1, float y1);
     void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
     void flatten(const GlyphOutline& outline, float scale, float offsetX, float offsetY);
-    void addSpan(float xa, float xb, int width);
 
     float clipHeight_ = 0;
     // Scratch storage reused from glyph to glyph.
     std::vector<Edge> edges_;
-    std::vector<const Edge*> active_;
-    std::vector<Crossing> crossings_;
-    std::vector<float> partial_; // covered length of pixels a span only partly covers
-    std::vector<int> full_;      // difference array of pixels spans cover completely
+    std::vector<Edge> active_;
+    std::vector<float> cover_;
 };
 
 } // namespace corvid
