@@ -23,6 +23,14 @@ struct Avx2 {
     static VF gatherF(const float* table, VI index) {
         return (VF)_mm256_i32gather_ps(table, (__m256i)index, 4);
     }
+    static VI gather32(const void* base, VI offsets) {
+        return (VI)_mm256_i32gather_epi32(static_cast<const int*>(base), (__m256i)offsets, 1);
+    }
+    static VI gather32(const void* base, VI offsets, VI lanes) {
+        return (VI)_mm256_mask_i32gather_epi32(_mm256_setzero_si256(),
+                                               static_cast<const int*>(base), (__m256i)offsets,
+                                               (__m256i)lanes, 1);
+    }
     static bool any(VI mask) { return _mm256_movemask_ps((__m256)mask) != 0; }
 };
 

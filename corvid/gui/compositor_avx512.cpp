@@ -26,6 +26,15 @@ struct Avx512 {
     static VF gatherF(const float* table, VI index) {
         return (VF)_mm512_mask_i32gather_ps(_mm512_setzero_ps(), 0xFFFF, (__m512i)index, table, 4);
     }
+    static VI gather32(const void* base, VI offsets) {
+        return (VI)_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, (__m512i)offsets,
+                                               base, 1);
+    }
+    static VI gather32(const void* base, VI offsets, VI lanes) {
+        return (VI)_mm512_mask_i32gather_epi32(_mm512_setzero_si512(),
+                                               _mm512_movepi32_mask((__m512i)lanes),
+                                               (__m512i)offsets, base, 1);
+    }
     static bool any(VI mask) { return _mm512_test_epi32_mask((__m512i)mask, (__m512i)mask) != 0; }
 };
 

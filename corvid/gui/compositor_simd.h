@@ -59,7 +59,7 @@ inline Axis sampleAxis(float p, float scale, int size) {
     float u = p * scale - 0.5f;
     const float hi = static_cast<float>(size) - 1.001f;
     if (u > hi) u = hi;
-    if (u < 0.0f) u = 0.0f;
+    if (!(u >= 0.0f)) u = 0.0f;
     Axis a;
     a.i0 = static_cast<int>(u);
     a.f = u - static_cast<float>(a.i0);
@@ -69,24 +69,6 @@ inline Axis sampleAxis(float p, float scale, int size) {
 
 inline const uint8_t* rowBytes(const Plane& p, int y) {
     return reinterpret_cast<const uint8_t*>(p.pixels) + static_cast<std::ptrdiff_t>(y) * p.pitch;
-}
-
-// Direct bilinear RGB sample of an RGBA level (the skybox, whose sample points
-// depend on the surface and cannot be staged).
-inline void sampleRGB(const Level& level, float px, float py, float out[3]) {
-    const Axis ax = sampleAxis(px, level.scale, level.plane.width);
-    const Axis ay = sampleAxis(py, level.scale, level.plane.height);
-    const uint8_t* r0 = rowBytes(level.plane, ay.i0);
-    const uint8_t* r1 = rowBytes(level.plane, ay.i1);
-    const float gu = 1.0f - ax.f;
-    const float gv = 1.0f - ay.f;
-    for (int c = 0; c < 3; ++c) {
-        const float top = gu * static_cast<float>(r0[ax.i0 * 4 + c]) +
-                          ax.f * static_cast<float>(r0[ax.i1 * 4 + c]);
-        const float bottom = gu * static_cast<float>(r1[ax.i0 * 4 + c]) +
-                             ax.f * static_cast<float>(r1[ax.i1 * 4 + c]);
-        out[c] = gv * top + ay.f * bottom;
-    }
 }
 
 // The horizontal half of the bilinear samples one level contributes to a block.
@@ -178,6 +160,47 @@ struct Kernel {
         return toF(((bits >> 23) & 255) - 128) + m;
     }
 
+    // Clamped sample position along one axis of a level, as integer pixel indices
+    // (this one and the next, clamped to the edge) and the fraction between them.
+    static void axis(VF p, float scale, int size, VI& i0, VI& i1, VF& f) {
+        const float hi = static_cast<float>(size) - 1.001f;
+        VF u = p * scale - 0.5f;
+        u = select(u > hi, splat(hi), u);
+        u = select(u >= 0.0f, u, VF{}); // also turns a NaN into 0
+        i0 = toI(u);
+        f = u - toF(i0);
+        i1 = selectI(i0 + 1 > size - 1, splatI(size - 1), i0 + 1);
+    }
+
+    // Bilinear RGB sample of an RGBA level at per-lane positions (the skybox, whose
+    // sample points depend on the surface); lanes outside the mask read nothing.
+    static void sampleSky(const Level& level, VF px, VF py, VI lanes, VF& r, VF& g, VF& b) {
+        VI i0, i1, j0, j1;
+        VF fu, fv;
+        axis(px, level.scale, level.plane.width, i0, i1, fu);
+        axis(py, level.scale, level.plane.height, j0, j1, fv);
+        const int32_t pitch = static_cast<int32_t>(level.plane.pitch);
+        const VI row0 = j0 * pitch;
+        const VI row1 = j1 * pitch;
+        const VI x0 = i0 * 4;
+        const VI x1 = i1 * 4;
+        const std::byte* base = level.plane.pixels;
+        // Only the lanes that need this level read it: the skybox is large and the
+        // reads of a curved surface scatter, so every avoided read is a cache miss saved.
+        const VI p00 = T::gather32(base, row0 + x0, lanes);
+        const VI p10 = T::gather32(base, row0 + x1, lanes);
+        const VI p01 = T::gather32(base, row1 + x0, lanes);
+        const VI p11 = T::gather32(base, row1 + x1, lanes);
+        const VF gu = 1.0f - fu;
+        const VF gv = 1.0f - fv;
+        r = gv * (gu * channel(p00, 0) + fu * channel(p10, 0)) +
+            fv * (gu * channel(p01, 0) + fu * channel(p11, 0));
+        g = gv * (gu * channel(p00, 8) + fu * channel(p10, 8)) +
+            fv * (gu * channel(p01, 8) + fu * channel(p11, 8));
+        b = gv * (gu * channel(p00, 16) + fu * channel(p10, 16)) +
+            fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
+    }
+
     static void run(const KernelInput& in, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY) {
         const int W = in.width;
         const int H = in.height;
@@ -192,10 +215,15 @@ struct Kernel {
             for (int c = 0; c < kDepthStride; ++c)
                 columnX[c] = clampInt(minX - kBorderLeft + c, 0, W - 1);
             const Plane& d0 = in.depth[0].plane;
+            const int firstX = minX - kBorderLeft;
+            const bool inside = firstX >= 0 && firstX + kDepthStride <= W;
             for (int r = 0; r < bh + kBorderTop + kBorderBottom; ++r) {
                 const auto* src = reinterpret_cast<const uint16_t*>(
                     rowBytes(d0, clampInt(minY - kBorderTop + r, 0, H - 1)));
-                for (int c = 0; c < kDepthStride; ++c) depth[r][c] = src[columnX[c]];
+                if (inside)
+                    for (int c = 0; c < kDepthStride; ++c) depth[r][c] = src[firstX + c];
+                else
+                    for (int c = 0; c < kDepthStride; ++c) depth[r][c] = src[columnX[c]];
             }
         }
 
@@ -206,18 +234,46 @@ struct Kernel {
         StagedLevel glowRows[kGlowLevels];
         {
             Axis columns[kBlockWidth];
+            alignas(64) int32_t offset0[kBlockWidth];
+            alignas(64) int32_t offset1[kBlockWidth];
+            alignas(64) int32_t takeLow[kBlockWidth];
+            alignas(64) float fraction[kBlockWidth];
             for (int l = 0; l < kCavityLevels; ++l) {
                 const Level& level = in.depth[l + 1];
                 int rows = 0;
                 stageAxes(level, minX, minY, bh, columns, cavityRows[l], rows);
+                const int lw = level.plane.width;
+                if (lw < 2) {
+                    // One column: both taps are the same pixel.
+                    for (int r = 0; r < rows; ++r) {
+                        const auto* src = reinterpret_cast<const uint16_t*>(
+                            rowBytes(level.plane, cavityRows[l].firstRow + r));
+                        for (int c = 0; c < kBlockWidth; ++c) {
+                            const Axis& a = columns[c];
+                            cavity[l][r][c] = (1.0f - a.f) * static_cast<float>(src[a.i0]) +
+                                              a.f * static_cast<float>(src[a.i1]);
+                        }
+                    }
+                    continue;
+                }
+                // Both taps come from one 32-bit read of two neighbouring depth values;
+                // at the right edge the read starts one pixel earlier so it never runs
+                // past the row.
+                for (int c = 0; c < kBlockWidth; ++c) {
+                    const int start = columns[c].i0 < lw - 2 ? columns[c].i0 : lw - 2;
+                    offset0[c] = start * 2;
+                    takeLow[c] = columns[c].i0 == start ? -1 : 0;
+                    fraction[c] = columns[c].f;
+                }
                 for (int r = 0; r < rows; ++r) {
-                    const auto* src = reinterpret_cast<const uint16_t*>(
-                        rowBytes(level.plane, cavityRows[l].firstRow + r));
+                    const uint8_t* src = rowBytes(level.plane, cavityRows[l].firstRow + r);
                     float* dst = cavity[l][r];
-                    for (int c = 0; c < kBlockWidth; ++c) {
-                        const Axis& a = columns[c];
-                        dst[c] = (1.0f - a.f) * static_cast<float>(src[a.i0]) +
-                                 a.f * static_cast<float>(src[a.i1]);
+                    for (int c = 0; c < kBlockWidth; c += N) {
+                        const VI pair = T::gather32(src, loadI(offset0 + c));
+                        const VI high = (pair >> 16) & 0xFFFF;
+                        const VI p0 = selectI(loadI(takeLow + c), pair & 0xFFFF, high);
+                        const VF f = loadF(fraction + c);
+                        storeF(dst + c, (1.0f - f) * toF(p0) + f * toF(high));
                     }
                 }
             }
@@ -225,19 +281,21 @@ struct Kernel {
                 const Level& level = in.glow[l + 1];
                 int rows = 0;
                 stageAxes(level, minX, minY, bh, columns, glowRows[l], rows);
+                for (int c = 0; c < kBlockWidth; ++c) {
+                    offset0[c] = columns[c].i0 * 4;
+                    offset1[c] = columns[c].i1 * 4;
+                    fraction[c] = columns[c].f;
+                }
                 for (int r = 0; r < rows; ++r) {
                     const uint8_t* src = rowBytes(level.plane, glowRows[l].firstRow + r);
-                    float* dr = glow[l][0][r];
-                    float* dg = glow[l][1][r];
-                    float* db = glow[l][2][r];
-                    for (int c = 0; c < kBlockWidth; ++c) {
-                        const Axis& a = columns[c];
-                        const float g = 1.0f - a.f;
-                        const uint8_t* p0 = src + a.i0 * 4;
-                        const uint8_t* p1 = src + a.i1 * 4;
-                        dr[c] = g * static_cast<float>(p0[0]) + a.f * static_cast<float>(p1[0]);
-                        dg[c] = g * static_cast<float>(p0[1]) + a.f * static_cast<float>(p1[1]);
-                        db[c] = g * static_cast<float>(p0[2]) + a.f * static_cast<float>(p1[2]);
+                    for (int c = 0; c < kBlockWidth; c += N) {
+                        const VI p0 = T::gather32(src, loadI(offset0 + c));
+                        const VI p1 = T::gather32(src, loadI(offset1 + c));
+                        const VF f = loadF(fraction + c);
+                        const VF g = 1.0f - f;
+                        storeF(glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
+                        storeF(glow[l][1][r] + c, g * channel(p0, 8) + f * channel(p1, 8));
+                        storeF(glow[l][2][r] + c, g * channel(p0, 16) + f * channel(p1, 16));
                     }
                 }
             }
@@ -419,32 +477,41 @@ struct Kernel {
                         const VF lod = 0.5f * log2Approx(q) + 6.0f * rough;
                         const VI lo = toI(lod);
                         const VF t = lod - toF(lo);
-                        alignas(64) float sR[N], sG[N], sB[N];
-                        for (int i = 0; i < N; ++i) {
-                            if (!skyOn[i]) {
-                                sR[i] = sG[i] = sB[i] = 0.0f;
-                                continue;
+                        // Lanes usually share one level; each distinct level costs
+                        // one vector sample.
+                        const int last = in.skyLevels - 1;
+                        const VI level = selectI(lo > last, splatI(last), lo);
+                        VI pending = skyOn;
+                        VF sR = VF{}, sG = VF{}, sB = VF{};
+                        while (T::any(pending)) {
+                            int l0 = 0;
+                            for (int i = 0; i < N; ++i)
+                                if (pending[i]) {
+                                    l0 = level[i];
+                                    break;
+                                }
+                            const VI these = pending & (level == l0);
+                            VF r0, g0, bl0;
+                            sampleSky(in.sky[l0], skyX, skyY, these, r0, g0, bl0);
+                            const VI blend = these & (t != 0.0f);
+                            if (T::any(blend)) {
+                                VF r1, g1, bl1;
+                                sampleSky(in.sky[l0 + 1 > last ? last : l0 + 1], skyX, skyY, blend,
+                                          r1, g1, bl1);
+                                const VF ti = 1.0f - t;
+                                r0 = select(blend, ti * r0 + t * r1, r0);
+                                g0 = select(blend, ti * g0 + t * g1, g0);
+                                bl0 = select(blend, ti * bl0 + t * bl1, bl0);
                             }
-                            const int last = in.skyLevels - 1;
-                            const int l0 = lo[i] > last ? last : lo[i];
-                            const int l1 = lo[i] + 1 > last ? last : lo[i] + 1;
-                            float s0[3];
-                            sampleRGB(in.sky[l0], skyX[i], skyY[i], s0);
-                            if (t[i] != 0.0f) {
-                                float s1[3];
-                                sampleRGB(in.sky[l1], skyX[i], skyY[i], s1);
-                                const float ti = t[i];
-                                for (int c = 0; c < 3; ++c)
-                                    s0[c] = (1.0f - ti) * s0[c] + ti * s1[c];
-                            }
-                            sR[i] = s0[0];
-                            sG[i] = s0[1];
-                            sB[i] = s0[2];
+                            sR = select(these, r0, sR);
+                            sG = select(these, g0, sG);
+                            sB = select(these, bl0, sB);
+                            pending = pending & ~these;
                         }
                         const VF factor = metal * kInv255 * in.skyboxAmount;
-                        colR += select(skyOn, baseR * loadF(sR) * factor, VF{});
-                        colG += select(skyOn, baseG * loadF(sG) * factor, VF{});
-                        colB += select(skyOn, baseB * loadF(sB) * factor, VF{});
+                        colR += select(skyOn, baseR * sR * factor, VF{});
+                        colG += select(skyOn, baseG * sG * factor, VF{});
+                        colB += select(skyOn, baseB * sB * factor, VF{});
                     }
 
                     // Glow from emissive pixels, read from the upper diffuse levels.

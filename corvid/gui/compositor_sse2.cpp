@@ -1,6 +1,9 @@
 // Baseline kernel: four lanes of SSE2, which every x86-64 processor has.
 #include "corvid/gui/compositor_kernel.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include <emmintrin.h>
 
 #include "corvid/gui/compositor_simd.h"
@@ -16,6 +19,18 @@ struct Sse2 {
     static VF sqrt(VF v) { return (VF)_mm_sqrt_ps((__m128)v); }
     static VF gatherF(const float* table, VI index) {
         return VF{table[index[0]], table[index[1]], table[index[2]], table[index[3]]};
+    }
+    static VI gather32(const void* base, VI offsets) {
+        int32_t v[4];
+        for (int i = 0; i < 4; ++i)
+            std::memcpy(&v[i], static_cast<const std::byte*>(base) + offsets[i], 4);
+        return VI{v[0], v[1], v[2], v[3]};
+    }
+    static VI gather32(const void* base, VI offsets, VI lanes) {
+        int32_t v[4] = {0, 0, 0, 0};
+        for (int i = 0; i < 4; ++i)
+            if (lanes[i]) std::memcpy(&v[i], static_cast<const std::byte*>(base) + offsets[i], 4);
+        return VI{v[0], v[1], v[2], v[3]};
     }
     static bool any(VI mask) { return _mm_movemask_ps((__m128)mask) != 0; }
 };
