@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <xmmintrin.h>
 
 namespace spatium {
 
@@ -31,9 +32,13 @@ bool overlaps(const float* a, const float* b, std::int32_t frames) {
 
 // A NaN does not compare equal to zero, so it counts as sound.
 bool allZero(const float* x, std::int32_t frames) {
-    bool nonZero = false;
-    for (std::int32_t i = 0; i < frames; ++i) nonZero |= x[i] != 0.0f;
-    return !nonZero;
+    __m128 nonZero = _mm_setzero_ps();
+    std::int32_t i = 0;
+    for (; i + 4 <= frames; i += 4)
+        nonZero = _mm_or_ps(nonZero, _mm_cmpneq_ps(_mm_loadu_ps(x + i), _mm_setzero_ps()));
+    bool any = _mm_movemask_ps(nonZero) != 0;
+    for (; i < frames; ++i) any |= x[i] != 0.0f;
+    return !any;
 }
 
 } // namespace
