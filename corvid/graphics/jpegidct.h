@@ -25,6 +25,25 @@ void idctSse2(const std::int16_t* coefficients, const std::uint16_t* quantisers,
 // The fastest variant this processor runs.
 IdctFunction bestIdct();
 
+// Two blocks in one call, which lets wide vectors take one block per half.
+using IdctPairFunction = void (*)(const std::int16_t* coefficientsA,
+                                  const std::uint16_t* quantisersA, std::uint8_t* outA,
+                                  std::ptrdiff_t strideA, const std::int16_t* coefficientsB,
+                                  const std::uint16_t* quantisersB, std::uint8_t* outB,
+                                  std::ptrdiff_t strideB);
+
+void idctPairBySingles(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
+                       std::uint8_t* outA, std::ptrdiff_t strideA,
+                       const std::int16_t* coefficientsB, const std::uint16_t* quantisersB,
+                       std::uint8_t* outB, std::ptrdiff_t strideB);
+#if defined(__x86_64__)
+void idctPairAvx2(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
+                  std::uint8_t* outA, std::ptrdiff_t strideA, const std::int16_t* coefficientsB,
+                  const std::uint16_t* quantisersB, std::uint8_t* outB, std::ptrdiff_t strideB);
+#endif
+
+IdctPairFunction bestIdctPair();
+
 // The value every sample of a block takes when all its AC coefficients are zero; equal
 // to what the full transform gives for such a block.
 std::uint8_t idctFlatValue(std::int16_t dc, std::uint16_t quantiser);

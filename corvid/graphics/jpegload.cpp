@@ -260,6 +260,41 @@ private:
 
     int eobRun_ = 0;
     jpeg::IdctFunction idct_ = jpeg::bestIdct();
+    jpeg::IdctPairFunction idctPair_ = jpeg::bestIdctPair();
+    // Sequential scans decode into these two blocks in turn; a block with AC terms
+    // waits for a partner so that pairs share one wide transform.
+    alignas(32) std::int16_t blocks_[2][64] = {};
+    int current_ = 0;
+    struct PendingBlock {
+        std::int16_t* coefficients;
+        const std::uint16_t* quant;
+        std::uint8_t* out;
+        std::ptrdiff_t stride;
+    };
+    bool pending_ = false;
+    PendingBlock pendingBlock_{};
+
+    // Transforms (now or with the next block) and clears the coefficients.
+    void transformBlock(std::int16_t* coefficients, const std::uint16_t* quant, std::uint8_t* out,
+                        std::ptrdiff_t stride) {
+        if (!pending_) {
+            pendingBlock_ = {coefficients, quant, out, stride};
+            pending_ = true;
+            return;
+        }
+        const PendingBlock& p = pendingBlock_;
+        idctPair_(p.coefficients, p.quant, p.out, p.stride, coefficients, quant, out, stride);
+        std::memset(p.coefficients, 0, 64 * sizeof(std::int16_t));
+        std::memset(coefficients, 0, 64 * sizeof(std::int16_t));
+        pending_ = false;
+    }
+    void flushTransforms() {
+        if (!pending_) return;
+        const PendingBlock& p = pendingBlock_;
+        idct_(p.coefficients, p.quant, p.out, p.stride);
+        std::memset(p.coefficients, 0, 64 * sizeof(std::int16_t));
+        pending_ = false;
+    }
 
     std::uint8_t byte() {
         if (pos_ >= size_) fail("JPEG: truncated marker segment");
@@ -614,12 +649,13 @@ void Decoder::readScan() {
         } else if (streaming_) {
             fail("JPEG: unexpected scan after the complete picture");
         }
-        alignas(16) std::int16_t block[64] = {};
+
         decodeScanBlocks(
             scan,
             [&](BitReader& br, Component& c, int bx, int by) {
                 c.dcPredictor = static_cast<std::int16_t>(c.dcPredictor +
                                                           decodeDcDifference(br, dc_[c.dcTable]));
+                std::int16_t* block = blocks_[current_];
                 block[0] = static_cast<std::int16_t>(c.dcPredictor);
                 const Huffman& h = ac_[c.acTable];
                 bool anyAc = false;
@@ -648,8 +684,9 @@ void Decoder::readScan() {
                 }
                 std::uint8_t* out = c.samples(bx, by);
                 if (anyAc) {
-                    idct_(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
-                    std::memset(block, 0, sizeof block);
+                    transformBlock(block, c.quant.data(), out,
+                                   static_cast<std::ptrdiff_t>(c.stride));
+                    current_ ^= 1;
                 } else {
                     const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
                     for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
@@ -657,6 +694,7 @@ void Decoder::readScan() {
                 }
             },
             [&](int mcuRow, int mcuRows) {
+                flushTransforms();
                 if (streaming_) emitRows(rowsReadyAfter(mcuRow, mcuRows));
             });
         return;
@@ -709,12 +747,13 @@ void Decoder::finishProgressive() {
             const int byEnd = std::min(c.blocksHigh, (my + 1) * rowsPerMcu);
             for (int by = my * rowsPerMcu; by < byEnd; ++by) {
                 for (int bx = 0; bx < c.blocksWide; ++bx) {
-                    const std::int16_t* block = c.block(bx, by);
+                    std::int16_t* block = c.block(bx, by);
                     std::uint8_t* out = c.samples(bx, by);
                     bool anyAc = false;
                     for (int k = 1; k < 64 && !anyAc; ++k) anyAc = block[k] != 0;
                     if (anyAc) {
-                        idct_(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
+                        transformBlock(block, c.quant.data(), out,
+                                       static_cast<std::ptrdiff_t>(c.stride));
                     } else {
                         const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
                         for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
@@ -722,6 +761,7 @@ void Decoder::finishProgressive() {
                 }
             }
         }
+        flushTransforms();
         emitRows(rowsReadyAfter(my, mcuRows));
     }
     for (Component& c : comps_) std::vector<std::int16_t>().swap(c.coefficients);

@@ -86,6 +86,22 @@ TEST(JpegIdct, VectorVariantsMatchReferenceBitForBit) {
         bestIdct()(b.coef, b.quant, got, 16);
         for (int r = 0; r < 8; ++r)
             for (int c = 0; c < 8; ++c) ASSERT_EQ(got[r * 16 + c], want[r * 16 + c]) << n;
+        // Pairs: this block beside a different one, each landing in its own place.
+        const Block other = realisticBlock(rng);
+        std::uint8_t wantOther[64], pairA[8 * 16], pairB[64];
+        idctReference(other.coef, other.quant, wantOther, 8);
+        std::vector<IdctPairFunction> pairs = {bestIdctPair(), &idctPairBySingles};
+#if defined(__x86_64__)
+        if (corvid::cpuFeatures().avx2) pairs.push_back(&idctPairAvx2);
+#endif
+        for (IdctPairFunction pairFn : pairs) {
+            pairFn(b.coef, b.quant, pairA, 16, other.coef, other.quant, pairB, 8);
+            for (int r = 0; r < 8; ++r)
+                for (int c = 0; c < 8; ++c) {
+                    ASSERT_EQ(pairA[r * 16 + c], want[r * 16 + c]) << n;
+                    ASSERT_EQ(pairB[r * 8 + c], wantOther[r * 8 + c]) << n;
+                }
+        }
     }
 }
 
