@@ -327,6 +327,54 @@ void packRow(const std::uint8_t* rgba, int n, int components, std::uint8_t* dst,
     }
 }
 
+// Straight conversion of 8-bit grey, grey + alpha, RGB or RGBA pixels (C channels) to D
+// components, by the same rules as expandRow followed by packRow.
+template <int C, int D>
+void convertPixels(const std::uint8_t* src, int n, std::uint8_t* dst) {
+    for (int i = 0; i < n; ++i, src += C, dst += D) {
+        const unsigned r = src[0];
+        const unsigned g = C >= 3 ? src[1] : r;
+        const unsigned b = C >= 3 ? src[2] : r;
+        const std::uint8_t a = C == 2 ? src[1] : C == 4 ? src[3] : 255;
+        if constexpr (D <= 2) {
+            dst[0] = C >= 3 ? std::uint8_t((77 * r + 150 * g + 29 * b) >> 8) : std::uint8_t(r);
+            if constexpr (D == 2) dst[1] = a;
+        } else {
+            dst[0] = std::uint8_t(r);
+            dst[1] = std::uint8_t(g);
+            dst[2] = std::uint8_t(b);
+            if constexpr (D == 4) dst[3] = a;
+        }
+    }
+}
+
+template <int C>
+void convertPixelsTo(int components, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    switch (components) {
+    case 1:
+        return convertPixels<C, 1>(src, n, dst);
+    case 2:
+        return convertPixels<C, 2>(src, n, dst);
+    case 3:
+        return convertPixels<C, 3>(src, n, dst);
+    default:
+        return convertPixels<C, 4>(src, n, dst);
+    }
+}
+
+void convertRow8(int channels, int components, const std::uint8_t* src, int n, std::uint8_t* dst) {
+    switch (channels) {
+    case 1:
+        return convertPixelsTo<1>(components, src, n, dst);
+    case 2:
+        return convertPixelsTo<2>(components, src, n, dst);
+    case 3:
+        return convertPixelsTo<3>(components, src, n, dst);
+    default:
+        return convertPixelsTo<4>(components, src, n, dst);
+    }
+}
+
 int nativeComponents(const State& s) {
     switch (s.header.colourType) {
     case 0:
@@ -398,6 +446,21 @@ bool decodeImpl(const std::uint8_t* data, std::size_t size, int requested, Decod
     }
 
     out.pixels.resize(outSize);
+    // Other 8-bit layouts without palette or transparency key convert row by row.
+    if (!h.interlaced && h.depth == 8 && h.colourType != 3 && !s.trns.present) {
+        const std::size_t rb = h.rowBytes(h.width);
+        const std::uint8_t* prior = zeros.data();
+        for (int y = 0; y < h.height; ++y) {
+            std::uint8_t* line = raw8 + std::size_t(y) * (rb + 1);
+            if (!detail::unfilterRow(line[0], line + 1, line + 1, prior, rb, stride))
+                return fail(error, "PNG row has an unknown filter type");
+            convertRow8(h.channels, components, line + 1, h.width,
+                        out.pixels.data() + std::size_t(y) * outRow);
+            prior = line + 1;
+        }
+        return true;
+    }
+
     std::vector<std::uint8_t> rgba(4 * std::size_t(h.width));
     for (const Pass& p : passes) {
         const std::size_t rb = h.rowBytes(p.width);

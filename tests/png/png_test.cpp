@@ -134,39 +134,56 @@ TEST(Png, AppliesTransparencyChunks) {
     EXPECT_EQ(decodeOrFail(encodeWithLibpng(rgb, {}), 0).components, 4);
 }
 
+// Every layout to every component count: grey from colour is (77 r + 150 g + 29 b) >> 8,
+// a missing alpha is 255, grey repeats into r, g and b.
 TEST(Png, ConvertsToRequestedComponents) {
-    const Picture picture = makePicture(40, 9, 6, 8, Pattern::Noise, 8);
-    const Bytes file = encodeWithLibpng(picture, {});
-    const corvid::DecodedImage rgba = decodeOrFail(file, 4);
-    const corvid::DecodedImage native = decodeOrFail(file, 0);
-    EXPECT_EQ(native.components, 4);
-    EXPECT_EQ(native.pixels, rgba.pixels);
-    const corvid::DecodedImage grey = decodeOrFail(file, 1);
-    const corvid::DecodedImage greyAlpha = decodeOrFail(file, 2);
-    const corvid::DecodedImage rgb = decodeOrFail(file, 3);
-    for (std::size_t i = 0; i < std::size_t(40 * 9); ++i) {
-        const std::uint8_t* p = &rgba.pixels[4 * i];
-        const int expectedGrey = (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
-        ASSERT_EQ(grey.pixels[i], expectedGrey) << i;
-        ASSERT_EQ(greyAlpha.pixels[2 * i], expectedGrey) << i;
-        ASSERT_EQ(greyAlpha.pixels[2 * i + 1], p[3]) << i;
-        ASSERT_EQ(rgb.pixels[3 * i], p[0]) << i;
-        ASSERT_EQ(rgb.pixels[3 * i + 1], p[1]) << i;
-        ASSERT_EQ(rgb.pixels[3 * i + 2], p[2]) << i;
+    struct Layout {
+        int colourType, depth;
+        bool interlace;
+    };
+    const Layout layouts[] = {{0, 8, false}, {2, 8, false},  {4, 8, false}, {6, 8, false},
+                              {6, 8, true},  {2, 16, false}, {3, 8, false}, {0, 4, false}};
+    unsigned seed = 30;
+    for (const Layout& l : layouts) {
+        const Picture picture = makePicture(40, 9, l.colourType, l.depth, Pattern::Noise, seed++);
+        Encoding e;
+        e.interlace = l.interlace;
+        const Bytes file = encodeWithLibpng(picture, e);
+        const corvid::DecodedImage rgba = decodeWithLibpng(file);
+        for (int components = 1; components <= 4; ++components) {
+            SCOPED_TRACE(describe(l.colourType, l.depth, Pattern::Noise, e) + " components " +
+                         std::to_string(components));
+            const corvid::DecodedImage image = decodeOrFail(file, components);
+            ASSERT_EQ(image.components, components);
+            ASSERT_EQ(image.pixels.size(), std::size_t(40 * 9 * components));
+            for (std::size_t i = 0; i < std::size_t(40 * 9); ++i) {
+                const std::uint8_t* p = &rgba.pixels[4 * i];
+                const std::uint8_t* q = &image.pixels[std::size_t(components) * i];
+                const bool grey = l.colourType == 0 || l.colourType == 4;
+                const int expectedGrey = grey ? p[0] : (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
+                if (components <= 2) {
+                    ASSERT_EQ(q[0], expectedGrey) << i;
+                    if (components == 2) {
+                        ASSERT_EQ(q[1], p[3]) << i;
+                    }
+                } else {
+                    ASSERT_EQ(q[0], p[0]) << i;
+                    ASSERT_EQ(q[1], p[1]) << i;
+                    ASSERT_EQ(q[2], p[2]) << i;
+                    if (components == 4) {
+                        ASSERT_EQ(q[3], p[3]) << i;
+                    }
+                }
+            }
+        }
     }
-    // Grey files: grey repeats into colour and survives the way back unchanged;
-    // an absent alpha is opaque.
-    const Picture greyPicture = makePicture(40, 9, 0, 8, Pattern::Noise, 9);
-    const Bytes greyFile = encodeWithLibpng(greyPicture, {});
-    const corvid::DecodedImage asRgba = decodeOrFail(greyFile, 4);
-    const corvid::DecodedImage asGrey = decodeOrFail(greyFile, 1);
-    for (std::size_t i = 0; i < std::size_t(40 * 9); ++i) {
-        const std::uint8_t v = greyPicture.rows[i];
-        ASSERT_EQ(asRgba.pixels[4 * i], v);
-        ASSERT_EQ(asRgba.pixels[4 * i + 2], v);
-        ASSERT_EQ(asRgba.pixels[4 * i + 3], 255);
-        ASSERT_EQ(asGrey.pixels[i], v);
-    }
+    // A grey value survives the grey formula unchanged.
+    Picture ramp = makePicture(256, 1, 2, 8, Pattern::Flat, 1);
+    for (int x = 0; x < 256; ++x)
+        for (int c = 0; c < 3; ++c) ramp.rows[std::size_t(3 * x + c)] = std::uint8_t(x);
+    const corvid::DecodedImage fromRamp = decodeOrFail(encodeWithLibpng(ramp, {}), 1);
+    for (int x = 0; x < 256; ++x) ASSERT_EQ(fromRamp.pixels[std::size_t(x)], x);
+    EXPECT_EQ(decodeOrFail(encodeWithLibpng(ramp, {}), 0).components, 3);
 }
 
 TEST(Png, ReadsImageDataSplitAcrossManyChunks) {
