@@ -67,13 +67,16 @@ void UIElement::paintMaps(const ImageView<RGBA>& diffuseMap, const ImageView<L16
         const IntRect r = dirty.intersect(diffuseMap.bounds());
         for (std::int32_t y = r.minY; y < r.maxY; ++y) {
             RGBA* diffuse = diffuseMap.row(y);
-            L16* depth = depthMap.row(y);
-            RGBA* material = materialMap.row(y);
-            for (std::int32_t x = r.minX; x < r.maxX; ++x) {
-                diffuse[x] = ((x ^ y) & 8) != 0 ? kCheckerDark : kCheckerLight;
-                depth[x] = L16(kPlaceholderDepth);
-                material[x] = kPlaceholderMaterial;
+            // The checker colour changes every 8 pixels, so the row is filled in runs.
+            for (std::int32_t x = r.minX; x < r.maxX;) {
+                const std::int32_t runEnd = std::min((x | 7) + 1, r.maxX);
+                std::fill(diffuse + x, diffuse + runEnd,
+                          ((x ^ y) & 8) != 0 ? kCheckerDark : kCheckerLight);
+                x = runEnd;
             }
+            std::fill(depthMap.row(y) + r.minX, depthMap.row(y) + r.maxX, L16(kPlaceholderDepth));
+            std::fill(materialMap.row(y) + r.minX, materialMap.row(y) + r.maxX,
+                      kPlaceholderMaterial);
         }
     }
 }
