@@ -98,6 +98,28 @@ TEST(JpegDecode, LargeDetailedPictureMatchesReference) {
     }
 }
 
+TEST(JpegDecode, SeparateScansAndRgbStorageMatchReference) {
+    // One scan per component needs whole planes rather than streaming; RGB storage
+    // (announced by an Adobe marker) skips the colour conversion.
+    const Picture picture = jpegtest::mixedPicture(83, 45, 3, 12);
+    for (int sampling : {1, 2}) {
+        for (bool rgbStored : {false, true}) {
+            EncodeOptions options;
+            options.hLuma = options.vLuma = sampling;
+            options.separateScans = !rgbStored;
+            options.rgbStored = rgbStored;
+            options.restartInterval = sampling == 2 ? 4 : 0;
+            const auto file = jpegtest::encode(picture, options);
+            int scans = 0;
+            for (std::size_t i = 0; i + 1 < file.size(); ++i)
+                scans += file[i] == 0xFF && file[i + 1] == 0xDA;
+            EXPECT_EQ(scans, rgbStored ? 1 : 3);
+            EXPECT_EQ(maxDifference(decode(file, 3), jpegtest::referenceDecode(file, 3)), 0)
+                << sampling << rgbStored;
+        }
+    }
+}
+
 TEST(JpegDecode, RequestedComponentCounts) {
     const Picture picture = jpegtest::mixedPicture(45, 31, 3, 9);
     EncodeOptions options;

@@ -29,9 +29,21 @@ std::vector<std::uint8_t> encode(const Picture& picture, const EncodeOptions& op
         for (int c = 1; c < 3; ++c)
             cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     }
+    if (options.rgbStored && picture.components == 3) jpeg_set_colorspace(&cinfo, JCS_RGB);
     cinfo.optimize_coding = options.optimize ? TRUE : FALSE;
     cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
     if (options.progressive) jpeg_simple_progression(&cinfo);
+    jpeg_scan_info scans[3] = {};
+    if (options.separateScans) {
+        for (int c = 0; c < picture.components; ++c) {
+            scans[c].comps_in_scan = 1;
+            scans[c].component_index[0] = c;
+            scans[c].Ss = 0;
+            scans[c].Se = 63;
+        }
+        cinfo.scan_info = scans;
+        cinfo.num_scans = picture.components;
+    }
     jpeg_start_compress(&cinfo, TRUE);
     const int stride = picture.width * picture.components;
     while (cinfo.next_scanline < cinfo.image_height) {

@@ -18,6 +18,8 @@ struct EncodeOptions {
     bool progressive = false;
     int restartInterval = 0; // in MCUs
     bool optimize = false;
+    bool separateScans = false; // sequential, one scan per component
+    bool rgbStored = false;     // colour stored as RGB (Adobe marker), not YCbCr
 };
 
 std::vector<std::uint8_t> encode(const Picture& picture, const EncodeOptions& options);
