@@ -154,7 +154,12 @@ TEST_F(CliTest, DescribeParamsAndPresets) {
         EXPECT_EQ(fs::file_size(entry.path()), 248u) << entry.path();
     }
     EXPECT_EQ(files, 32u);
-    EXPECT_TRUE(fs::exists(path("tfx") / "08-Far-Center.tfx"));
+    // An exported preset reads like a saved state.
+    const Outcome blob =
+        run("state show --json '" + (path("tfx") / "08-Far-Center.tfx").string() + "'");
+    ASSERT_EQ(blob.status, 0) << blob.err;
+    EXPECT_NE(blob.out.find("\"presetIndex\": 8"), std::string::npos);
+    EXPECT_NE(blob.out.find("\"text\": \"-18.00\""), std::string::npos);
 }
 
 TEST_F(CliTest, RendersTheDemo) {
