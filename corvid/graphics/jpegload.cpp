@@ -30,6 +30,9 @@ struct Failure {
 
 constexpr int kFastBits = 10;
 
+// Real encoders use about ten scans; a hundred times that is still generous.
+constexpr int kMaxScans = 1000;
+
 struct FastAc {
     std::int16_t value = 0;
     std::uint8_t run = 0;
@@ -899,6 +902,7 @@ void Decoder::decode(int requested, DecodedImage& out) {
     pos_ = 2;
     bool ended = false;
     bool anyScan = false;
+    int scans = 0;
     while (!ended) {
         const int marker = nextMarker();
         if (marker < 0) break;
@@ -939,6 +943,9 @@ void Decoder::decode(int requested, DecodedImage& out) {
             readRestartInterval();
             break;
         case 0xDA:
+            // A progressive scan can cover the whole picture in a few bytes (one
+            // end-of-band run), so without a cap a small file could demand hours of work.
+            if (++scans > kMaxScans) fail("JPEG: too many scans");
             readScan();
             anyScan = true;
             break;

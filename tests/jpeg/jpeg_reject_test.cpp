@@ -172,3 +172,26 @@ TEST(JpegReject, InvalidTablesAndScans) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(JpegReject, EndlessScanSequencesAreCut) {
+    // Repeating the first (DC) scan keeps the file valid scan by scan; past a sane
+    // count the decoder refuses rather than working on indefinitely.
+    const Bytes file = sampleFile(true);
+    const std::size_t sos = findMarker(file, 0xDA);
+    std::size_t end = sos + 2;
+    while (!(file[end] == 0xFF && file[end + 1] != 0 &&
+             (file[end + 1] < 0xD0 || file[end + 1] > 0xD7)))
+        ++end;
+    const Bytes scan(file.begin() + static_cast<long>(sos), file.begin() + static_cast<long>(end));
+    Bytes many(file.begin(), file.begin() + static_cast<long>(end));
+    for (int i = 0; i < 5; ++i) many.insert(many.end(), scan.begin(), scan.end());
+    many.insert(many.end(), file.begin() + static_cast<long>(end), file.end());
+    EXPECT_EQ(decodeError(many), "");
+    for (int i = 0; i < 1000; ++i)
+        many.insert(many.begin() + static_cast<long>(end), scan.begin(), scan.end());
+    EXPECT_NE(decodeError(many).find("too many scans"), std::string::npos);
+}
+
+} // namespace
