@@ -33,29 +33,38 @@ public:
         for (int k = 0; k < 4; ++k) s_[k]->current = c[k];
     }
 
-    bool steady() const { return steady_; }
-
     SmootherLanes(const SmootherLanes&) = delete;
     SmootherLanes& operator=(const SmootherLanes&) = delete;
+
+    // Nothing moves: every frame gets the current values.
+    bool steady() const { return steady_; }
+
+    __m128 current() const { return cur_; }
+    void setCurrent(__m128 c) { cur_ = c; }
+
+    // One frame of all four; callers keep the value in a register between frames.
+    static __m128 next(__m128 cur, __m128 target, __m128 coef) {
+        const __m128 d = _mm_sub_ps(target, cur);
+        const __m128 unchanged = _mm_cmpeq_ps(d, _mm_setzero_ps());
+        const __m128 snap = _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), d), _mm_set1_ps(1e-10f));
+        const __m128 stepped = _mm_add_ps(cur, _mm_mul_ps(d, coef));
+        const __m128 moved = _mm_or_ps(_mm_and_ps(snap, target), _mm_andnot_ps(snap, stepped));
+        return _mm_or_ps(_mm_and_ps(unchanged, cur), _mm_andnot_ps(unchanged, moved));
+    }
+
+    __m128 target() const { return target_; }
+    __m128 coefficient() const { return coef_; }
 
     // out[i][k]: value of smoother k at frame i.
     void run(float (*out)[4], int n) {
         if (steady_) {
-            // Nothing would move: every frame gets the current values.
             for (int i = 0; i < n; ++i) _mm_store_ps(out[i], cur_);
             return;
         }
-        const __m128 zero = _mm_setzero_ps();
-        const __m128 tiny = _mm_set1_ps(1e-10f);
-        const __m128 sign = _mm_set1_ps(-0.0f);
+        const __m128 target = target_, coef = coef_;
         __m128 cur = cur_;
         for (int i = 0; i < n; ++i) {
-            const __m128 d = _mm_sub_ps(target_, cur);
-            const __m128 unchanged = _mm_cmpeq_ps(d, zero);
-            const __m128 snap = _mm_cmplt_ps(_mm_andnot_ps(sign, d), tiny);
-            const __m128 stepped = _mm_add_ps(cur, _mm_mul_ps(d, coef_));
-            const __m128 moved = _mm_or_ps(_mm_and_ps(snap, target_), _mm_andnot_ps(snap, stepped));
-            cur = _mm_or_ps(_mm_and_ps(unchanged, cur), _mm_andnot_ps(unchanged, moved));
+            cur = next(cur, target, coef);
             _mm_store_ps(out[i], cur);
         }
         cur_ = cur;
@@ -66,6 +75,22 @@ private:
     __m128 cur_, coef_, target_;
     bool steady_;
 };
+
+// One frame of the head-shadow shelf on both channels, then the channel gains g[2] and
+// g[3]: the shelf output is rounded to float before it is scaled, as in separate passes.
+inline void shadeAndScale(vireo::BiquadPair& shadow, float* l, float* r, const float* g) {
+    const __m128 y = _mm_cvtpd_ps(shadow.step(vireo::BiquadPair::widen(*l, *r)));
+    const __m128 out = _mm_mul_ps(y, _mm_setr_ps(g[2], g[3], 0.0f, 0.0f));
+    _mm_store_ss(l, out);
+    _mm_store_ss(r, _mm_shuffle_ps(out, out, 1));
+}
+
+inline void scale(float* l, float* r, const float (*g)[4], int n) {
+    for (int i = 0; i < n; ++i) {
+        l[i] = l[i] * g[i][2];
+        r[i] = r[i] * g[i][3];
+    }
+}
 
 } // namespace
 
@@ -158,31 +183,74 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         }
         return;
     }
-    // Chunks line up with the shelf's glide chunks, so each step below can run chunk by
-    // chunk while the data is in cache and still give what whole-block passes would.
-    for (int done = 0; done < frames; done += kChunk) {
-        const int n = std::min(kChunk, frames - done);
-        float* l = left + done;
-        float* r = right + done;
-        alignas(16) float values[kChunk][4];
-        lanes.run(values, n);
-        // The read for frame i reaches back from the end of the sub-block.
-        float dl[kChunk], dr[kChunk], gl[kChunk], gr[kChunk];
-        const int back = frames - 1 - done;
+    // The smoothers of chunk k+1 step in the same loop as the shelf and gains of chunk k:
+    // two serial recurrences that overlap instead of queueing. The chunks line up with
+    // the shelf's glide chunks, so the result is what whole-block passes would give.
+    const int chunks = (frames + kChunk - 1) / kChunk;
+    auto chunkLength = [&](int k) { return std::min(kChunk, frames - k * kChunk); };
+    alignas(16) float values[2][kChunk][4];
+    auto readChunk = [&](int k, const float(*v)[4]) {
+        const int n = chunkLength(k);
+        const int back = frames - 1 - k * kChunk; // reads reach back from the block's end
+        float dl[kChunk], dr[kChunk];
         for (int i = 0; i < n; ++i) {
-            dl[i] = values[i][0] + static_cast<float>(back - i);
-            dr[i] = values[i][1] + static_cast<float>(back - i);
-            gl[i] = values[i][2];
-            gr[i] = values[i][3];
+            dl[i] = v[i][0] + static_cast<float>(back - i);
+            dr[i] = v[i][1] + static_cast<float>(back - i);
         }
-        delayL.readBlock(dl, l, n);
-        delayR.readBlock(dr, r, n);
-        vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, l, r, l, r,
-                                  n);
-        for (int i = 0; i < n; ++i) {
-            l[i] = l[i] * gl[i];
-            r[i] = r[i] * gr[i];
+        delayL.readBlock(dl, left + k * kChunk, n);
+        delayR.readBlock(dr, right + k * kChunk, n);
+    };
+    if (frames > 0) {
+        lanes.run(values[0], chunkLength(0));
+        readChunk(0, values[0]);
+    }
+    const bool steady = lanes.steady();
+    const __m128 smootherTarget = lanes.target(), smootherCoef = lanes.coefficient();
+    for (int k = 0; k < chunks; ++k) {
+        const int n = chunkLength(k);
+        const int nn = k + 1 < chunks ? chunkLength(k + 1) : 0;
+        const float(*cur)[4] = values[k & 1];
+        float(*next)[4] = values[(k + 1) & 1];
+        float* l = left + k * kChunk;
+        float* r = right + k * kChunk;
+        if (steady) {
+            // Constant delays and gains: nothing to overlap.
+            lanes.run(next, nn);
+            vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, l, r, l,
+                                      r, n);
+            scale(l, r, cur, n);
+            if (nn > 0) readChunk(k + 1, next);
+            continue;
         }
+        shadowL.glideToward(t.shadowL, n);
+        shadowR.glideToward(t.shadowR, n);
+        if (shadowL.currentIsIdentity() && shadowR.currentIsIdentity() &&
+            vireo::passesThroughExactly(l, n) && vireo::passesThroughExactly(r, n)) {
+            // The shelf copies the chunk through; only its memory follows.
+            vireo::passThroughMemory(shadowL.biquad.memory, l, n);
+            vireo::passThroughMemory(shadowR.biquad.memory, r, n);
+            lanes.run(next, nn);
+            scale(l, r, cur, n);
+        } else {
+            vireo::BiquadPair shadow;
+            shadow.load(shadowL, shadowR);
+            __m128 s = lanes.current();
+            const int both = std::min(n, nn);
+            int i = 0;
+            for (; i < both; ++i) {
+                s = SmootherLanes::next(s, smootherTarget, smootherCoef);
+                _mm_store_ps(next[i], s);
+                shadeAndScale(shadow, l + i, r + i, cur[i]);
+            }
+            for (; i < n; ++i) shadeAndScale(shadow, l + i, r + i, cur[i]);
+            for (; i < nn; ++i) {
+                s = SmootherLanes::next(s, smootherTarget, smootherCoef);
+                _mm_store_ps(next[i], s);
+            }
+            lanes.setCurrent(s);
+            shadow.finish();
+        }
+        if (nn > 0) readChunk(k + 1, next);
     }
 }
 

@@ -50,8 +50,6 @@ void InterpolatedBiquad::process(const BiquadCoeffs& target, const float* input,
     }
 }
 
-namespace {
-
 // An identity filter returns its input exactly when every input is +0 or a normal
 // number; -0, denormals (read as zero when the processor treats them so), infinities
 // and NaNs interact with the zero terms and must go through the arithmetic.
@@ -66,7 +64,6 @@ bool passesThroughExactly(const float* x, int n) {
     return bad == 0;
 }
 
-// The memory an identity filter would hold after passing the n samples s through.
 void passThroughMemory(BiquadMemory& m, const float* s, int n) {
     if (n >= 2) {
         m.x2 = m.y2 = s[n - 2];
@@ -77,6 +74,55 @@ void passThroughMemory(BiquadMemory& m, const float* s, int n) {
     m.x1 = m.y1 = s[n - 1];
     Biquad::settleMemory(m);
 }
+
+void BiquadPair::load(InterpolatedBiquad& left, InterpolatedBiquad& right) {
+    left_ = &left;
+    right_ = &right;
+    const BiquadCoeffs& l = left.current;
+    const BiquadCoeffs& r = right.current;
+    b0_ = _mm_setr_pd(l.b0, r.b0);
+    b1_ = _mm_setr_pd(l.b1, r.b1);
+    b2_ = _mm_setr_pd(l.b2, r.b2);
+    a1_ = _mm_setr_pd(l.a1, r.a1);
+    a2_ = _mm_setr_pd(l.a2, r.a2);
+    const BiquadMemory& ml = left.biquad.memory;
+    const BiquadMemory& mr = right.biquad.memory;
+    x1_ = _mm_setr_pd(ml.x1, mr.x1);
+    x2_ = _mm_setr_pd(ml.x2, mr.x2);
+    y1_ = _mm_setr_pd(ml.y1, mr.y1);
+    y2_ = _mm_setr_pd(ml.y2, mr.y2);
+}
+
+void BiquadPair::finish() {
+    // Biquad::settleMemory on both lanes: the same flush, and a lane whose memory is
+    // not finite is cleared (x - x is zero exactly when x is finite).
+    const __m128d up = _mm_set1_pd(1e-10);
+    const __m128d down = _mm_set1_pd(-1e-10);
+    __m128d x1 = _mm_add_pd(_mm_add_pd(x1_, up), down);
+    __m128d x2 = _mm_add_pd(_mm_add_pd(x2_, up), down);
+    __m128d y1 = _mm_add_pd(_mm_add_pd(y1_, up), down);
+    __m128d y2 = _mm_add_pd(_mm_add_pd(y2_, up), down);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d finite = _mm_and_pd(
+        _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(x1, x1), zero), _mm_cmpeq_pd(_mm_sub_pd(x2, x2), zero)),
+        _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(y1, y1), zero), _mm_cmpeq_pd(_mm_sub_pd(y2, y2), zero)));
+    x1 = _mm_and_pd(x1, finite);
+    x2 = _mm_and_pd(x2, finite);
+    y1 = _mm_and_pd(y1, finite);
+    y2 = _mm_and_pd(y2, finite);
+    BiquadMemory& l = left_->biquad.memory;
+    BiquadMemory& r = right_->biquad.memory;
+    _mm_storel_pd(&l.x1, x1);
+    _mm_storeh_pd(&r.x1, x1);
+    _mm_storel_pd(&l.x2, x2);
+    _mm_storeh_pd(&r.x2, x2);
+    _mm_storel_pd(&l.y1, y1);
+    _mm_storeh_pd(&r.y1, y1);
+    _mm_storel_pd(&l.y2, y2);
+    _mm_storeh_pd(&r.y2, y2);
+}
+
+namespace {
 
 bool wholeBlockIsIdentity(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
                           const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
@@ -89,92 +135,17 @@ bool wholeBlockIsIdentity(InterpolatedBiquad* const* left, InterpolatedBiquad* c
     return true;
 }
 
-struct LaneCoeffs {
-    __m128d b0, b1, b2, a1, a2;
-};
-
-LaneCoeffs laneCoeffs(const BiquadCoeffs& l, const BiquadCoeffs& r) {
-    return {_mm_setr_pd(l.b0, r.b0), _mm_setr_pd(l.b1, r.b1), _mm_setr_pd(l.b2, r.b2),
-            _mm_setr_pd(l.a1, r.a1), _mm_setr_pd(l.a2, r.a2)};
-}
-
-struct LaneMemory {
-    __m128d x1, x2, y1, y2;
-};
-
-LaneMemory laneMemory(const BiquadMemory& l, const BiquadMemory& r) {
-    return {_mm_setr_pd(l.x1, r.x1), _mm_setr_pd(l.x2, r.x2), _mm_setr_pd(l.y1, r.y1),
-            _mm_setr_pd(l.y2, r.y2)};
-}
-
-void storeLaneMemory(const LaneMemory& v, BiquadMemory& l, BiquadMemory& r) {
-    _mm_storel_pd(&l.x1, v.x1);
-    _mm_storeh_pd(&r.x1, v.x1);
-    _mm_storel_pd(&l.x2, v.x2);
-    _mm_storeh_pd(&r.x2, v.x2);
-    _mm_storel_pd(&l.y1, v.y1);
-    _mm_storeh_pd(&r.y1, v.y1);
-    _mm_storel_pd(&l.y2, v.y2);
-    _mm_storeh_pd(&r.y2, v.y2);
-}
-
-// The recurrence of one stage on both lanes; the same operations in the same order as
-// Biquad::filter, two at a time.
-inline __m128d step(const LaneCoeffs& c, LaneMemory& m, __m128d x) {
-    const __m128d y = _mm_add_pd(
-        _mm_sub_pd(_mm_add_pd(_mm_mul_pd(c.b0, x), _mm_mul_pd(c.b1, m.x1)), _mm_mul_pd(c.a1, m.y1)),
-        _mm_sub_pd(_mm_mul_pd(c.b2, m.x2), _mm_mul_pd(c.a2, m.y2)));
-    m.x2 = m.x1;
-    m.x1 = x;
-    m.y2 = m.y1;
-    m.y1 = y;
-    return y;
-}
-
-// Biquad::settleMemory on both lanes: the same flush, and a lane whose memory is not
-// finite is cleared (x - x is zero exactly when x is finite).
-inline void settleLanes(LaneMemory& m) {
-    const __m128d up = _mm_set1_pd(1e-10);
-    const __m128d down = _mm_set1_pd(-1e-10);
-    m.x1 = _mm_add_pd(_mm_add_pd(m.x1, up), down);
-    m.x2 = _mm_add_pd(_mm_add_pd(m.x2, up), down);
-    m.y1 = _mm_add_pd(_mm_add_pd(m.y1, up), down);
-    m.y2 = _mm_add_pd(_mm_add_pd(m.y2, up), down);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d finite = _mm_and_pd(_mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(m.x1, m.x1), zero),
-                                                 _mm_cmpeq_pd(_mm_sub_pd(m.x2, m.x2), zero)),
-                                      _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(m.y1, m.y1), zero),
-                                                 _mm_cmpeq_pd(_mm_sub_pd(m.y2, m.y2), zero)));
-    m.x1 = _mm_and_pd(m.x1, finite);
-    m.x2 = _mm_and_pd(m.x2, finite);
-    m.y1 = _mm_and_pd(m.y1, finite);
-    m.y2 = _mm_and_pd(m.y2, finite);
-}
-
-inline __m128d roundToFloat(__m128d y) {
-    return _mm_cvtps_pd(_mm_cvtpd_ps(y));
-}
-
 template <int N>
 void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right, const float* inL,
                const float* inR, float* outL, float* outR, int n) {
-    LaneCoeffs c[N];
-    LaneMemory m[N];
-    for (int s = 0; s < N; ++s) {
-        c[s] = laneCoeffs(left[s]->current, right[s]->current);
-        m[s] = laneMemory(left[s]->biquad.memory, right[s]->biquad.memory);
-    }
+    BiquadPair p[N];
+    for (int s = 0; s < N; ++s) p[s].load(*left[s], *right[s]);
     for (int i = 0; i < n; ++i) {
-        __m128d v = _mm_cvtps_pd(_mm_setr_ps(inL[i], inR[i], 0.0f, 0.0f));
-        for (int s = 0; s < N - 1; ++s) v = roundToFloat(step(c[s], m[s], v));
-        const __m128 y = _mm_cvtpd_ps(step(c[N - 1], m[N - 1], v));
-        _mm_store_ss(outL + i, y);
-        _mm_store_ss(outR + i, _mm_shuffle_ps(y, y, 1));
+        __m128d v = BiquadPair::widen(inL[i], inR[i]);
+        for (int s = 0; s < N - 1; ++s) v = BiquadPair::roundToFloat(p[s].step(v));
+        BiquadPair::store(p[N - 1].step(v), outL + i, outR + i);
     }
-    for (int s = 0; s < N; ++s) {
-        settleLanes(m[s]);
-        storeLaneMemory(m[s], left[s]->biquad.memory, right[s]->biquad.memory);
-    }
+    for (int s = 0; s < N; ++s) p[s].finish();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include "corvid/dsp/iir.h"
 
+#include <emmintrin.h>
+
 namespace vireo {
 
 class InterpolatedBiquad {
@@ -27,6 +29,52 @@ public:
     corvid::Biquad biquad;
     corvid::BiquadCoeffs current;
     float glide[kChunk] = {};
+};
+
+// True when an identity filter gives these samples back exactly: each is +0 or a normal
+// number. -0, denormals (read as zero when the processor treats them so), infinities and
+// NaNs interact with the filter's zero terms and must go through the arithmetic.
+bool passesThroughExactly(const float* x, int n);
+
+// The memory an identity filter holds after passing the n samples s through (one call
+// of Biquad::filter).
+void passThroughMemory(corvid::BiquadMemory& m, const float* s, int n);
+
+// A left and a right filter with their current coefficients and memories in the two
+// lanes of a vector, for callers that interleave the recurrence with other work. step()
+// is the recurrence of Biquad::filter for one frame of both channels, the same
+// operations in the same order; finish() ends the call as Biquad::filter does.
+class BiquadPair {
+public:
+    void load(InterpolatedBiquad& left, InterpolatedBiquad& right);
+
+    __m128d step(__m128d x) {
+        const __m128d y = _mm_add_pd(
+            _mm_sub_pd(_mm_add_pd(_mm_mul_pd(b0_, x), _mm_mul_pd(b1_, x1_)), _mm_mul_pd(a1_, y1_)),
+            _mm_sub_pd(_mm_mul_pd(b2_, x2_), _mm_mul_pd(a2_, y2_)));
+        x2_ = x1_;
+        x1_ = x;
+        y2_ = y1_;
+        y1_ = y;
+        return y;
+    }
+
+    void finish();
+
+    static __m128d widen(float l, float r) { return _mm_cvtps_pd(_mm_setr_ps(l, r, 0.0f, 0.0f)); }
+    // What the next stage of a cascade sees: the output rounded to float.
+    static __m128d roundToFloat(__m128d y) { return _mm_cvtps_pd(_mm_cvtpd_ps(y)); }
+    static void store(__m128d y, float* l, float* r) {
+        const __m128 f = _mm_cvtpd_ps(y);
+        _mm_store_ss(l, f);
+        _mm_store_ss(r, _mm_shuffle_ps(f, f, 1));
+    }
+
+private:
+    InterpolatedBiquad* left_ = nullptr;
+    InterpolatedBiquad* right_ = nullptr;
+    __m128d b0_, b1_, b2_, a1_, a2_;
+    __m128d x1_, x2_, y1_, y2_;
 };
 
 // Runs a cascade of `stages` filters over two channels at once. Stage s of the left
