@@ -74,8 +74,11 @@ class Progress {
 public:
     explicit Progress(std::int64_t total)
         : total_(total), enabled_(SPATIUM_ISATTY(SPATIUM_FILENO(stderr)) != 0) {}
-    ~Progress() {
+    ~Progress() { finish(); }
+    // Ends the bar's line so later messages start on their own.
+    void finish() {
         if (enabled_ && shown_ >= 0) std::fputc('\n', stderr);
+        shown_ = -1;
     }
     void update(std::int64_t done) {
         if (!enabled_ || total_ <= 0) return;
@@ -252,6 +255,7 @@ int runRender(const CommandLine& cl) {
         pos += n;
         progress.update(pos);
     }
+    progress.finish();
     writer.commit();
     if (!stateOut.empty()) writeFileAtomically(stateOut, instance.stateChunk());
 
