@@ -32,7 +32,8 @@ Renders IN (mono or stereo, any format libsndfile reads) through the plug-in's
 render callback as a host would, in blocks of at most 1024 frames with the
 transport running, and writes OUT as 32-bit float at the input's sample rate.
 OUT is the input's length plus the plug-in's 0.1 s tail. Without IN, renders the
-built-in demo: a mono source moving across the stereo field and away.
+built-in demo: a mono source moving across the stereo field and away (its Pan
+and Distance follow that path; other settings apply as given).
 
 options:
   -o, --output OUT        output file (.wav, .aif, .aiff, .caf, .w64 or .rf64)
