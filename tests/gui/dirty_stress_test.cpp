@@ -49,15 +49,15 @@ TEST(DirtyListStress, RectanglesFromManyThreadsAreAllPainted) {
     }
 
     constexpr int kThreads = 4;
-    constexpr int kRectsPerThread = 1500;
+    constexpr int kFrames = 40;
     std::vector<std::vector<IntRect>> added(kThreads);
-    std::atomic<int> running{kThreads};
+    std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             std::mt19937 rng(static_cast<unsigned>(t + 1));
             std::uniform_int_distribution<int> pos(0, kWidth - 1), size(1, 12);
-            for (int i = 0; i < kRectsPerThread; ++i) {
+            for (int i = 0; !stop.load(); ++i) {
                 if (i % 50 == 0) {
                     buffered.markDirty(); // also flags the layers from this thread
                     added[static_cast<size_t>(t)].push_back({30, 30, 90, 80});
@@ -68,10 +68,12 @@ TEST(DirtyListStress, RectanglesFromManyThreadsAreAllPainted) {
                                 std::min(y + size(rng), kHeight)};
                 gui.getContext().addDirtyRect(r);
                 added[static_cast<size_t>(t)].push_back(r);
+                std::this_thread::yield();
             }
-            --running;
         });
-    while (running.load() > 0) window.pumpEvents();
+    // The editor keeps painting frames while the other threads keep adding.
+    for (int frame = 0; frame < kFrames; ++frame) window.pumpEvents();
+    stop = true;
     for (auto& th : threads) th.join();
     window.pumpEvents(); // whatever arrived after the last frame
 
