@@ -3,7 +3,9 @@
 #include "corvid/core/cpu.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace corvid {
 
@@ -58,7 +60,25 @@ PBRCompositor::PBRCompositor() : curveStorage_(std::make_unique<uint8_t[]>(768))
     for (int i = 0; i < 256; ++i)
         exponentTable_[static_cast<size_t>(i)] =
             0.8f * std::exp(5.5f * (1.0f - static_cast<float>(i) / 255.0f));
+    placeCurves();
     useKernel(CompositorKernel::best);
+}
+
+namespace {
+// Byte positions of red, green, blue and alpha in a little-endian 32-bit pixel.
+constexpr int kChannelShift[3][4] = {
+    {16, 8, 0, 24}, // BGRA8
+    {8, 16, 24, 0}, // ARGB8
+    {0, 8, 16, 24}, // RGBA8
+};
+} // namespace
+
+void PBRCompositor::placeCurves() {
+    for (size_t f = 0; f < 3; ++f)
+        for (size_t c = 0; c < 3; ++c)
+            for (size_t i = 0; i < 256; ++i)
+                curvePixels_[f][c][i] = static_cast<int32_t>(
+                    static_cast<uint32_t>(curveStorage_[c * 256 + i]) << kChannelShift[f][c]);
 }
 
 PBRCompositor::~PBRCompositor() = default;
@@ -82,6 +102,7 @@ void PBRCompositor::setOutputCurves(float redBlack, float redGamma, float redGai
     buildCurve(curveStorage_.get(), redBlack, redGamma, redGain, redSmooth);
     buildCurve(curveStorage_.get() + 256, greenBlack, greenGamma, greenGain, greenSmooth);
     buildCurve(curveStorage_.get() + 512, blueBlack, blueGamma, blueGain, blueSmooth);
+    placeCurves();
 }
 
 void PBRCompositor::setOutputCurves(const OutputCurveSettings& s) {
@@ -135,6 +156,20 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     in.material = levelOf(materialMap, 0).plane;
     in.skyLevels = std::min(skybox.levelCount(), kMaxSkyLevels);
     for (int l = 0; l < in.skyLevels; ++l) in.sky[l] = levelOf(skybox, l);
+    in.skyTablesUsable = in.skyLevels > 0;
+    for (int l = 0; l < in.skyLevels; ++l) {
+        const Plane& p = in.sky[l].plane;
+        const auto offset =
+            static_cast<int64_t>(reinterpret_cast<std::uintptr_t>(p.pixels) -
+                                 reinterpret_cast<std::uintptr_t>(in.sky[0].plane.pixels));
+        const int64_t end = offset + static_cast<int64_t>(p.pitch) * p.height;
+        if (offset < INT32_MIN || end > INT32_MAX) in.skyTablesUsable = false;
+        in.skyOffset[l] = static_cast<int32_t>(offset);
+        in.skyWidth[l] = p.width;
+        in.skyHeight[l] = p.height;
+        in.skyPitch[l] = static_cast<int32_t>(p.pitch);
+        in.skyScale[l] = in.sky[l].scale;
+    }
     in.width = width;
     in.height = height;
     for (int c = 0; c < 3; ++c) {
@@ -147,8 +182,11 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     in.ambientLight = ambientLight;
     in.skyboxAmount = skyboxAmount;
     in.exponentTable = exponentTable_.data();
-    in.curves = curveStorage_.get();
-    in.pixelFormat = static_cast<int>(pixelFormat);
+    // Formats beyond the three known ones are written as RGBA8.
+    const int format = static_cast<int>(pixelFormat);
+    const size_t f = format >= 0 && format < 3 ? static_cast<size_t>(format) : 2;
+    for (size_t c = 0; c < 3; ++c) in.curvePixels[c] = curvePixels_[f][c].data();
+    in.opaqueAlpha = static_cast<int32_t>(255u << kChannelShift[f][3]);
     in.output = reinterpret_cast<std::byte*>(output.pixels());
     in.outputPitch = output.pitch();
 

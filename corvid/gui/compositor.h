@@ -89,11 +89,14 @@ public:
     CompositorKernel activeKernel() const { return activeKernel_; }
 
 private:
+    void placeCurves();
     std::span<const uint8_t, 256> curve(int channel) const {
         return std::span<const uint8_t, 256>(curveStorage_.get() + 256 * channel, 256);
     }
 
     std::unique_ptr<uint8_t[]> curveStorage_; // red, green, blue curves back to back
+    // The curves placed in the bytes of an output pixel, per pixel format and channel.
+    std::array<std::array<std::array<int32_t, 256>, 3>, 3> curvePixels_{};
     std::array<float, 256> exponentTable_{};
     compositor_detail::BlockKernel kernel_ = nullptr;
     CompositorKernel activeKernel_ = CompositorKernel::sse2;

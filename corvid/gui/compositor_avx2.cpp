@@ -31,6 +31,8 @@ struct Avx2 {
                                                static_cast<const int*>(base), (__m256i)offsets,
                                                (__m256i)lanes, 1);
     }
+    static VF min(VF a, VF b) { return (VF)_mm256_min_ps((__m256)a, (__m256)b); }
+    static VF max(VF a, VF b) { return (VF)_mm256_max_ps((__m256)a, (__m256)b); }
     static bool any(VI mask) { return _mm256_movemask_ps((__m256)mask) != 0; }
 };
 

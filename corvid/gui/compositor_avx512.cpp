@@ -35,6 +35,12 @@ struct Avx512 {
                                                _mm512_movepi32_mask((__m512i)lanes),
                                                (__m512i)offsets, base, 1);
     }
+    static VF min(VF a, VF b) {
+        return (VF)_mm512_mask_min_ps((__m512)a, 0xFFFF, (__m512)a, (__m512)b);
+    }
+    static VF max(VF a, VF b) {
+        return (VF)_mm512_mask_max_ps((__m512)a, 0xFFFF, (__m512)a, (__m512)b);
+    }
     static bool any(VI mask) { return _mm512_test_epi32_mask((__m512i)mask, (__m512i)mask) != 0; }
 };
 

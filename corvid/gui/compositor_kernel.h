@@ -37,6 +37,15 @@ struct KernelInput {
     Plane material;
     Level sky[kMaxSkyLevels];
     int skyLevels = 0; // 0: no skybox, metallic surfaces reflect black
+    // The skybox levels as tables indexed by level, so that each vector lane can read
+    // its own level: byte offset of the level's first pixel from level 0's, size and
+    // pitch. Usable only when every level lies within 32-bit offsets of level 0.
+    bool skyTablesUsable = false;
+    int32_t skyOffset[kMaxSkyLevels] = {};
+    int32_t skyWidth[kMaxSkyLevels] = {};
+    int32_t skyHeight[kMaxSkyLevels] = {};
+    int32_t skyPitch[kMaxSkyLevels] = {};
+    float skyScale[kMaxSkyLevels] = {};
 
     int32_t width = 0; // size of level 0 of the maps
     int32_t height = 0;
@@ -49,9 +58,10 @@ struct KernelInput {
     float ambientLight = 0.0f;
     float skyboxAmount = 0.0f;
     const float* exponentTable = nullptr; // 256 entries
-    const uint8_t* curves = nullptr;      // red, green, blue: 256 entries each
-
-    int pixelFormat = 0;         // 0 BGRA8, 1 ARGB8, 2 RGBA8
+    // Output curves of red, green and blue (256 entries each), every entry already
+    // shifted into its byte of the output pixel, and the alpha byte of the format.
+    const int32_t* curvePixels[3] = {};
+    int32_t opaqueAlpha = 0;
     std::byte* output = nullptr; // pixel (0, 0) of the window image
     std::ptrdiff_t outputPitch = 0;
 };

@@ -32,6 +32,8 @@ constexpr int kDepthRows = kBlockHeight + kBorderTop + kBorderBottom;
 constexpr int kLevelRows = kBlockHeight + 2;
 constexpr int kShadowSteps = 10;
 
+static_assert(kShadowRange * kShadowScale == 1.0f);
+
 struct ShadowWeights {
     float w[kShadowSteps + 1] = {};
     constexpr ShadowWeights() {
@@ -201,6 +203,49 @@ struct Kernel {
             fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
     }
 
+    // The same sample with a level of its own in every lane, read through the level
+    // tables; lanes outside the mask read nothing.
+    static void sampleSkyLanes(const KernelInput& in, VI level, VF px, VF py, VI lanes, VF& r,
+                               VF& g, VF& b) {
+        const VI tableOffset = level * 4;
+        const VF scale = T::gatherF(in.skyScale, level);
+        const VI width = T::gather32(in.skyWidth, tableOffset);
+        const VI height = T::gather32(in.skyHeight, tableOffset);
+        const VI pitch = T::gather32(in.skyPitch, tableOffset);
+        const VI start = T::gather32(in.skyOffset, tableOffset);
+        VI i0, i1, j0, j1;
+        VF fu, fv;
+        axisLanes(px, scale, width, i0, i1, fu);
+        axisLanes(py, scale, height, j0, j1, fv);
+        const VI row0 = start + j0 * pitch;
+        const VI row1 = start + j1 * pitch;
+        const VI x0 = i0 * 4;
+        const VI x1 = i1 * 4;
+        const std::byte* base = in.sky[0].plane.pixels;
+        const VI p00 = T::gather32(base, row0 + x0, lanes);
+        const VI p10 = T::gather32(base, row0 + x1, lanes);
+        const VI p01 = T::gather32(base, row1 + x0, lanes);
+        const VI p11 = T::gather32(base, row1 + x1, lanes);
+        const VF gu = 1.0f - fu;
+        const VF gv = 1.0f - fv;
+        r = gv * (gu * channel(p00, 0) + fu * channel(p10, 0)) +
+            fv * (gu * channel(p01, 0) + fu * channel(p11, 0));
+        g = gv * (gu * channel(p00, 8) + fu * channel(p10, 8)) +
+            fv * (gu * channel(p01, 8) + fu * channel(p11, 8));
+        b = gv * (gu * channel(p00, 16) + fu * channel(p10, 16)) +
+            fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
+    }
+
+    static void axisLanes(VF p, VF scale, VI size, VI& i0, VI& i1, VF& f) {
+        const VF hi = toF(size) - 1.001f;
+        VF u = p * scale - 0.5f;
+        u = select(u > hi, hi, u);
+        u = select(u >= 0.0f, u, VF{});
+        i0 = toI(u);
+        f = u - toF(i0);
+        i1 = selectI(i0 + 1 > size - 1, size - 1, i0 + 1);
+    }
+
     static void run(const KernelInput& in, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY) {
         const int W = in.width;
         const int H = in.height;
@@ -313,7 +358,6 @@ struct Kernel {
 
         alignas(64) int32_t materialRow[kBlockWidth];
         alignas(64) int32_t diffuseRow[kBlockWidth];
-        alignas(64) int32_t outR[kBlockWidth], outG[kBlockWidth], outB[kBlockWidth];
 
         for (int ry = 0; ry < bh; ++ry) {
             const int y = minY + ry;
@@ -352,6 +396,9 @@ struct Kernel {
 
             const int32_t* dAbove = depth[ry + kBorderTop - 1];
             const int32_t* dHere = depth[ry + kBorderTop];
+            uint8_t* out = reinterpret_cast<uint8_t*>(in.output) +
+                           static_cast<std::ptrdiff_t>(y) * in.outputPitch +
+                           static_cast<std::ptrdiff_t>(minX) * 4;
             const int32_t* dBelow = depth[ry + kBorderTop + 1];
 
             for (int v = 0; v < vectors; ++v) {
@@ -411,14 +458,15 @@ struct Kernel {
                     VF colB = baseB * in.ambientLight * occlusion;
 
                     // Key light, shadowed along a ray towards the upper right.
+                    // Full visibility once the ray clears the surface, none below the
+                    // fade range, linear between: a clamp, since the fade reaches exactly
+                    // 1 at the surface and 0 at the range's end.
                     VF key = VF{};
+                    const VI rayBase = P + static_cast<int32_t>(kShadowRange);
                     for (int k = 1; k <= kShadowSteps; ++k) {
                         const VI q = loadI(depth[ry + kBorderTop - k] + cx + kBorderLeft + k);
-                        const VI e = P + k - q;
-                        VF vis = toF(e + static_cast<int32_t>(kShadowRange)) * kShadowScale;
-                        vis = select(e >= 0, splat(1.0f), vis);
-                        key += select(e < -static_cast<int32_t>(kShadowRange), VF{},
-                                      kShadow.w[k] * vis);
+                        const VF fade = toF((rayBase + k) - q) * kShadowScale;
+                        key += kShadow.w[k] * T::min(T::max(fade, VF{}), splat(1.0f));
                     }
                     const VF keyL = kKeyLightGain * key;
                     colR += baseR * in.light1Color[0] * keyL;
@@ -477,36 +525,50 @@ struct Kernel {
                         const VF lod = 0.5f * log2Approx(q) + 6.0f * rough;
                         const VI lo = toI(lod);
                         const VF t = lod - toF(lo);
-                        // Lanes usually share one level; each distinct level costs
-                        // one vector sample.
                         const int last = in.skyLevels - 1;
                         const VI level = selectI(lo > last, splatI(last), lo);
-                        VI pending = skyOn;
                         VF sR = VF{}, sG = VF{}, sB = VF{};
-                        while (T::any(pending)) {
-                            int l0 = 0;
-                            for (int i = 0; i < N; ++i)
-                                if (pending[i]) {
-                                    l0 = level[i];
-                                    break;
-                                }
-                            const VI these = pending & (level == l0);
-                            VF r0, g0, bl0;
-                            sampleSky(in.sky[l0], skyX, skyY, these, r0, g0, bl0);
-                            const VI blend = these & (t != 0.0f);
+                        if (in.skyTablesUsable) {
+                            sampleSkyLanes(in, level, skyX, skyY, skyOn, sR, sG, sB);
+                            const VI blend = skyOn & (t != 0.0f);
                             if (T::any(blend)) {
+                                const VI next = selectI(level + 1 > last, splatI(last), level + 1);
                                 VF r1, g1, bl1;
-                                sampleSky(in.sky[l0 + 1 > last ? last : l0 + 1], skyX, skyY, blend,
-                                          r1, g1, bl1);
+                                sampleSkyLanes(in, next, skyX, skyY, blend, r1, g1, bl1);
                                 const VF ti = 1.0f - t;
-                                r0 = select(blend, ti * r0 + t * r1, r0);
-                                g0 = select(blend, ti * g0 + t * g1, g0);
-                                bl0 = select(blend, ti * bl0 + t * bl1, bl0);
+                                sR = select(blend, ti * sR + t * r1, sR);
+                                sG = select(blend, ti * sG + t * g1, sG);
+                                sB = select(blend, ti * sB + t * bl1, sB);
                             }
-                            sR = select(these, r0, sR);
-                            sG = select(these, g0, sG);
-                            sB = select(these, bl0, sB);
-                            pending = pending & ~these;
+                        } else {
+                            // Levels too far apart in memory for 32-bit offsets: one
+                            // vector sample per distinct level instead.
+                            VI pending = skyOn;
+                            while (T::any(pending)) {
+                                int l0 = 0;
+                                for (int i = 0; i < N; ++i)
+                                    if (pending[i]) {
+                                        l0 = level[i];
+                                        break;
+                                    }
+                                const VI these = pending & (level == l0);
+                                VF r0, g0, bl0;
+                                sampleSky(in.sky[l0], skyX, skyY, these, r0, g0, bl0);
+                                const VI blend = these & (t != 0.0f);
+                                if (T::any(blend)) {
+                                    VF r1, g1, bl1;
+                                    sampleSky(in.sky[l0 + 1 > last ? last : l0 + 1], skyX, skyY,
+                                              blend, r1, g1, bl1);
+                                    const VF ti = 1.0f - t;
+                                    r0 = select(blend, ti * r0 + t * r1, r0);
+                                    g0 = select(blend, ti * g0 + t * g1, g0);
+                                    bl0 = select(blend, ti * bl0 + t * bl1, bl0);
+                                }
+                                sR = select(these, r0, sR);
+                                sG = select(these, g0, sG);
+                                sB = select(these, bl0, sB);
+                                pending = pending & ~these;
+                            }
                         }
                         const VF factor = metal * kInv255 * in.skyboxAmount;
                         colR += select(skyOn, baseR * sR * factor, VF{});
@@ -546,30 +608,13 @@ struct Kernel {
                     bytesG = selectI(lit, toI(select(colG < one, colG, one) * 255.99f), bytesG);
                     bytesB = selectI(lit, toI(select(colB < one, colB, one) * 255.99f), bytesB);
                 }
-                std::memcpy(outR + cx, &bytesR, sizeof bytesR);
-                std::memcpy(outG + cx, &bytesG, sizeof bytesG);
-                std::memcpy(outB + cx, &bytesB, sizeof bytesB);
-            }
-
-            // Curves and byte order.
-            const uint8_t* red = in.curves;
-            const uint8_t* green = in.curves + 256;
-            const uint8_t* blue = in.curves + 512;
-            uint8_t* out = reinterpret_cast<uint8_t*>(in.output) +
-                           static_cast<std::ptrdiff_t>(y) * in.outputPitch +
-                           static_cast<std::ptrdiff_t>(minX) * 4;
-            for (int c = 0; c < bw; ++c) {
-                const uint8_t r = red[outR[c]];
-                const uint8_t g = green[outG[c]];
-                const uint8_t b = blue[outB[c]];
-                uint8_t* px = out + c * 4;
-                if (in.pixelFormat == 0) {
-                    px[0] = b, px[1] = g, px[2] = r, px[3] = 255;
-                } else if (in.pixelFormat == 1) {
-                    px[0] = 255, px[1] = r, px[2] = g, px[3] = b;
-                } else {
-                    px[0] = r, px[1] = g, px[2] = b, px[3] = 255;
-                }
+                // Curves and byte order in one step: each table holds the curve's
+                // byte already shifted to its place in the output pixel.
+                const VI pixel = T::gather32(in.curvePixels[0], bytesR * 4) |
+                                 T::gather32(in.curvePixels[1], bytesG * 4) |
+                                 T::gather32(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
+                const int count = bw - cx < N ? bw - cx : N;
+                std::memcpy(out + cx * 4, &pixel, static_cast<size_t>(count) * 4);
             }
         }
     }

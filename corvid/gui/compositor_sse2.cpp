@@ -32,6 +32,8 @@ struct Sse2 {
             if (lanes[i]) std::memcpy(&v[i], static_cast<const std::byte*>(base) + offsets[i], 4);
         return VI{v[0], v[1], v[2], v[3]};
     }
+    static VF min(VF a, VF b) { return (VF)_mm_min_ps((__m128)a, (__m128)b); }
+    static VF max(VF a, VF b) { return (VF)_mm_max_ps((__m128)a, (__m128)b); }
     static bool any(VI mask) { return _mm_movemask_ps((__m128)mask) != 0; }
 };
 
