@@ -422,7 +422,6 @@ bool decodeImpl(const std::uint8_t* data, std::size_t size, int requested, Decod
     out.components = components;
     const std::size_t outRow = std::size_t(h.width) * std::size_t(components);
     const std::size_t outSize = outRow * std::size_t(h.height);
-    std::vector<std::uint8_t> zeros(h.rowBytes(h.width), 0);
     std::uint8_t* raw8 = raw.data();
 
     // 8-bit images already in the requested layout are unfiltered within the inflated
@@ -432,14 +431,8 @@ bool decodeImpl(const std::uint8_t* data, std::size_t size, int requested, Decod
                         h.channels == components;
     if (direct) {
         const std::size_t rb = h.rowBytes(h.width);
-        const std::uint8_t* prior = zeros.data();
-        for (int y = 0; y < h.height; ++y) {
-            const std::uint8_t* line = raw8 + std::size_t(y) * (rb + 1);
-            std::uint8_t* dst = raw8 + std::size_t(y) * rb;
-            if (!detail::unfilterRow(line[0], dst, line + 1, prior, rb, stride))
-                return fail(error, "PNG row has an unknown filter type");
-            prior = dst;
-        }
+        if (!detail::unfilterRows(raw8, rb, h.height, stride, raw8, rb))
+            return fail(error, "PNG row has an unknown filter type");
         raw.resize(outSize);
         out.pixels = std::move(raw);
         return true;
@@ -449,34 +442,28 @@ bool decodeImpl(const std::uint8_t* data, std::size_t size, int requested, Decod
     // Other 8-bit layouts without palette or transparency key convert row by row.
     if (!h.interlaced && h.depth == 8 && h.colourType != 3 && !s.trns.present) {
         const std::size_t rb = h.rowBytes(h.width);
-        const std::uint8_t* prior = zeros.data();
-        for (int y = 0; y < h.height; ++y) {
-            std::uint8_t* line = raw8 + std::size_t(y) * (rb + 1);
-            if (!detail::unfilterRow(line[0], line + 1, line + 1, prior, rb, stride))
-                return fail(error, "PNG row has an unknown filter type");
-            convertRow8(h.channels, components, line + 1, h.width,
+        if (!detail::unfilterRows(raw8, rb, h.height, stride, raw8 + 1, rb + 1))
+            return fail(error, "PNG row has an unknown filter type");
+        for (int y = 0; y < h.height; ++y)
+            convertRow8(h.channels, components, raw8 + std::size_t(y) * (rb + 1) + 1, h.width,
                         out.pixels.data() + std::size_t(y) * outRow);
-            prior = line + 1;
-        }
         return true;
     }
 
     std::vector<std::uint8_t> rgba(4 * std::size_t(h.width));
     for (const Pass& p : passes) {
         const std::size_t rb = h.rowBytes(p.width);
-        const std::uint8_t* prior = zeros.data();
+        if (!detail::unfilterRows(raw8, rb, p.height, stride, raw8 + 1, rb + 1))
+            return fail(error, "PNG row has an unknown filter type");
         for (int y = 0; y < p.height; ++y) {
-            std::uint8_t* line = raw8 + 1;
-            if (!detail::unfilterRow(raw8[0], line, line, prior, rb, stride))
-                return fail(error, "PNG row has an unknown filter type");
+            const std::uint8_t* line = raw8 + std::size_t(y) * (rb + 1) + 1;
             if (!expandRow(s, line, p.width, rgba.data()))
                 return fail(error, "PNG palette index outside the palette");
             std::uint8_t* dst = out.pixels.data() + std::size_t(p.y0 + y * p.dy) * outRow +
                                 std::size_t(p.x0) * std::size_t(components);
             packRow(rgba.data(), p.width, components, dst, p.dx * components);
-            prior = line;
-            raw8 += rb + 1;
         }
+        raw8 += (rb + 1) * std::size_t(p.height);
     }
     return true;
 }
@@ -544,38 +531,76 @@ void unfilterAvgSse2(std::uint8_t* dst, const std::uint8_t* src, const std::uint
 // t <= min(d, -2d); otherwise c when d > 0 and 2t < -d, or d < 0 and 2t > -d; otherwise
 // b. The bounds depend only on the row above, so the chain from one pixel to the next is
 // a few compares and selects instead of the three absolute differences.
+// One Paeth step on 16-bit lanes: the unfiltered pixel from the filtered one (s).
+inline __m128i paethStep(__m128i a, __m128i b, __m128i c, __m128i s) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i d = _mm_sub_epi16(b, c);
+    const __m128i minus2d = _mm_sub_epi16(zero, _mm_add_epi16(d, d));
+    // a chosen when a > c + max(d, -2d) - 1 or a < c + min(d, -2d) + 1.
+    const __m128i hi = _mm_sub_epi16(_mm_add_epi16(c, _mm_max_epi16(d, minus2d)), one);
+    const __m128i lo = _mm_add_epi16(_mm_add_epi16(c, _mm_min_epi16(d, minus2d)), one);
+    // m = 3c - b: c chosen when 2a < m (d > 0) or 2a > m (d < 0).
+    const __m128i m = _mm_sub_epi16(_mm_add_epi16(_mm_add_epi16(c, c), c), b);
+    const __m128i below = _mm_srai_epi16(_mm_add_epi16(m, one), 1);
+    const __m128i above = _mm_srai_epi16(m, 1);
+    const __m128i dPos = _mm_cmpgt_epi16(d, zero);
+    const __m128i dNeg = _mm_cmpgt_epi16(zero, d);
+    const __m128i bXorC = _mm_xor_si128(b, c);
+
+    const __m128i pickA = _mm_or_si128(_mm_cmpgt_epi16(a, hi), _mm_cmpgt_epi16(lo, a));
+    const __m128i pickC = _mm_or_si128(_mm_and_si128(dPos, _mm_cmpgt_epi16(below, a)),
+                                       _mm_and_si128(dNeg, _mm_cmpgt_epi16(a, above)));
+    const __m128i bOrC = _mm_xor_si128(b, _mm_and_si128(bXorC, pickC));
+    const __m128i pred = _mm_or_si128(_mm_and_si128(pickA, a), _mm_andnot_si128(pickA, bOrC));
+    return _mm_and_si128(_mm_add_epi16(pred, s), _mm_set1_epi16(0xFF));
+}
+
+template <int Bpp>
+__m128i loadPixel16(const std::uint8_t* p, bool last) {
+    return _mm_unpacklo_epi8(loadPixel<Bpp>(p, last), _mm_setzero_si128());
+}
+
+template <int Bpp>
+void storePixel16(std::uint8_t* p, __m128i x) {
+    storePixel<Bpp>(p, _mm_packus_epi16(x, x));
+}
+
 template <int Bpp>
 void unfilterPaethSse2(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
                        std::size_t n) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi16(1);
-    const __m128i low = _mm_set1_epi16(0xFF);
-    __m128i a = zero, c = zero; // left and upper left, widened to 16 bits
+    __m128i a = _mm_setzero_si128(), c = a; // left and upper left
     for (std::size_t i = 0; i < n; ++i) {
         const bool last = i + 1 == n;
-        const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prior + Bpp * i, last), zero);
-        const __m128i s = _mm_unpacklo_epi8(loadPixel<Bpp>(src + Bpp * i, last), zero);
-        const __m128i d = _mm_sub_epi16(b, c);
-        const __m128i minus2d = _mm_sub_epi16(zero, _mm_add_epi16(d, d));
-        // a chosen when a > c + max(d, -2d) - 1 or a < c + min(d, -2d) + 1.
-        const __m128i hi = _mm_sub_epi16(_mm_add_epi16(c, _mm_max_epi16(d, minus2d)), one);
-        const __m128i lo = _mm_add_epi16(_mm_add_epi16(c, _mm_min_epi16(d, minus2d)), one);
-        // m = 3c - b: c chosen when 2a < m (d > 0) or 2a > m (d < 0).
-        const __m128i m = _mm_sub_epi16(_mm_add_epi16(_mm_add_epi16(c, c), c), b);
-        const __m128i below = _mm_srai_epi16(_mm_add_epi16(m, one), 1);
-        const __m128i above = _mm_srai_epi16(m, 1);
-        const __m128i dPos = _mm_cmpgt_epi16(d, zero);
-        const __m128i dNeg = _mm_cmpgt_epi16(zero, d);
-        const __m128i bXorC = _mm_xor_si128(b, c);
-
-        const __m128i pickA = _mm_or_si128(_mm_cmpgt_epi16(a, hi), _mm_cmpgt_epi16(lo, a));
-        const __m128i pickC = _mm_or_si128(_mm_and_si128(dPos, _mm_cmpgt_epi16(below, a)),
-                                           _mm_and_si128(dNeg, _mm_cmpgt_epi16(a, above)));
-        const __m128i bOrC = _mm_xor_si128(b, _mm_and_si128(bXorC, pickC));
-        const __m128i pred = _mm_or_si128(_mm_and_si128(pickA, a), _mm_andnot_si128(pickA, bOrC));
-        a = _mm_and_si128(_mm_add_epi16(pred, s), low);
-        storePixel<Bpp>(dst + Bpp * i, _mm_packus_epi16(a, a));
+        const __m128i b = loadPixel16<Bpp>(prior + Bpp * i, last);
+        a = paethStep(a, b, c, loadPixel16<Bpp>(src + Bpp * i, last));
+        storePixel16<Bpp>(dst + Bpp * i, a);
         c = b;
+    }
+}
+
+// Two consecutive Paeth rows at once: the low half of each register works on row 0 at
+// pixel i, the high half on row 1 at pixel i - 2, whose upper neighbours row 0 finished
+// two steps earlier. The halves are independent, so one dependency chain serves two
+// pixels. Row 1 reads the row above only from registers.
+template <int Bpp>
+void unfilterPaethPairSse2(std::uint8_t* dst0, const std::uint8_t* src0, const std::uint8_t* prior0,
+                           std::uint8_t* dst1, const std::uint8_t* src1, std::size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero, c = zero, older = zero, old = zero;
+    for (std::size_t i = 0; i < n + 2; ++i) {
+        const bool top = i < n, bottom = i >= 2;
+        const std::size_t j = i - 2;
+        const __m128i b0 = top ? loadPixel16<Bpp>(prior0 + Bpp * i, i + 1 == n) : zero;
+        const __m128i s0 = top ? loadPixel16<Bpp>(src0 + Bpp * i, i + 1 == n) : zero;
+        const __m128i s1 = bottom ? loadPixel16<Bpp>(src1 + Bpp * j, j + 1 == n) : zero;
+        const __m128i b = _mm_unpacklo_epi64(b0, older);
+        a = paethStep(a, b, c, _mm_unpacklo_epi64(s0, s1));
+        if (top) storePixel16<Bpp>(dst0 + Bpp * i, a);
+        if (bottom) storePixel16<Bpp>(dst1 + Bpp * j, _mm_srli_si128(a, 8));
+        c = b;
+        older = old;
+        old = a;
     }
 }
 
@@ -650,6 +675,36 @@ bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
             dst[i] = std::uint8_t(src[i] + paeth(dst[i - st], prior[i], prior[i - st]));
         return true;
     }
+}
+
+bool unfilterRows(std::uint8_t* data, std::size_t bytes, int rows, int stride, std::uint8_t* out,
+                  std::size_t outPitch) {
+    const std::vector<std::uint8_t> zeros(bytes, 0);
+    std::vector<std::uint8_t> second;
+    const std::uint8_t* prior = zeros.data();
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* line = data + std::size_t(y) * (bytes + 1);
+        std::uint8_t* dst = out + std::size_t(y) * outPitch;
+        const bool pair = (stride == 3 || stride == 4) && line[0] == 4 && y + 1 < rows &&
+                          line[bytes + 1] == 4 && bytes >= std::size_t(stride);
+        if (pair) {
+            // Row y + 1 goes through a scratch row: written in place it could land on
+            // bytes of row y not yet read.
+            second.resize(bytes);
+            const std::size_t n = bytes / std::size_t(stride);
+            if (stride == 4)
+                unfilterPaethPairSse2<4>(dst, line + 1, prior, second.data(), line + bytes + 2, n);
+            else
+                unfilterPaethPairSse2<3>(dst, line + 1, prior, second.data(), line + bytes + 2, n);
+            ++y;
+            dst = out + std::size_t(y) * outPitch;
+            std::memcpy(dst, second.data(), bytes);
+        } else if (!unfilterRow(line[0], dst, line + 1, prior, bytes, stride)) {
+            return false;
+        }
+        prior = dst;
+    }
+    return true;
 }
 
 } // namespace detail

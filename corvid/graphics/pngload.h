@@ -33,6 +33,12 @@ namespace detail {
 // unfiltered row (zeros for the first). dst may equal src. False for an unknown filter.
 bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
                  const std::uint8_t* prior, std::size_t bytes, int stride);
+
+// Reverses the filters of rows consecutive rows stored in data, each a filter byte then
+// bytes bytes; row y goes to out + y * outPitch, which may lie within data as long as it
+// does not start after the row's own bytes.
+bool unfilterRows(std::uint8_t* data, std::size_t bytes, int rows, int stride, std::uint8_t* out,
+                  std::size_t outPitch);
 } // namespace detail
 
 } // namespace corvid

@@ -81,40 +81,47 @@ TEST(PngFilters, FastPathsMatchTheByteByByteDefinition) {
     }
 }
 
-// The decoder unfilters each row onto the bytes just before it (over the filter bytes),
-// so a fast path must never store ahead of what it has read.
-TEST(PngFilters, RowsMovedDownOverTheirFilterBytes) {
+// Whole images as the decoder stores them (filter byte, then the row), unfiltered either
+// in place or moved down over the filter bytes. Runs of Paeth rows take the two-row path,
+// which must match too, for every width down to one pixel.
+TEST(PngFilters, WholeImagesInPlaceAndMovedDown) {
     std::mt19937 rng(5);
-    for (int stride : {3, 4}) {
-        const std::size_t rowBytes = 37 * std::size_t(stride);
-        const int rows = 40;
-        Bytes buffer, expected;
-        Bytes prior(rowBytes, 0);
-        for (int y = 0; y < rows; ++y) {
-            const unsigned filter = unsigned(rng() % 5);
-            const Bytes src = randomRow(rng, rowBytes, y % 2);
-            buffer.push_back(std::uint8_t(filter));
-            buffer.insert(buffer.end(), src.begin(), src.end());
-            prior = unfilterReference(filter, src, prior, stride);
-            expected.insert(expected.end(), prior.begin(), prior.end());
+    for (int stride = 1; stride <= 8; ++stride) {
+        for (std::size_t pixels : {1u, 2u, 3u, 37u}) {
+            for (bool movedDown : {false, true}) {
+                const std::size_t rowBytes = pixels * std::size_t(stride);
+                const int rows = 41;
+                Bytes buffer, expected;
+                Bytes prior(rowBytes, 0);
+                for (int y = 0; y < rows; ++y) {
+                    const unsigned filter = rng() % 3 ? 4 : unsigned(rng() % 4);
+                    const Bytes src = randomRow(rng, rowBytes, y % 3 == 0);
+                    buffer.push_back(std::uint8_t(filter));
+                    buffer.insert(buffer.end(), src.begin(), src.end());
+                    prior = unfilterReference(filter, src, prior, stride);
+                    expected.insert(expected.end(), prior.begin(), prior.end());
+                }
+                std::uint8_t* out = movedDown ? buffer.data() : buffer.data() + 1;
+                const std::size_t pitch = movedDown ? rowBytes : rowBytes + 1;
+                ASSERT_TRUE(corvid::detail::unfilterRows(buffer.data(), rowBytes, rows, stride, out,
+                                                         pitch));
+                Bytes actual;
+                for (int y = 0; y < rows; ++y) {
+                    const std::uint8_t* row = out + std::size_t(y) * pitch;
+                    actual.insert(actual.end(), row, row + rowBytes);
+                }
+                ASSERT_EQ(actual, expected) << "stride " << stride << " pixels " << pixels
+                                            << (movedDown ? " moved down" : " in place");
+            }
         }
-        const Bytes zeros(rowBytes, 0);
-        const std::uint8_t* previous = zeros.data();
-        for (int y = 0; y < rows; ++y) {
-            const std::uint8_t* line = buffer.data() + std::size_t(y) * (rowBytes + 1);
-            std::uint8_t* dst = buffer.data() + std::size_t(y) * rowBytes;
-            ASSERT_TRUE(
-                corvid::detail::unfilterRow(line[0], dst, line + 1, previous, rowBytes, stride));
-            previous = dst;
-        }
-        buffer.resize(expected.size());
-        EXPECT_EQ(buffer, expected) << "stride " << stride;
     }
 }
 
 TEST(PngFilters, UnknownFilterTypeIsRefused) {
     Bytes row(8, 1), prior(8, 0);
     EXPECT_FALSE(corvid::detail::unfilterRow(5, row.data(), row.data(), prior.data(), 8, 4));
+    Bytes rows = {4, 1, 2, 3, 4, 9, 1, 2, 3, 4};
+    EXPECT_FALSE(corvid::detail::unfilterRows(rows.data(), 4, 2, 4, rows.data() + 1, 5));
 }
 
 } // namespace
