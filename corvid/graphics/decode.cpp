@@ -32,6 +32,11 @@ DecodedImage decodeImage(ByteSpan data, int requestedComponents) {
     std::string error;
     if (!tryDecodeImage(data, requestedComponents, image, error))
         fatalError("cannot decode embedded image: " + error);
+    // Callers copy the pixels by this size; a decoder breaking it must not corrupt memory.
+    if (image.components != requestedComponents ||
+        image.pixels.size() !=
+            std::size_t(image.width) * std::size_t(image.height) * std::size_t(requestedComponents))
+        fatalError("image decoder returned an inconsistent picture");
     return image;
 }
 
