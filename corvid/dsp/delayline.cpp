@@ -1,7 +1,3 @@
-// Vectors wider than the baseline appear only inside functions compiled for them, where
-// every call is inlined, so no vector crosses a call boundary with a changed ABI.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 #include "corvid/dsp/delayline.h"
 
 #include "corvid/core/cpu.h"
@@ -56,7 +52,9 @@ void readBaseline(const Delayline& line, const float* delays, float* out, int n)
                 y[j] = _mm_setr_ps(s.b[(ei[0] + j - 2) & s.mask], s.b[(ei[1] + j - 2) & s.mask],
                                    s.b[(ei[2] + j - 2) & s.mask], s.b[(ei[3] + j - 2) & s.mask]);
         }
-        _mm_storeu_ps(out + i, Delayline::interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5]));
+        __m128 r;
+        Delayline::interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5], r);
+        _mm_storeu_ps(out + i, r);
     }
     for (; i < n; ++i) out[i] = line.readInterpolated(delays[i]);
 }
@@ -86,15 +84,19 @@ __attribute__((target("avx2"))) void readAvx2(const Delayline& line, const float
                 y[j] = _mm256_i32gather_ps(
                     s.b, _mm256_and_si256(_mm256_add_epi32(e, _mm256_set1_epi32(j - 2)), mask), 4);
         }
-        _mm256_storeu_ps(out + i, Delayline::interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5]));
+        __m256 r;
+        Delayline::interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5], r);
+        _mm256_storeu_ps(out + i, r);
     }
     for (; i < n; ++i) out[i] = line.readInterpolated(delays[i]);
 }
 
 // The compiler's own AVX-512 headers trip its uninitialised-value warning (their
 // intrinsics start from an undefined register on purpose).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx512f,avx512vl,avx512bw,avx512dq"))) void
 readAvx512(const Delayline& line, const float* delays, float* out, int n) {
     const ReadSetup s(line);
@@ -120,11 +122,15 @@ readAvx512(const Delayline& line, const float* delays, float* out, int n) {
                 y[j] = _mm512_i32gather_ps(
                     _mm512_and_si512(_mm512_add_epi32(e, _mm512_set1_epi32(j - 2)), mask), s.b, 4);
         }
-        _mm512_storeu_ps(out + i, Delayline::interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5]));
+        __m512 r;
+        Delayline::interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5], r);
+        _mm512_storeu_ps(out + i, r);
     }
     for (; i < n; ++i) out[i] = line.readInterpolated(delays[i]);
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 } // namespace
 
