@@ -31,16 +31,27 @@ private:
         float x0, y0, y1; // y0 < y1
         float dxdy;
         int winding;
-        float x; // crossing with the current sub-scanline while active
+        float x;     // crossing with the current sub-scanline while active
+        float xLast; // crossing with the last sub-scanline of the current row
     };
 
     void addLine(float x0, float y0, float x1, float y1);
     void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
+    void updateActive(float y);
+    void crossAt(float y);
     void flatten(const GlyphOutline& outline, float scale, float offsetX, float offsetY);
 
     float clipHeight_ = 0;
+    std::size_t nextEdge_ = 0; // first edge not yet active
+    float nextChange_ = 0;     // next y at which an edge starts or ends
+    struct EdgeKey {
+        float y0;
+        std::uint32_t index;
+    };
+
     // Scratch storage reused from glyph to glyph.
     std::vector<Edge> edges_;
+    std::vector<EdgeKey> order_;
     std::vector<Edge> active_;
     std::vector<float> cover_;
 };
