@@ -3,7 +3,6 @@
 #include "corvid/core/cpu.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -156,20 +155,6 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     in.material = levelOf(materialMap, 0).plane;
     in.skyLevels = std::min(skybox.levelCount(), kMaxSkyLevels);
     for (int l = 0; l < in.skyLevels; ++l) in.sky[l] = levelOf(skybox, l);
-    in.skyTablesUsable = in.skyLevels > 0;
-    for (int l = 0; l < in.skyLevels; ++l) {
-        const Plane& p = in.sky[l].plane;
-        const auto offset =
-            static_cast<int64_t>(reinterpret_cast<std::uintptr_t>(p.pixels) -
-                                 reinterpret_cast<std::uintptr_t>(in.sky[0].plane.pixels));
-        const int64_t end = offset + static_cast<int64_t>(p.pitch) * p.height;
-        if (offset < INT32_MIN || end > INT32_MAX) in.skyTablesUsable = false;
-        in.skyOffset[l] = static_cast<int32_t>(offset);
-        in.skyWidth[l] = p.width;
-        in.skyHeight[l] = p.height;
-        in.skyPitch[l] = static_cast<int32_t>(p.pitch);
-        in.skyScale[l] = in.sky[l].scale;
-    }
     in.width = width;
     in.height = height;
     for (int c = 0; c < 3; ++c) {

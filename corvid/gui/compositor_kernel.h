@@ -37,15 +37,6 @@ struct KernelInput {
     Plane material;
     Level sky[kMaxSkyLevels];
     int skyLevels = 0; // 0: no skybox, metallic surfaces reflect black
-    // The skybox levels as tables indexed by level, so that each vector lane can read
-    // its own level: byte offset of the level's first pixel from level 0's, size and
-    // pitch. Usable only when every level lies within 32-bit offsets of level 0.
-    bool skyTablesUsable = false;
-    int32_t skyOffset[kMaxSkyLevels] = {};
-    int32_t skyWidth[kMaxSkyLevels] = {};
-    int32_t skyHeight[kMaxSkyLevels] = {};
-    int32_t skyPitch[kMaxSkyLevels] = {};
-    float skyScale[kMaxSkyLevels] = {};
 
     int32_t width = 0; // size of level 0 of the maps
     int32_t height = 0;

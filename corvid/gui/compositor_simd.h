@@ -79,11 +79,8 @@ struct StagedLevel {
     Axis rows[kBlockHeight];
 };
 
-inline void stageAxes(const Level& level, int32_t minX, int32_t minY, int blockHeight,
-                      Axis* columns, StagedLevel& staged, int& rowCount) {
-    for (int c = 0; c < kBlockWidth; ++c)
-        columns[c] =
-            sampleAxis(static_cast<float>(minX + c) + 0.5f, level.scale, level.plane.width);
+inline void stageRows(const Level& level, int32_t minY, int blockHeight, StagedLevel& staged,
+                      int& rowCount) {
     for (int r = 0; r < blockHeight; ++r)
         staged.rows[r] =
             sampleAxis(static_cast<float>(minY + r) + 0.5f, level.scale, level.plane.height);
@@ -203,47 +200,24 @@ struct Kernel {
             fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
     }
 
-    // The same sample with a level of its own in every lane, read through the level
-    // tables; lanes outside the mask read nothing.
-    static void sampleSkyLanes(const KernelInput& in, VI level, VF px, VF py, VI lanes, VF& r,
-                               VF& g, VF& b) {
-        const VI tableOffset = level * 4;
-        const VF scale = T::gatherF(in.skyScale, level);
-        const VI width = T::gather32(in.skyWidth, tableOffset);
-        const VI height = T::gather32(in.skyHeight, tableOffset);
-        const VI pitch = T::gather32(in.skyPitch, tableOffset);
-        const VI start = T::gather32(in.skyOffset, tableOffset);
-        VI i0, i1, j0, j1;
-        VF fu, fv;
-        axisLanes(px, scale, width, i0, i1, fu);
-        axisLanes(py, scale, height, j0, j1, fv);
-        const VI row0 = start + j0 * pitch;
-        const VI row1 = start + j1 * pitch;
-        const VI x0 = i0 * 4;
-        const VI x1 = i1 * 4;
-        const std::byte* base = in.sky[0].plane.pixels;
-        const VI p00 = T::gather32(base, row0 + x0, lanes);
-        const VI p10 = T::gather32(base, row0 + x1, lanes);
-        const VI p01 = T::gather32(base, row1 + x0, lanes);
-        const VI p11 = T::gather32(base, row1 + x1, lanes);
-        const VF gu = 1.0f - fu;
-        const VF gv = 1.0f - fv;
-        r = gv * (gu * channel(p00, 0) + fu * channel(p10, 0)) +
-            fv * (gu * channel(p01, 0) + fu * channel(p11, 0));
-        g = gv * (gu * channel(p00, 8) + fu * channel(p10, 8)) +
-            fv * (gu * channel(p01, 8) + fu * channel(p11, 8));
-        b = gv * (gu * channel(p00, 16) + fu * channel(p10, 16)) +
-            fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
-    }
+    // Sample positions of every column of a block on one level.
+    struct Columns {
+        alignas(64) int32_t i0[kBlockWidth];
+        alignas(64) int32_t i1[kBlockWidth];
+        alignas(64) float f[kBlockWidth];
+    };
 
-    static void axisLanes(VF p, VF scale, VI size, VI& i0, VI& i1, VF& f) {
-        const VF hi = toF(size) - 1.001f;
-        VF u = p * scale - 0.5f;
-        u = select(u > hi, hi, u);
-        u = select(u >= 0.0f, u, VF{});
-        i0 = toI(u);
-        f = u - toF(i0);
-        i1 = selectI(i0 + 1 > size - 1, size - 1, i0 + 1);
+    static void stageColumns(const Level& level, int32_t minX, Columns& columns) {
+        VI lane;
+        for (int i = 0; i < N; ++i) lane[i] = i;
+        for (int c = 0; c < kBlockWidth; c += N) {
+            VI i0, i1;
+            VF f;
+            axis(toF(lane + (minX + c)) + 0.5f, level.scale, level.plane.width, i0, i1, f);
+            std::memcpy(columns.i0 + c, &i0, sizeof i0);
+            std::memcpy(columns.i1 + c, &i1, sizeof i1);
+            storeF(columns.f + c, f);
+        }
     }
 
     static void run(const KernelInput& in, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY) {
@@ -278,15 +252,15 @@ struct Kernel {
         StagedLevel cavityRows[kCavityLevels];
         StagedLevel glowRows[kGlowLevels];
         {
-            Axis columns[kBlockWidth];
+            Columns columns;
             alignas(64) int32_t offset0[kBlockWidth];
             alignas(64) int32_t offset1[kBlockWidth];
             alignas(64) int32_t takeLow[kBlockWidth];
-            alignas(64) float fraction[kBlockWidth];
             for (int l = 0; l < kCavityLevels; ++l) {
                 const Level& level = in.depth[l + 1];
                 int rows = 0;
-                stageAxes(level, minX, minY, bh, columns, cavityRows[l], rows);
+                stageRows(level, minY, bh, cavityRows[l], rows);
+                stageColumns(level, minX, columns);
                 const int lw = level.plane.width;
                 if (lw < 2) {
                     // One column: both taps are the same pixel.
@@ -294,9 +268,9 @@ struct Kernel {
                         const auto* src = reinterpret_cast<const uint16_t*>(
                             rowBytes(level.plane, cavityRows[l].firstRow + r));
                         for (int c = 0; c < kBlockWidth; ++c) {
-                            const Axis& a = columns[c];
-                            cavity[l][r][c] = (1.0f - a.f) * static_cast<float>(src[a.i0]) +
-                                              a.f * static_cast<float>(src[a.i1]);
+                            const float f = columns.f[c];
+                            cavity[l][r][c] = (1.0f - f) * static_cast<float>(src[columns.i0[c]]) +
+                                              f * static_cast<float>(src[columns.i1[c]]);
                         }
                     }
                     continue;
@@ -305,10 +279,9 @@ struct Kernel {
                 // at the right edge the read starts one pixel earlier so it never runs
                 // past the row.
                 for (int c = 0; c < kBlockWidth; ++c) {
-                    const int start = columns[c].i0 < lw - 2 ? columns[c].i0 : lw - 2;
+                    const int start = columns.i0[c] < lw - 2 ? columns.i0[c] : lw - 2;
                     offset0[c] = start * 2;
-                    takeLow[c] = columns[c].i0 == start ? -1 : 0;
-                    fraction[c] = columns[c].f;
+                    takeLow[c] = columns.i0[c] == start ? -1 : 0;
                 }
                 for (int r = 0; r < rows; ++r) {
                     const uint8_t* src = rowBytes(level.plane, cavityRows[l].firstRow + r);
@@ -317,7 +290,7 @@ struct Kernel {
                         const VI pair = T::gather32(src, loadI(offset0 + c));
                         const VI high = (pair >> 16) & 0xFFFF;
                         const VI p0 = selectI(loadI(takeLow + c), pair & 0xFFFF, high);
-                        const VF f = loadF(fraction + c);
+                        const VF f = loadF(columns.f + c);
                         storeF(dst + c, (1.0f - f) * toF(p0) + f * toF(high));
                     }
                 }
@@ -325,18 +298,18 @@ struct Kernel {
             for (int l = 0; l < kGlowLevels; ++l) {
                 const Level& level = in.glow[l + 1];
                 int rows = 0;
-                stageAxes(level, minX, minY, bh, columns, glowRows[l], rows);
+                stageRows(level, minY, bh, glowRows[l], rows);
+                stageColumns(level, minX, columns);
                 for (int c = 0; c < kBlockWidth; ++c) {
-                    offset0[c] = columns[c].i0 * 4;
-                    offset1[c] = columns[c].i1 * 4;
-                    fraction[c] = columns[c].f;
+                    offset0[c] = columns.i0[c] * 4;
+                    offset1[c] = columns.i1[c] * 4;
                 }
                 for (int r = 0; r < rows; ++r) {
                     const uint8_t* src = rowBytes(level.plane, glowRows[l].firstRow + r);
                     for (int c = 0; c < kBlockWidth; c += N) {
                         const VI p0 = T::gather32(src, loadI(offset0 + c));
                         const VI p1 = T::gather32(src, loadI(offset1 + c));
-                        const VF f = loadF(fraction + c);
+                        const VF f = loadF(columns.f + c);
                         const VF g = 1.0f - f;
                         storeF(glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
                         storeF(glow[l][1][r] + c, g * channel(p0, 8) + f * channel(p1, 8));
@@ -525,51 +498,39 @@ struct Kernel {
                         const VF lod = 0.5f * log2Approx(q) + 6.0f * rough;
                         const VI lo = toI(lod);
                         const VF t = lod - toF(lo);
+                        // Each lane blends its levels lo and lo + 1 (both clamped to
+                        // the last). Neighbouring lanes mostly share levels, so each
+                        // level in use is read once, by every lane that needs it.
                         const int last = in.skyLevels - 1;
-                        const VI level = selectI(lo > last, splatI(last), lo);
-                        VF sR = VF{}, sG = VF{}, sB = VF{};
-                        if (in.skyTablesUsable) {
-                            sampleSkyLanes(in, level, skyX, skyY, skyOn, sR, sG, sB);
-                            const VI blend = skyOn & (t != 0.0f);
-                            if (T::any(blend)) {
-                                const VI next = selectI(level + 1 > last, splatI(last), level + 1);
-                                VF r1, g1, bl1;
-                                sampleSkyLanes(in, next, skyX, skyY, blend, r1, g1, bl1);
-                                const VF ti = 1.0f - t;
-                                sR = select(blend, ti * sR + t * r1, sR);
-                                sG = select(blend, ti * sG + t * g1, sG);
-                                sB = select(blend, ti * sB + t * bl1, sB);
-                            }
-                        } else {
-                            // Levels too far apart in memory for 32-bit offsets: one
-                            // vector sample per distinct level instead.
-                            VI pending = skyOn;
-                            while (T::any(pending)) {
-                                int l0 = 0;
-                                for (int i = 0; i < N; ++i)
-                                    if (pending[i]) {
-                                        l0 = level[i];
-                                        break;
-                                    }
-                                const VI these = pending & (level == l0);
-                                VF r0, g0, bl0;
-                                sampleSky(in.sky[l0], skyX, skyY, these, r0, g0, bl0);
-                                const VI blend = these & (t != 0.0f);
-                                if (T::any(blend)) {
-                                    VF r1, g1, bl1;
-                                    sampleSky(in.sky[l0 + 1 > last ? last : l0 + 1], skyX, skyY,
-                                              blend, r1, g1, bl1);
-                                    const VF ti = 1.0f - t;
-                                    r0 = select(blend, ti * r0 + t * r1, r0);
-                                    g0 = select(blend, ti * g0 + t * g1, g0);
-                                    bl0 = select(blend, ti * bl0 + t * bl1, bl0);
-                                }
-                                sR = select(these, r0, sR);
-                                sG = select(these, g0, sG);
-                                sB = select(these, bl0, sB);
-                                pending = pending & ~these;
-                            }
+                        const VI level0 = selectI(lo > last, splatI(last), lo);
+                        const VI level1 = selectI(level0 + 1 > last, splatI(last), level0 + 1);
+                        const VI blend = skyOn & (t != 0.0f);
+                        int lowest = last, highest = 0;
+                        for (int i = 0; i < N; ++i) {
+                            if (!skyOn[i]) continue;
+                            lowest = level0[i] < lowest ? level0[i] : lowest;
+                            const int top = blend[i] ? level1[i] : level0[i];
+                            highest = top > highest ? top : highest;
                         }
+                        VF r0 = VF{}, g0 = VF{}, bl0 = VF{}, r1 = VF{}, g1 = VF{}, bl1 = VF{};
+                        for (int l = lowest; l <= highest; ++l) {
+                            const VI first = skyOn & (level0 == l);
+                            const VI second = blend & (level1 == l);
+                            const VI readers = first | second;
+                            if (!T::any(readers)) continue;
+                            VF sr, sg, sb;
+                            sampleSky(in.sky[l], skyX, skyY, readers, sr, sg, sb);
+                            r0 = select(first, sr, r0);
+                            g0 = select(first, sg, g0);
+                            bl0 = select(first, sb, bl0);
+                            r1 = select(second, sr, r1);
+                            g1 = select(second, sg, g1);
+                            bl1 = select(second, sb, bl1);
+                        }
+                        const VF ti = 1.0f - t;
+                        const VF sR = select(blend, ti * r0 + t * r1, r0);
+                        const VF sG = select(blend, ti * g0 + t * g1, g0);
+                        const VF sB = select(blend, ti * bl0 + t * bl1, bl0);
                         const VF factor = metal * kInv255 * in.skyboxAmount;
                         colR += select(skyOn, baseR * sR * factor, VF{});
                         colG += select(skyOn, baseG * sG * factor, VF{});
