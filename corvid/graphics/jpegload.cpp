@@ -120,7 +120,7 @@ struct BitReader {
         refillBytewise();
     }
 
-    void refillBytewise() {
+    [[gnu::always_inline]] void refillBytewise() {
         while (count <= 56) {
             std::uint64_t b = 0;
             if (!atMarker && cur < end) {
@@ -172,13 +172,14 @@ struct BitReader {
     }
 };
 
-int decodeSymbolSlow(BitReader& br, const Huffman& h) {
-    for (int length = kFastBits + 1; length <= 16; ++length) {
-        const auto code = static_cast<std::int32_t>(br.bits >> (64 - length));
+// Codes longer than the lookup table. Takes the bits by value so that the reader's
+// state can stay in registers in the decoding loops.
+[[gnu::noinline]] int decodeSymbolSlow(std::uint64_t bits, const Huffman& h, int& length) {
+    for (length = kFastBits + 1; length <= 16; ++length) {
+        const auto code = static_cast<std::int32_t>(bits >> (64 - length));
         if (code <= h.maxCode[length]) {
             const int index = code + h.valueOffset[length];
             if (index < 0 || index > 255) break;
-            br.skip(length);
             return h.symbols[index];
         }
     }
@@ -192,7 +193,10 @@ inline int decodeSymbol(BitReader& br, const Huffman& h) {
         br.skip(e >> 8);
         return e & 0xFF;
     }
-    return decodeSymbolSlow(br, h);
+    int length = 0;
+    const int symbol = decodeSymbolSlow(br.bits, h, length);
+    br.skip(length);
+    return symbol;
 }
 
 inline int decodeDcDifference(BitReader& br, const Huffman& h) {
@@ -489,15 +493,13 @@ void Decoder::decodeScanBlocks(const Scan& scan, BlockFn&& blockFn, RowFn&& mcuR
                 --untilRestart;
             }
             if (br.overrun()) fail("JPEG: truncated entropy-coded data");
-            if (single) {
-                blockFn(br, first, mx, my);
-            } else {
-                for (int i = 0; i < scan.count; ++i) {
-                    Component& c = comps_[scan.index[i]];
-                    for (int by = 0; by < c.v; ++by)
-                        for (int bx = 0; bx < c.h; ++bx)
-                            blockFn(br, c, mx * c.h + bx, my * c.v + by);
-                }
+            // One call site, so that the block decoder is inlined here.
+            for (int i = 0; i < scan.count; ++i) {
+                Component& c = comps_[scan.index[i]];
+                const int blocksWide = single ? 1 : c.h, blocksHigh = single ? 1 : c.v;
+                for (int by = 0; by < blocksHigh; ++by)
+                    for (int bx = 0; bx < blocksWide; ++bx)
+                        blockFn(br, c, mx * blocksWide + bx, my * blocksHigh + by);
             }
         }
         if (br.overrun()) fail("JPEG: truncated entropy-coded data");
