@@ -270,6 +270,17 @@ TEST(Redraw, ElementsAreDrawnInZOrderAndOnlyTheDirtyAreaIsRelit) {
     EXPECT_GT(window.screen().pixelAt(12, 12).g, window.screen().pixelAt(12, 12).b);
 }
 
+TEST(Redraw, AClickBeforeAnyMoveIsAtTheWindowOrigin) {
+    GUIGraphics gui(50, 50, 1);
+    auto& corner = static_cast<Flat&>(gui.addChild(
+        std::make_unique<Flat>(gui.getContext(), IntRect{0, 0, 4, 4}, RGBA{9, 9, 9, 0})));
+    HeadlessWindow& window = gui.openHeadlessEditor();
+    EXPECT_TRUE(window.mouseDown(MouseButton::left));
+    ASSERT_EQ(corner.clicks.size(), 1u);
+    EXPECT_EQ(corner.clicks[0].minX, 0);
+    EXPECT_EQ(corner.clicks[0].minY, 0);
+}
+
 TEST(Redraw, WindowInputReachesElementsInLocalCoordinates) {
     GUIGraphics gui(100, 100, 1);
     auto& a = static_cast<Flat&>(gui.addChild(
