@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -995,8 +996,10 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, int requestedCompone
     out = DecodedImage{};
     if (data == nullptr) size = 0;
     try {
-        Decoder decoder(data, size, maxPixels);
-        decoder.decode(requestedComponents, out);
+        // The Huffman lookup tables make the decoder some 50 KB: too much for the stack of
+        // whatever thread happens to decode.
+        const auto decoder = std::make_unique<Decoder>(data, size, maxPixels);
+        decoder->decode(requestedComponents, out);
         return true;
     } catch (const Failure& f) {
         error = f.message;
