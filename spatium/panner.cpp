@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
+#include <emmintrin.h>
 #include <numbers>
-#include <xmmintrin.h>
 
 namespace spatium {
 
