@@ -271,3 +271,21 @@ TEST_F(X11WindowTest, PaintedPixelsArriveInTheWindow) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(X11WindowTest, ASizeChangeIsNoticedAtTheNextPaint) {
+    X11Window& window = open();
+    const auto id = static_cast<::Window>(reinterpret_cast<uintptr_t>(window.nativeHandle()));
+    XResizeWindow(host, id, 260, 120); // the host resizes its child
+    XSync(host, False);
+    ASSERT_TRUE(pumpUntil(window, [&] {
+        int32_t w = 0, h = 0;
+        gui->editorSize(&w, &h);
+        return w == 260 && h == 120;
+    }));
+    EXPECT_EQ(gui->getWindowImage().width(), 260);
+    EXPECT_EQ(gui->getDiffuseMap().level(0).height(), 120);
+}
+
+} // namespace
