@@ -33,6 +33,24 @@ struct Avx2 {
     }
     static VF min(VF a, VF b) { return (VF)_mm256_min_ps((__m256)a, (__m256)b); }
     static VF max(VF a, VF b) { return (VF)_mm256_max_ps((__m256)a, (__m256)b); }
+    // Two neighbouring pixels per lane: one 64-bit gather per half, then the low and
+    // high words of each pair sorted into two vectors.
+    static void gatherPair(const void* base, VI offsets, VI lanes, VI& first, VI& second) {
+        const __m256i off = (__m256i)offsets;
+        const __m256i mask = (__m256i)lanes;
+        const auto* table = static_cast<const long long*>(base);
+        const __m256i lo =
+            _mm256_mask_i32gather_epi64(_mm256_setzero_si256(), table, _mm256_castsi256_si128(off),
+                                        _mm256_cvtepi32_epi64(_mm256_castsi256_si128(mask)), 1);
+        const __m256i hi = _mm256_mask_i32gather_epi64(
+            _mm256_setzero_si256(), table, _mm256_extracti128_si256(off, 1),
+            _mm256_cvtepi32_epi64(_mm256_extracti128_si256(mask, 1)), 1);
+        const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        const __m256i sortedLo = _mm256_permutevar8x32_epi32(lo, order);
+        const __m256i sortedHi = _mm256_permutevar8x32_epi32(hi, order);
+        first = (VI)_mm256_permute2x128_si256(sortedLo, sortedHi, 0x20);
+        second = (VI)_mm256_permute2x128_si256(sortedLo, sortedHi, 0x31);
+    }
     static bool any(VI mask) { return _mm256_movemask_ps((__m256)mask) != 0; }
 };
 

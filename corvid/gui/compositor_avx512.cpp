@@ -41,6 +41,24 @@ struct Avx512 {
     static VF max(VF a, VF b) {
         return (VF)_mm512_mask_max_ps((__m512)a, 0xFFFF, (__m512)a, (__m512)b);
     }
+    // Two neighbouring pixels per lane: one 64-bit gather per half, then the low and
+    // high words of each pair sorted into two vectors.
+    static void gatherPair(const void* base, VI offsets, VI lanes, VI& first, VI& second) {
+        typedef int32_t Half __attribute__((vector_size(32)));
+        const Half offLo = __builtin_shufflevector(offsets, offsets, 0, 1, 2, 3, 4, 5, 6, 7);
+        const Half offHi = __builtin_shufflevector(offsets, offsets, 8, 9, 10, 11, 12, 13, 14, 15);
+        const __mmask16 mask = _mm512_movepi32_mask((__m512i)lanes);
+        const __m512i lo = _mm512_mask_i32gather_epi64(
+            _mm512_setzero_si512(), static_cast<__mmask8>(mask & 0xFF), (__m256i)offLo, base, 1);
+        const __m512i hi = _mm512_mask_i32gather_epi64(
+            _mm512_setzero_si512(), static_cast<__mmask8>(mask >> 8), (__m256i)offHi, base, 1);
+        const __m512i even =
+            _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+        const __m512i odd =
+            _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+        first = (VI)_mm512_permutex2var_epi32(lo, even, hi);
+        second = (VI)_mm512_permutex2var_epi32(lo, odd, hi);
+    }
     static bool any(VI mask) { return _mm512_test_epi32_mask((__m512i)mask, (__m512i)mask) != 0; }
 };
 

@@ -186,10 +186,18 @@ struct Kernel {
         const std::byte* base = level.plane.pixels;
         // Only the lanes that need this level read it: the skybox is large and the
         // reads of a curved surface scatter, so every avoided read is a cache miss saved.
-        const VI p00 = T::gather32(base, row0 + x0, lanes);
-        const VI p10 = T::gather32(base, row0 + x1, lanes);
-        const VI p01 = T::gather32(base, row1 + x0, lanes);
-        const VI p11 = T::gather32(base, row1 + x1, lanes);
+        VI p00, p10, p01, p11;
+        if (level.plane.width >= 2) {
+            // The clamp keeps the left tap at least one pixel from the right edge, so
+            // both taps of a row are neighbours and come in one 8-byte read.
+            T::gatherPair(base, row0 + x0, lanes, p00, p10);
+            T::gatherPair(base, row1 + x0, lanes, p01, p11);
+        } else {
+            p00 = T::gather32(base, row0 + x0, lanes);
+            p10 = T::gather32(base, row0 + x1, lanes);
+            p01 = T::gather32(base, row1 + x0, lanes);
+            p11 = T::gather32(base, row1 + x1, lanes);
+        }
         const VF gu = 1.0f - fu;
         const VF gv = 1.0f - fv;
         r = gv * (gu * channel(p00, 0) + fu * channel(p10, 0)) +

@@ -34,6 +34,18 @@ struct Sse2 {
     }
     static VF min(VF a, VF b) { return (VF)_mm_min_ps((__m128)a, (__m128)b); }
     static VF max(VF a, VF b) { return (VF)_mm_max_ps((__m128)a, (__m128)b); }
+    static void gatherPair(const void* base, VI offsets, VI lanes, VI& first, VI& second) {
+        int32_t a[4] = {0, 0, 0, 0};
+        int32_t b[4] = {0, 0, 0, 0};
+        for (int i = 0; i < 4; ++i) {
+            if (!lanes[i]) continue;
+            const std::byte* p = static_cast<const std::byte*>(base) + offsets[i];
+            std::memcpy(&a[i], p, 4);
+            std::memcpy(&b[i], p + 4, 4);
+        }
+        first = VI{a[0], a[1], a[2], a[3]};
+        second = VI{b[0], b[1], b[2], b[3]};
+    }
     static bool any(VI mask) { return _mm_movemask_ps((__m128)mask) != 0; }
 };
 
