@@ -111,10 +111,13 @@ void HeadlessWindow::afterEvent() {
     if (!bounds.isEmpty()) paint(bounds);
 }
 
-void HeadlessWindow::paint(const IntRect& area) {
+void HeadlessWindow::paint(const IntRect& requested) {
     if (listener_ == nullptr) return;
     FpEnvironmentGuard fp;
+    IntRect area = requested;
     if (clientWidth_ != knownWidth_ || clientHeight_ != knownHeight_) {
+        // A new size repaints everything, so everything is shown.
+        area = {0, 0, clientWidth_, clientHeight_};
         knownWidth_ = clientWidth_;
         knownHeight_ = clientHeight_;
         windowImage_ = listener_->onWindowResized(clientWidth_, clientHeight_);

@@ -131,9 +131,12 @@ struct X11Window::Impl {
         if (!bounds.isEmpty()) paint(bounds);
     }
 
-    void paint(const IntRect& area) {
+    void paint(const IntRect& requested) {
         if (!alive) return;
+        IntRect area = requested;
         if (clientWidth != knownWidth || clientHeight != knownHeight) {
+            // A new size repaints everything, so everything is shown.
+            area = {0, 0, clientWidth, clientHeight};
             knownWidth = clientWidth;
             knownHeight = clientHeight;
             windowImage = listener->onWindowResized(clientWidth, clientHeight);
