@@ -116,13 +116,12 @@ bool select(benchmark::State& state, PBRCompositor& c) {
     return true;
 }
 
-void lightOneTile(benchmark::State& state) {
+void lightOneTile(benchmark::State& state, IntRect tile) {
     Scene& s = scene();
     PBRCompositor c;
     configure(c);
     if (!select(state, c)) return;
     OwnedImage<RGBA> out(kWidth, kHeight);
-    const IntRect tile{320, 224, 384, 256};
     for (auto _ : state) {
         c.lightTile(out.asView(), PixelFormat::BGRA8, tile, s.diffuse, s.material, s.depth, s.sky);
         benchmark::ClobberMemory();
@@ -183,7 +182,10 @@ void kernels(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMicrosecond);
 }
 
-BENCHMARK(lightOneTile)->Apply(kernels);
+// A tile of plain plate, and one across a polished knob (normals, highlight and
+// reflections vary most there).
+BENCHMARK_CAPTURE(lightOneTile, plate, IntRect{320, 224, 384, 256})->Apply(kernels);
+BENCHMARK_CAPTURE(lightOneTile, knob, IntRect{352, 164, 416, 196})->Apply(kernels);
 BENCHMARK(lightDirtyArea)->Apply(kernels)->UseRealTime();
 BENCHMARK(lightWindow)->Apply(kernels)->UseRealTime();
 BENCHMARK(lightWindowOneThread)->Apply(kernels);
