@@ -326,3 +326,24 @@ TEST(BufferedElement, BlendEndpointsAndRounding) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Context, EnvironmentMapTakesTheImageAsLevelZero) {
+    UIContext ctx;
+    ASSERT_EQ(ctx.skybox->levelCount(), 11); // the 1024 x 1024 default
+    auto image = std::make_unique<OwnedImage<RGBA>>(1024, 768);
+    image->fill({10, 20, 30, 255});
+    image->pixelAt(5, 7) = {200, 0, 0, 255};
+    const RGBA* pixels = image->data();
+    ctx.setEnvironmentMap(std::move(image));
+    ASSERT_EQ(ctx.skybox->levelCount(), 10); // 768 halves to 1 after nine steps
+    EXPECT_EQ(ctx.skybox->level(0).data(), pixels);
+    EXPECT_EQ(ctx.skybox->level(0).pixelAt(5, 7), (RGBA{200, 0, 0, 255}));
+    EXPECT_EQ(ctx.skybox->level(9).width(), 2);
+
+    ctx.setEnvironmentMap(nullptr); // nothing to show: the old environment stays
+    EXPECT_EQ(ctx.skybox->level(0).data(), pixels);
+}
+
+} // namespace
