@@ -109,10 +109,4 @@ TEST(ThreadPool, DestructionWaitsForARunningBatch) {
     EXPECT_EQ(done.load(), 20);
 }
 
-TEST(ThreadPool, DefaultPoolHasAWorkerPerProcessor) {
-    ThreadPool pool;
-    const unsigned processors = std::thread::hardware_concurrency();
-    EXPECT_EQ(pool.workerCount(), processors == 0 ? 1 : static_cast<int>(processors));
-}
-
 } // namespace
