@@ -43,6 +43,13 @@ void GlyphRasterizer::addLine(float x0, float y0, float x1, float y1) {
         std::swap(y0, y1);
         winding = -1;
     }
+    // Edges outside the bitmap or between two sub-scanlines are never sampled;
+    // leaving them out saves their bookkeeping. The test keeps a margin, so an
+    // edge is dropped only when it certainly misses every sample.
+    if (y1 < 0.0f || y0 > clipHeight_) return;
+    const float n = float(subRows_);
+    // (Beyond 2^16 sub-scanlines float spacing would eat the margin.)
+    if (y1 * n < 65536.0f && std::floor(y1 * n - 0.49f) < std::ceil(y0 * n - 0.51f)) return;
     // Nearly horizontal edges would have an infinite slope; any huge one is as good.
     const float dxdy = std::clamp((x1 - x0) / (y1 - y0), -1e20f, 1e20f);
     edges_.push_back({x0, y0, y1, dxdy, winding, x0, x0});
@@ -189,6 +196,7 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
     const int width = target.width(), height = target.height();
     if (width <= 0 || height <= 0) return;
     clipHeight_ = float(height);
+    subRows_ = height < 8 ? 15 : 5;
     flatten(outline, scale, offsetX, offsetY);
     // Edges are visited from the top; sorting small keys is cheaper than moving
     // whole edges.
@@ -197,7 +205,7 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
     std::sort(order_.begin(), order_.end(),
               [](const EdgeKey& a, const EdgeKey& b) { return a.y0 < b.y0; });
 
-    const int subRows = height < 8 ? 15 : 5;
+    const int subRows = subRows_;
     const float subStep = 1.0f / float(subRows);
     const float toCoverage = 255.0f / float(subRows);
     const float right = float(width);

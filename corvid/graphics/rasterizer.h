@@ -42,6 +42,7 @@ private:
     void flatten(const GlyphOutline& outline, float scale, float offsetX, float offsetY);
 
     float clipHeight_ = 0;
+    int subRows_ = 5;
     std::size_t nextEdge_ = 0; // first edge not yet active
     float nextChange_ = 0;     // next y at which an edge starts or ends
     struct EdgeKey {
