@@ -92,6 +92,7 @@ template <class T>
 struct Kernel {
     using VF = typename T::VF;
     using VI = typename T::VI;
+    typedef uint16_t VH __attribute__((vector_size(sizeof(VI) / 2)));
     static constexpr int N = T::lanes;
     static_assert(kBlockWidth % N == 0);
 
@@ -215,6 +216,23 @@ struct Kernel {
         alignas(64) float f[kBlockWidth];
     };
 
+    // Where the taps of one vector of columns all fall among N neighbouring source
+    // pixels (always so on the upper levels away from the edges), one contiguous read
+    // and a lane permutation replace a gather. window[v] is the first of those pixels
+    // or -1; rel0 and rel1 are the taps' positions inside the window.
+    static void stageWindows(const Columns& columns, int levelWidth, int* window, int32_t* rel0,
+                             int32_t* rel1) {
+        for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
+            const int start = columns.i0[c];
+            const bool fits = columns.i1[c + N - 1] - start <= N - 1 && start + N <= levelWidth;
+            window[v] = fits ? start : -1;
+            for (int i = 0; i < N; ++i) {
+                rel0[c + i] = fits ? columns.i0[c + i] - start : 0;
+                rel1[c + i] = fits ? columns.i1[c + i] - start : 0;
+            }
+        }
+    }
+
     static void stageColumns(const Level& level, int32_t minX, Columns& columns) {
         VI lane;
         for (int i = 0; i < N; ++i) lane[i] = i;
@@ -264,6 +282,9 @@ struct Kernel {
             alignas(64) int32_t offset0[kBlockWidth];
             alignas(64) int32_t offset1[kBlockWidth];
             alignas(64) int32_t takeLow[kBlockWidth];
+            alignas(64) int32_t rel0[kBlockWidth];
+            alignas(64) int32_t rel1[kBlockWidth];
+            int window[kBlockWidth / N];
             for (int l = 0; l < kCavityLevels; ++l) {
                 const Level& level = in.depth[l + 1];
                 int rows = 0;
@@ -291,15 +312,25 @@ struct Kernel {
                     offset0[c] = start * 2;
                     takeLow[c] = columns.i0[c] == start ? -1 : 0;
                 }
+                stageWindows(columns, lw, window, rel0, rel1);
                 for (int r = 0; r < rows; ++r) {
                     const uint8_t* src = rowBytes(level.plane, cavityRows[l].firstRow + r);
                     float* dst = cavity[l][r];
-                    for (int c = 0; c < kBlockWidth; c += N) {
-                        const VI pair = T::gather32(src, loadI(offset0 + c));
-                        const VI high = (pair >> 16) & 0xFFFF;
-                        const VI p0 = selectI(loadI(takeLow + c), pair & 0xFFFF, high);
+                    for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
+                        VI p0, p1;
+                        if (window[v] >= 0) {
+                            VH run;
+                            std::memcpy(&run, src + window[v] * 2, sizeof run);
+                            const VI values = __builtin_convertvector(run, VI);
+                            p0 = __builtin_shuffle(values, loadI(rel0 + c));
+                            p1 = __builtin_shuffle(values, loadI(rel1 + c));
+                        } else {
+                            const VI pair = T::gather32(src, loadI(offset0 + c));
+                            p1 = (pair >> 16) & 0xFFFF;
+                            p0 = selectI(loadI(takeLow + c), pair & 0xFFFF, p1);
+                        }
                         const VF f = loadF(columns.f + c);
-                        storeF(dst + c, (1.0f - f) * toF(p0) + f * toF(high));
+                        storeF(dst + c, (1.0f - f) * toF(p0) + f * toF(p1));
                     }
                 }
             }
@@ -312,11 +343,19 @@ struct Kernel {
                     offset0[c] = columns.i0[c] * 4;
                     offset1[c] = columns.i1[c] * 4;
                 }
+                stageWindows(columns, level.plane.width, window, rel0, rel1);
                 for (int r = 0; r < rows; ++r) {
                     const uint8_t* src = rowBytes(level.plane, glowRows[l].firstRow + r);
-                    for (int c = 0; c < kBlockWidth; c += N) {
-                        const VI p0 = T::gather32(src, loadI(offset0 + c));
-                        const VI p1 = T::gather32(src, loadI(offset1 + c));
+                    for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
+                        VI p0, p1;
+                        if (window[v] >= 0) {
+                            const VI run = loadI(reinterpret_cast<const int32_t*>(src) + window[v]);
+                            p0 = __builtin_shuffle(run, loadI(rel0 + c));
+                            p1 = __builtin_shuffle(run, loadI(rel1 + c));
+                        } else {
+                            p0 = T::gather32(src, loadI(offset0 + c));
+                            p1 = T::gather32(src, loadI(offset1 + c));
+                        }
                         const VF f = loadF(columns.f + c);
                         const VF g = 1.0f - f;
                         storeF(glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
