@@ -3,6 +3,7 @@
 #include "corvid/core/cpu.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -153,8 +154,15 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     for (int l = 0; l <= kCavityLevels; ++l) in.depth[l] = levelOf(depthMap, l);
     for (int l = 0; l <= kGlowLevels; ++l) in.glow[l] = levelOf(diffuseMap, l);
     in.material = levelOf(materialMap, 0).plane;
-    in.skyLevels = std::min(skybox.levelCount(), kMaxSkyLevels);
-    for (int l = 0; l < in.skyLevels; ++l) in.sky[l] = levelOf(skybox, l);
+    // The kernels address skybox pixels with 32-bit offsets; a level too big for that
+    // (over 2 GB) and everything above it is left out rather than read wrongly.
+    in.skyLevels = 0;
+    for (int l = 0; l < std::min(skybox.levelCount(), kMaxSkyLevels); ++l) {
+        const Level level = levelOf(skybox, l);
+        if (static_cast<int64_t>(level.plane.pitch) * level.plane.height > INT32_MAX) break;
+        in.sky[l] = level;
+        in.skyLevels = l + 1;
+    }
     in.width = width;
     in.height = height;
     for (int c = 0; c < 3; ++c) {
