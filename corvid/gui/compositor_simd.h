@@ -73,7 +73,8 @@ inline const uint8_t* rowBytes(const Plane& p, int y) {
     return reinterpret_cast<const uint8_t*>(p.pixels) + static_cast<std::ptrdiff_t>(y) * p.pitch;
 }
 
-// The horizontal half of the bilinear samples one level contributes to a block.
+// The source rows of one level that a block reads, and each block row's pair of
+// them with its vertical blend weight.
 struct StagedLevel {
     int firstRow = 0;
     Axis rows[kBlockHeight];
@@ -277,6 +278,9 @@ struct Kernel {
         alignas(64) float glow[kGlowLevels][3][kLevelRows][kBlockWidth];
         StagedLevel cavityRows[kCavityLevels];
         StagedLevel glowRows[kGlowLevels];
+        // Levels with no emitted light under the block add exactly nothing, so the
+        // lighting skips them (most of a panel does not glow).
+        bool glowLevelLit[kGlowLevels] = {};
         {
             Columns columns;
             alignas(64) int32_t offset0[kBlockWidth];
@@ -344,6 +348,7 @@ struct Kernel {
                     offset1[c] = columns.i1[c] * 4;
                 }
                 stageWindows(columns, level.plane.width, window, rel0, rel1);
+                VI emitted = VI{};
                 for (int r = 0; r < rows; ++r) {
                     const uint8_t* src = rowBytes(level.plane, glowRows[l].firstRow + r);
                     for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
@@ -356,6 +361,7 @@ struct Kernel {
                             p0 = T::gather32(src, loadI(offset0 + c));
                             p1 = T::gather32(src, loadI(offset1 + c));
                         }
+                        emitted |= (p0 | p1) & 0xFFFFFF;
                         const VF f = loadF(columns.f + c);
                         const VF g = 1.0f - f;
                         storeF(glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
@@ -363,6 +369,7 @@ struct Kernel {
                         storeF(glow[l][2][r] + c, g * channel(p0, 16) + f * channel(p1, 16));
                     }
                 }
+                glowLevelLit[l] = T::any(emitted != 0);
             }
         }
 
@@ -587,6 +594,7 @@ struct Kernel {
                     // Glow from emissive pixels, read from the upper diffuse levels.
                     VF gR = VF{}, gG = VF{}, gB = VF{};
                     for (int l = 0; l < kGlowLevels; ++l) {
+                        if (!glowLevelLit[l]) continue;
                         const float fv = glowV[l];
                         const float gv = 1.0f - fv;
                         const float wgt = kGlowWeights[l];
