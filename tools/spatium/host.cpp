@@ -34,7 +34,7 @@ std::string resultText(AAX_Result result) {
 
 // ---- description objects
 
-class HostPropertyMap : public AAX_IACFPropertyMap {
+class HostPropertyMap final : public AAX_IACFPropertyMap {
 public:
     AAX_Result AddProperty(std::uint32_t property, AAX_CPropertyValue value) override {
         for (auto& entry : entries)
@@ -56,7 +56,7 @@ public:
     std::vector<std::pair<std::uint32_t, AAX_CPropertyValue>> entries;
 };
 
-class HostComponent : public AAX_IACFComponentDescriptor {
+class HostComponent final : public AAX_IACFComponentDescriptor {
 public:
     AAX_Result AddAudioIn(AAX_CFieldIndex field) override {
         return add({field, FieldKind::audioIn, {}, {}, 0, 0});
@@ -102,7 +102,7 @@ private:
     }
 };
 
-class HostEffect : public AAX_IACFEffectDescriptor {
+class HostEffect final : public AAX_IACFEffectDescriptor {
 public:
     AAX_IACFComponentDescriptor* NewComponentDescriptor() override {
         created.push_back(std::make_unique<HostComponent>());
@@ -138,7 +138,7 @@ public:
     std::vector<std::unique_ptr<HostComponent>> created;
 };
 
-class HostCollection : public AAX_IACFCollection {
+class HostCollection final : public AAX_IACFCollection {
 public:
     AAX_IACFEffectDescriptor* NewDescriptor() override {
         created.push_back(std::make_unique<HostEffect>());
@@ -171,14 +171,14 @@ public:
     std::vector<std::unique_ptr<HostEffect>> created;
 };
 
-class HostServices : public AAX_IACFHostServices {
+class HostServices final : public AAX_IACFHostServices {
 public:
     AAX_Result Trace(std::int32_t, const char*) override { return AAX_SUCCESS; }
 };
 
 } // namespace
 
-class HostObject : public AAX_IACFHost {
+class HostObject final : public AAX_IACFHost {
 public:
     AAX_IACFHostServices* GetHostServices() override { return &services_; }
     AAX_IACFCollection* NewCollection() override {
@@ -389,7 +389,7 @@ const ComponentDescription& componentForInputs(const EffectDescription& effect,
 
 // ---- instance
 
-class Transport : public AAX_ITransport, public AAX_IMIDINode {
+class Transport final : public AAX_ITransport, public AAX_IMIDINode {
 public:
     AAX_Result GetCurrentTempo(double* bpm) const override {
         if (!bpm) return AAX_ERROR_NULL_ARGUMENT;
@@ -415,7 +415,7 @@ public:
     AAX_CMidiStream stream; // no MIDI from this host
 };
 
-class Controller : public AAX_IACFController, public AAX_IACFAutomationDelegate {
+class Controller final : public AAX_IACFController, public AAX_IACFAutomationDelegate {
 public:
     AAX_Result GetSampleRate(AAX_CSampleRate* rate) const override {
         if (!rate) return AAX_ERROR_NULL_ARGUMENT;
