@@ -239,10 +239,8 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
             while (end < subRows && float(row) + (float(end) + 0.5f) * subStep < nextChange_) ++end;
             const float yEnd = float(row) + (float(end - 1) + 0.5f) * subStep;
             bool together = end - s > 1;
-            if (together) {
-                crossAt(yEnd);
-                for (Edge& e : active_) e.xLast = e.x;
-            }
+            if (together)
+                for (Edge& e : active_) e.xLast = e.x0 + (yEnd - e.y0) * e.dxdy;
             crossAt(y);
             for (std::size_t i = 1; i < active_.size() && together; ++i)
                 together = !(active_[i].xLast < active_[i - 1].xLast);
