@@ -1,13 +1,34 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: the release build, then the
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# Builds and runs the whole test suite:
+#   1. the release build and every test,
+#   2. the AddressSanitizer + UndefinedBehaviorSanitizer build and every test,
+#   3. the ThreadSanitizer build of the tests that exercise threads,
+#   4. a short run of every fuzz target on its committed corpus (clang, ASan + UBSan).
+# Longer fuzzing: scripts/fuzz.sh SECONDS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 JOBS=$(nproc)
+stages=0
+
 for preset in release asan; do
     echo "=== $preset ==="
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$JOBS"
     ctest --preset "$preset" -j"$JOBS"
+    stages=$((stages + 1))
 done
+
+echo "=== tsan ==="
+THREADED="client_tests threadpool_test gui_stress_tests audio_alloc_tests"
+cmake --preset tsan >/dev/null
+# shellcheck disable=SC2086
+cmake --build --preset tsan -j"$JOBS" --target $THREADED
+ctest --preset tsan -R "^($(echo $THREADED | tr ' ' '|'))\$"
+stages=$((stages + 1))
+
+echo "=== fuzz ==="
+./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
+stages=$((stages + 1))
+
+echo "stages: $stages passed, 0 failed"
