@@ -324,6 +324,9 @@ __attribute__((target("avx2"))) void yccToRgbAvx2(const std::uint8_t* y, const s
         }
     }
     if (i < 0) i = 0;
+    // The tail runs legacy SSE code; clear the upper lanes first (the compiler omits
+    // it before a tail call), or every later SSE instruction pays a transition.
+    _mm256_zeroupper();
     yccToRgbReference(y + i, cb + i, cr + i, count - i, out + i * components, components);
 }
 
