@@ -49,7 +49,17 @@ void GlyphRasterizer::addLine(float x0, float y0, float x1, float y1) {
     if (y1 < 0.0f || y0 > clipHeight_) return;
     const float n = float(subRows_);
     // (Beyond 2^16 sub-scanlines float spacing would eat the margin.)
-    if (y1 * n < 65536.0f && std::floor(y1 * n - 0.49f) < std::ceil(y0 * n - 0.51f)) return;
+    // y1 is not negative, so a stays above -1 and the floor and ceiling below are
+    // exact through int; a b at or below -1 can never exceed floor(a).
+    if (y1 * n < 65536.0f) {
+        const float a = y1 * n - 0.49f, b = y0 * n - 0.51f;
+        if (b > -1.0f) {
+            const int ia = int(a), ib = int(b);
+            const int floorA = ia - (a < float(ia) ? 1 : 0);
+            const int ceilB = ib + (float(ib) < b ? 1 : 0);
+            if (floorA < ceilB) return;
+        }
+    }
     // Nearly horizontal edges would have an infinite slope; any huge one is as good.
     const float dxdy = std::clamp((x1 - x0) / (y1 - y0), -1e20f, 1e20f);
     edges_.push_back({x0, y0, y1, dxdy, winding, x0, x0});
@@ -148,31 +158,49 @@ void GlyphRasterizer::flatten(const GlyphOutline& outline, float scale, float of
 }
 
 void GlyphRasterizer::updateActive(float y) {
-    std::erase_if(active_, [y](const Edge& e) { return e.y1 <= y; });
-    for (; nextEdge_ < order_.size() && order_[nextEdge_].y0 <= y; ++nextEdge_) {
-        const Edge& e = edges_[order_[nextEdge_].index];
-        if (e.y1 > y) active_.push_back(e);
+    // Dropping finished edges and finding the next end share one pass.
+    float next = std::numeric_limits<float>::infinity();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < active_.size(); ++i) {
+        Edge* e = active_[i];
+        if (e->y1 <= y) continue;
+        next = std::min(next, e->y1);
+        active_[kept++] = e;
     }
-    nextChange_ =
-        nextEdge_ < order_.size() ? order_[nextEdge_].y0 : std::numeric_limits<float>::infinity();
-    for (const Edge& e : active_) nextChange_ = std::min(nextChange_, e.y1);
+    active_.resize(kept);
+    for (; nextEdge_ < order_.size() && order_[nextEdge_].y0 <= y; ++nextEdge_) {
+        Edge* e = &edges_[order_[nextEdge_].index];
+        if (e->y1 > y) {
+            active_.push_back(e);
+            next = std::min(next, e->y1);
+        }
+    }
+    if (nextEdge_ < order_.size()) next = std::min(next, order_[nextEdge_].y0);
+    nextChange_ = next;
 }
 
-void GlyphRasterizer::crossAt(float y) {
+bool GlyphRasterizer::crossAt(float y) {
     // The order of the previous sub-scanline usually still holds, so sorting is
     // rarely needed.
     bool ordered = true;
     float previous = -std::numeric_limits<float>::infinity();
-    for (Edge& e : active_) {
-        e.x = e.x0 + (y - e.y0) * e.dxdy;
-        ordered &= !(e.x < previous);
-        previous = e.x;
+    for (Edge* e : active_) {
+        e->x = e->x0 + (y - e->y0) * e->dxdy;
+        ordered &= !(e->x < previous);
+        previous = e->x;
     }
-    if (ordered) return;
+    if (ordered) return false;
+    sortActive();
+    return true;
+}
+
+void GlyphRasterizer::sortActive() {
+    // Stable, so edges crossing at the same x keep the order they had.
     for (std::size_t i = 1; i < active_.size(); ++i) {
-        const Edge e = active_[i];
+        Edge* e = active_[i];
+        const float x = e->x;
         std::size_t j = i;
-        for (; j > 0 && active_[j - 1].x > e.x; --j) active_[j] = active_[j - 1];
+        for (; j > 0 && active_[j - 1]->x > x; --j) active_[j] = active_[j - 1];
         active_[j] = e;
     }
 }
@@ -217,10 +245,13 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
     nextEdge_ = 0;
     nextChange_ = -std::numeric_limits<float>::infinity();
 
+    // Sample heights of the current row, computed once instead of in every test.
+    float ys[15];
     for (int row = 0; row < height; ++row) {
         L8* out = target.row(row);
-        const float yFirst = float(row) + 0.5f * subStep;
-        const float yLast = float(row) + (float(subRows) - 0.5f) * subStep;
+        for (int k = 0; k < subRows; ++k) ys[k] = float(row) + (float(k) + 0.5f) * subStep;
+        const float yFirst = ys[0];
+        const float yLast = ys[subRows - 1];
         if (yFirst >= nextChange_) updateActive(yFirst);
         if (active_.empty() && nextChange_ > yLast) {
             std::memset(static_cast<void*>(out), 0, std::size_t(width));
@@ -233,29 +264,47 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
         // over the run of sub-scanlines on its own, in one step while it stays
         // within one pixel column.
         for (int s = 0; s < subRows;) {
-            const float y = float(row) + (float(s) + 0.5f) * subStep;
+            const float y = ys[s];
             if (y >= nextChange_) updateActive(y);
             int end = s + 1;
-            while (end < subRows && float(row) + (float(end) + 0.5f) * subStep < nextChange_) ++end;
-            const float yEnd = float(row) + (float(end - 1) + 0.5f) * subStep;
+            while (end < subRows && ys[end] < nextChange_) ++end;
             bool together = end - s > 1;
-            if (together)
-                for (Edge& e : active_) e.xLast = e.x0 + (yEnd - e.y0) * e.dxdy;
-            crossAt(y);
-            for (std::size_t i = 1; i < active_.size() && together; ++i)
-                together = !(active_[i].xLast < active_[i - 1].xLast);
+            if (together) {
+                // Crossings at both ends of the run in one pass; when they are in
+                // order at the top, the order at the bottom is checked on the way.
+                const float yEnd = ys[end - 1];
+                bool ordered = true;
+                float previous = -std::numeric_limits<float>::infinity();
+                float previousLast = -std::numeric_limits<float>::infinity();
+                for (Edge* e : active_) {
+                    e->x = e->x0 + (y - e->y0) * e->dxdy;
+                    e->xLast = e->x0 + (yEnd - e->y0) * e->dxdy;
+                    ordered &= !(e->x < previous);
+                    together &= !(e->xLast < previousLast);
+                    previous = e->x;
+                    previousLast = e->xLast;
+                }
+                if (!ordered) {
+                    sortActive();
+                    together = true;
+                    for (std::size_t i = 1; i < active_.size() && together; ++i)
+                        together = !(active_[i]->xLast < active_[i - 1]->xLast);
+                }
+            } else {
+                crossAt(y);
+            }
             if (!together) {
                 // Edges cross within the run: take its sub-scanlines one by one.
                 for (int t = s; t < end; ++t) {
-                    if (t > s) crossAt(float(row) + (float(t) + 0.5f) * subStep);
+                    if (t > s) crossAt(ys[t]);
                     int winding = 0;
-                    for (const Edge& e : active_) {
+                    for (const Edge* e : active_) {
                         const int before = winding;
-                        winding += e.winding;
+                        winding += e->winding;
                         if (before == 0)
-                            addStep(cover, e.x, right, 1.0f);
+                            addStep(cover, e->x, right, 1.0f);
                         else if (winding == 0)
-                            addStep(cover, e.x, right, -1.0f);
+                            addStep(cover, e->x, right, -1.0f);
                     }
                 }
                 s = end;
@@ -263,7 +312,8 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
             }
             const float samples = float(end - s);
             int winding = 0;
-            for (const Edge& e : active_) {
+            for (const Edge* ep : active_) {
+                const Edge& e = *ep;
                 const int before = winding;
                 winding += e.winding;
                 // Non-zero winding: a span opens where the count leaves zero and

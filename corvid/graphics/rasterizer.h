@@ -38,7 +38,10 @@ private:
     void addLine(float x0, float y0, float x1, float y1);
     void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
     void updateActive(float y);
-    void crossAt(float y);
+    // Crossings of the active edges with the sub-scanline at y, in ascending order;
+    // true when they had to be sorted.
+    bool crossAt(float y);
+    void sortActive();
     void flatten(const GlyphOutline& outline, float scale, float offsetX, float offsetY);
 
     float clipHeight_ = 0;
@@ -53,7 +56,7 @@ private:
     // Scratch storage reused from glyph to glyph.
     std::vector<Edge> edges_;
     std::vector<EdgeKey> order_;
-    std::vector<Edge> active_;
+    std::vector<Edge*> active_; // into edges_, ordered by crossing
     std::vector<float> cover_;
 };
 
