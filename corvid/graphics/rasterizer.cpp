@@ -33,7 +33,7 @@ IntRect glyphPixelBox(const GlyphBounds& b, float scale, float shiftX, float shi
             boxCoordinate(std::ceil(float(-b.yMin) * scale + shiftY))};
 }
 
-void GlyphRasterizer::addLine(float x0, float y0, float x1, float y1) {
+inline void GlyphRasterizer::addLine(float x0, float y0, float x1, float y1) {
     // Horizontal edges never cross a sample row; non-finite ones come only from
     // absurd scales and would break the ordering the scan relies on.
     if (y0 == y1 || !std::isfinite(x0 + y0 + x1 + y1)) return;

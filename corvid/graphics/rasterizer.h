@@ -35,7 +35,7 @@ private:
         float xLast; // crossing with the last sub-scanline of the current row
     };
 
-    void addLine(float x0, float y0, float x1, float y1);
+    [[gnu::always_inline]] void addLine(float x0, float y0, float x1, float y1);
     void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
     void updateActive(float y);
     // Crossings of the active edges with the sub-scanline at y, in ascending order;
