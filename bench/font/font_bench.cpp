@@ -3,6 +3,7 @@
 
 #include "corvid/graphics/font.h"
 #include "tests/font/fontdata.h"
+#include "tests/font/reference_rasterizer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,6 +42,42 @@ void rasteriseAscii(benchmark::State& state) {
     state.counters["pixels/glyph"] = double(pixels) / (double(state.iterations()) * 95);
 }
 
+// The scan conversion alone, outlines loaded beforehand; against the rasteriser
+// kept in the tests as the reference for its output.
+template <typename Rasterizer>
+void scanAscii(benchmark::State& state) {
+    corvid::Font font(fontData());
+    const float scale = font.scaleForSize(sizeOf(state));
+    struct Glyph {
+        corvid::GlyphOutline outline;
+        corvid::IntRect box;
+    };
+    std::vector<Glyph> glyphs;
+    for (std::uint32_t c = 32; c < 127; ++c) {
+        const int index = font.face().glyphIndex(c);
+        corvid::GlyphBounds bounds;
+        Glyph glyph;
+        if (!font.face().glyphBounds(index, bounds) ||
+            !font.face().loadOutline(index, glyph.outline))
+            continue;
+        glyph.box = corvid::glyphPixelBox(bounds, scale, 0, 0);
+        glyphs.push_back(std::move(glyph));
+    }
+    corvid::OwnedImage<corvid::L8> canvas(256, 256);
+    Rasterizer rasterizer;
+    for (auto _ : state) {
+        for (const Glyph& g : glyphs) {
+            const corvid::ImageView<corvid::L8> target =
+                canvas.asView().crop({0, 0, g.box.width(), g.box.height()});
+            rasterizer.rasterize(g.outline, scale, -float(g.box.minX), -float(g.box.minY), target);
+            benchmark::DoNotOptimize(canvas.data());
+        }
+    }
+    state.counters["ns/glyph"] =
+        benchmark::Counter(double(state.iterations()) * double(glyphs.size()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void freeTypeAscii(benchmark::State& state) {
     FT_Library library;
     FT_Face face;
@@ -73,3 +110,5 @@ void freeTypeAscii(benchmark::State& state) {
 
 BENCHMARK(rasteriseAscii)->Arg(95)->Arg(130);
 BENCHMARK(freeTypeAscii)->Arg(95)->Arg(130);
+BENCHMARK(scanAscii<corvid::GlyphRasterizer>)->Arg(95)->Arg(130);
+BENCHMARK(scanAscii<fonttest::ReferenceRasterizer>)->Arg(95)->Arg(130);
