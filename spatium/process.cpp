@@ -88,7 +88,7 @@ void SpatiumClient::processSubBlock(const float* const* inputs, float* const* ou
     v.tiltAmount = tilt * v.wet;
 
     bool mute = false;
-    if (allZero(inL, frames) && allZero(inR, frames)) {
+    if (allZero(inL, frames) && (inR == inL || allZero(inR, frames))) {
         const std::int64_t old = silentFrames_;
         silentFrames_ += frames;
         // The chain renders its decaying tail for the reported tail length before it
