@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
+
+#include <emmintrin.h>
 
 namespace corvid {
 
@@ -22,9 +23,21 @@ int32_t boxCoordinate(double v) {
 // Largest chord error tolerated when flattening a curve, in pixels.
 constexpr float flatness = 0.1f;
 constexpr int maxCurveSegments = 256;
-constexpr std::size_t maxEdges = 1u << 20;
+// Bounds the work a hostile outline can cause: curves are no longer subdivided
+// once this many segments exist.
+constexpr std::size_t maxSegments = 1u << 20;
+// The scratch of a target this size is 16 MB; glyph bitmaps stay far below.
+constexpr std::int64_t maxTargetPixels = std::int64_t(1) << 22;
+// Scratch above this many cells is released after the glyph that needed it.
+constexpr std::size_t keptCells = 1u << 16;
 
 } // namespace
+
+std::uint8_t coverageByte(std::uint32_t magnitude, int subRows) {
+    const std::uint32_t full = std::uint32_t(subRows) << coverageBits;
+    const std::uint32_t v = std::min(magnitude >> (crossingBits - coverageBits), full);
+    return std::uint8_t((v * 255 + full / 2) / full);
+}
 
 IntRect glyphPixelBox(const GlyphBounds& b, float scale, float shiftX, float shiftY) {
     return {boxCoordinate(std::floor(float(b.xMin) * scale + shiftX)),
@@ -33,38 +46,151 @@ IntRect glyphPixelBox(const GlyphBounds& b, float scale, float shiftX, float shi
             boxCoordinate(std::ceil(float(-b.yMin) * scale + shiftY))};
 }
 
+template <int N>
 inline void GlyphRasterizer::addLine(float x0, float y0, float x1, float y1) {
-    // Horizontal edges never cross a sample row; non-finite ones come only from
-    // absurd scales and would break the ordering the scan relies on.
-    if (y0 == y1 || !std::isfinite(x0 + y0 + x1 + y1)) return;
-    int winding = 1;
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-        winding = -1;
-    }
-    // Edges outside the bitmap or between two sub-scanlines are never sampled;
-    // leaving them out saves their bookkeeping. The test keeps a margin, so an
-    // edge is dropped only when it certainly misses every sample.
-    if (y1 < 0.0f || y0 > clipHeight_) return;
-    const float n = float(subRows_);
-    // (Beyond 2^16 sub-scanlines float spacing would eat the margin.)
-    // y1 is not negative, so a stays above -1 and the floor and ceiling below are
-    // exact through int; a b at or below -1 can never exceed floor(a).
-    if (y1 * n < 65536.0f) {
-        const float a = y1 * n - 0.49f, b = y0 * n - 0.51f;
-        if (b > -1.0f) {
-            const int ia = int(a), ib = int(b);
-            const int floorA = ia - (a < float(ia) ? 1 : 0);
-            const int ceilB = ib + (float(ib) < b ? 1 : 0);
-            if (floorA < ceilB) return;
-        }
-    }
-    // Nearly horizontal edges would have an infinite slope; any huge one is as good.
-    const float dxdy = std::clamp((x1 - x0) / (y1 - y0), -1e20f, 1e20f);
-    edges_.push_back({x0, y0, y1, dxdy, winding, x0, x0});
+    // Lines are set up four at a time: done one by one, each would wait on its
+    // own division and conversions before its crossings could start.
+    float* line = lines_[lineCount_];
+    line[0] = x0;
+    line[1] = y0;
+    line[2] = x1;
+    line[3] = y1;
+    if (++lineCount_ == lineBatch) addLines<N>();
 }
 
+namespace {
+
+// ceil(t) clamped to [0, limit], four at a time, for any t including huge,
+// infinite and NaN ones (which give 0).
+inline __m128i ceilClamped4(__m128 t, int limit) {
+    const __m128 limitF = _mm_set1_ps(float(limit));
+    const __m128i truncated = _mm_cvttps_epi32(t);
+    // Adding the all-ones mask of "the truncation fell short" adds one.
+    const __m128i ceiling =
+        _mm_sub_epi32(truncated, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(truncated), t)));
+    const __m128i positive = _mm_castps_si128(_mm_cmpgt_ps(t, _mm_setzero_ps()));
+    const __m128i big = _mm_castps_si128(_mm_cmpge_ps(t, limitF));
+    const __m128i inRange = _mm_andnot_si128(big, _mm_and_si128(positive, ceiling));
+    return _mm_or_si128(inRange, _mm_and_si128(big, _mm_set1_epi32(limit)));
+}
+
+inline __m128 select(__m128 mask, __m128 ifSet, __m128 ifClear) {
+    return _mm_or_ps(_mm_and_ps(mask, ifSet), _mm_andnot_ps(mask, ifClear));
+}
+
+inline __m128 clamp4(__m128 v, float limit) {
+    return _mm_max_ps(_mm_set1_ps(-limit), _mm_min_ps(_mm_set1_ps(limit), v));
+}
+
+} // namespace
+
+template <int N>
+void GlyphRasterizer::addLines() {
+    // Padding lines are horizontal, so they cross nothing.
+    for (std::size_t i = lineCount_; i % 4 != 0; ++i)
+        for (float& v : lines_[i]) v = 0.0f;
+    const int samples = height_ * N;
+    const __m128 half = _mm_set1_ps(0.5f), subRows = _mm_set1_ps(float(N));
+    const __m128 inverse = _mm_set1_ps(1.0f / float(N));
+    const __m128 units = _mm_set1_ps(float(crossingUnits));
+    for (std::size_t i = 0; i < lineCount_; i += 4) {
+        __m128 x0 = _mm_load_ps(lines_[i]), y0 = _mm_load_ps(lines_[i + 1]);
+        __m128 x1 = _mm_load_ps(lines_[i + 2]), y1 = _mm_load_ps(lines_[i + 3]);
+        _MM_TRANSPOSE4_PS(x0, y0, x1, y1);
+        // Horizontal edges never cross a sample row; non-finite ones come only from
+        // absurd scales.
+        const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_add_ps(x0, y0), x1), y1);
+        const __m128 valid =
+            _mm_and_ps(_mm_cmpeq_ps(_mm_sub_ps(sum, sum), _mm_setzero_ps()), _mm_cmpneq_ps(y0, y1));
+        // Edges run downwards; those drawn upwards count negatively.
+        const __m128 down = _mm_cmpgt_ps(y0, y1);
+        const __m128 top = select(down, y1, y0), bottom = select(down, y0, y1);
+        const __m128 xTop = select(down, x1, x0), xBottom = select(down, x0, x1);
+        // Sub-scanline k samples y = (k + 0.5) / N; the edge owns the samples in
+        // [top, bottom), so that a vertex shared by two edges is counted once.
+        const __m128i k0 = ceilClamped4(_mm_sub_ps(_mm_mul_ps(top, subRows), half), samples);
+        const __m128i k1 = ceilClamped4(_mm_sub_ps(_mm_mul_ps(bottom, subRows), half), samples);
+        const __m128 live = _mm_and_ps(valid, _mm_castsi128_ps(_mm_cmplt_epi32(k0, k1)));
+        int pending = _mm_movemask_ps(live);
+        if (pending == 0) continue;
+        // Nearly horizontal edges would have an infinite slope; any huge one is as
+        // good.
+        const __m128 slope =
+            clamp4(_mm_div_ps(_mm_sub_ps(xBottom, xTop), _mm_sub_ps(bottom, top)), 1e20f);
+        // crossingAt and crossingStep, four at a time.
+        const __m128 y = _mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(k0), half), inverse);
+        const __m128 first = _mm_mul_ps(
+            clamp4(_mm_add_ps(xTop, _mm_mul_ps(_mm_sub_ps(y, top), slope)), maxCrossingX), units);
+        const __m128 step = _mm_mul_ps(clamp4(_mm_mul_ps(slope, inverse), maxCrossingStep), units);
+
+        alignas(16) float xTops[4], tops[4], slopes[4], firsts[4], steps[4];
+        alignas(16) std::int32_t firstSamples[4], endSamples[4], downs[4];
+        _mm_store_ps(xTops, xTop);
+        _mm_store_ps(tops, top);
+        _mm_store_ps(slopes, slope);
+        _mm_store_ps(firsts, first);
+        _mm_store_ps(steps, step);
+        _mm_store_si128(reinterpret_cast<__m128i*>(firstSamples), k0);
+        _mm_store_si128(reinterpret_cast<__m128i*>(endSamples), k1);
+        _mm_store_si128(reinterpret_cast<__m128i*>(downs), _mm_castps_si128(down));
+        while (pending != 0) {
+            const int j = __builtin_ctz(unsigned(pending));
+            pending &= pending - 1;
+            Edge edge;
+            edge.x0 = xTops[j];
+            edge.y0 = tops[j];
+            edge.dxdy = slopes[j];
+            edge.firstSample = firstSamples[j];
+            edge.endSample = endSamples[j];
+            edge.winding = std::uint32_t(downs[j]) | 1u; // -1 or 1 modulo 2^32
+            edge.firstCrossing = std::int64_t(firsts[j]);
+            edge.step = std::int64_t(steps[j]);
+            addCrossings<N>(edge);
+        }
+    }
+    lineCount_ = 0;
+}
+
+template <int N>
+inline void GlyphRasterizer::addCrossings(const Edge& e) {
+    const std::int64_t right = std::int64_t(width_) * crossingUnits;
+    const std::int64_t step = e.step;
+    const std::uint32_t winding = e.winding;
+    const std::size_t pitch = pitch_;
+    unsigned row = unsigned(e.firstSample) / N;
+    std::uint32_t* cell = cells_.data() + std::size_t(row) * pitch;
+    // One run per pixel row: its first crossing from the edge's equation, the
+    // others a whole number of steps further.
+    std::int64_t first = e.firstCrossing;
+    for (int a = e.firstSample;;) {
+        const int b = std::min(e.endSample, int(++row) * N);
+        const std::int64_t m = b - a;
+        const std::int64_t last = first + (m - 1) * step;
+        const std::int64_t column = first >> crossingBits;
+        if (column == last >> crossingBits && std::uint64_t(column) < std::uint64_t(width_)) {
+            // All of the run in one pixel (every row of a steep edge): its share of
+            // the next pixel is the sum of an arithmetic series, added in one go.
+            const std::int64_t fractions =
+                m * (first - column * crossingUnits) + step * (m * (m - 1) / 2);
+            cell[column] += winding * std::uint32_t(m * crossingUnits - fractions);
+            cell[column + 1] += winding * std::uint32_t(fractions);
+        } else {
+            std::int64_t x = first;
+            for (std::int64_t j = 0; j < m; ++j, x += step) {
+                const std::int64_t at = std::clamp<std::int64_t>(x, 0, right);
+                const std::int64_t fraction = at & (crossingUnits - 1);
+                cell[at >> crossingBits] += winding * std::uint32_t(crossingUnits - fraction);
+                cell[(at >> crossingBits) + 1] += winding * std::uint32_t(fraction);
+            }
+        }
+        if (b == e.endSample) return;
+        a = b;
+        cell += pitch;
+        first = crossingAt(e.x0, e.y0, e.dxdy, a, N);
+    }
+}
+
+template <int N>
 void GlyphRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, float y1) {
     // The chord error of n uniform steps is |p0 - 2c + p1| / (4 n^2); the L1 norm
     // overestimates the length, which only errs towards more steps.
@@ -72,11 +198,17 @@ void GlyphRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, 
     const float dd = std::abs(ax) + std::abs(ay);
     int n = 1;
     // Curves entirely above or below the bitmap are never sampled, so their shape
-    // does not matter; the edge budget bounds the work of hostile outlines.
-    const bool outside = std::max({y0, cy, y1}) <= 0 || std::min({y0, cy, y1}) >= clipHeight_;
-    if (dd > 4 * flatness && !outside && edges_.size() < maxEdges) {
+    // does not matter.
+    const float clipHeight = float(height_);
+    const bool outside = std::max({y0, cy, y1}) <= 0 || std::min({y0, cy, y1}) >= clipHeight;
+    if (dd > 4 * flatness && !outside && segments_ < maxSegments) {
         const float steps = std::ceil(std::sqrt(dd * (1.0f / (4 * flatness))));
         n = steps < float(maxCurveSegments) ? int(steps) : maxCurveSegments;
+    }
+    segments_ += std::size_t(n);
+    if (n == 1) {
+        addLine<N>(x0, y0, x1, y1);
+        return;
     }
     // Forward differences of a t^2 + b t + p0 at steps of 1/n.
     const float h = 1.0f / float(n);
@@ -86,18 +218,18 @@ void GlyphRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, 
     float px = x0, py = y0;
     for (int i = 1; i < n; ++i) {
         const float qx = px + dx, qy = py + dy;
-        addLine(px, py, qx, qy);
+        addLine<N>(px, py, qx, qy);
         px = qx;
         py = qy;
         dx += ddx;
         dy += ddy;
     }
-    addLine(px, py, x1, y1);
+    addLine<N>(px, py, x1, y1);
 }
 
+template <int N>
 void GlyphRasterizer::flatten(const GlyphOutline& outline, float scale, float offsetX,
                               float offsetY) {
-    edges_.clear();
     std::size_t first = 0;
     for (std::uint32_t end : outline.contourEnds) {
         if (end > outline.points.size() || end <= first) {
@@ -132,16 +264,16 @@ void GlyphRasterizer::flatten(const GlyphOutline& outline, float scale, float of
             float x = px(i), y = py(i);
             if (pts[i].onCurve) {
                 if (haveCtrl)
-                    addQuad(cx, cy, ctrlX, ctrlY, x, y);
+                    addQuad<N>(cx, cy, ctrlX, ctrlY, x, y);
                 else
-                    addLine(cx, cy, x, y);
+                    addLine<N>(cx, cy, x, y);
                 haveCtrl = false;
                 cx = x;
                 cy = y;
             } else {
                 if (haveCtrl) {
                     float mx = (ctrlX + x) * 0.5f, my = (ctrlY + y) * 0.5f;
-                    addQuad(cx, cy, ctrlX, ctrlY, mx, my);
+                    addQuad<N>(cx, cy, ctrlX, ctrlY, mx, my);
                     cx = mx;
                     cy = my;
                 }
@@ -151,225 +283,89 @@ void GlyphRasterizer::flatten(const GlyphOutline& outline, float scale, float of
             }
         }
         if (haveCtrl)
-            addQuad(cx, cy, ctrlX, ctrlY, sx, sy);
+            addQuad<N>(cx, cy, ctrlX, ctrlY, sx, sy);
         else
-            addLine(cx, cy, sx, sy);
-    }
-}
-
-void GlyphRasterizer::updateActive(float y) {
-    // Dropping finished edges and finding the next end share one pass.
-    float next = std::numeric_limits<float>::infinity();
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < active_.size(); ++i) {
-        Edge* e = active_[i];
-        if (e->y1 <= y) continue;
-        next = std::min(next, e->y1);
-        active_[kept++] = e;
-    }
-    active_.resize(kept);
-    for (; nextEdge_ < order_.size() && order_[nextEdge_].y0 <= y; ++nextEdge_) {
-        Edge* e = &edges_[order_[nextEdge_].index];
-        if (e->y1 > y) {
-            active_.push_back(e);
-            next = std::min(next, e->y1);
-        }
-    }
-    if (nextEdge_ < order_.size()) next = std::min(next, order_[nextEdge_].y0);
-    nextChange_ = next;
-}
-
-bool GlyphRasterizer::crossAt(float y) {
-    // The order of the previous sub-scanline usually still holds, so sorting is
-    // rarely needed.
-    bool ordered = true;
-    float previous = -std::numeric_limits<float>::infinity();
-    for (Edge* e : active_) {
-        e->x = e->x0 + (y - e->y0) * e->dxdy;
-        ordered &= !(e->x < previous);
-        previous = e->x;
-    }
-    if (ordered) return false;
-    sortActive();
-    return true;
-}
-
-void GlyphRasterizer::sortActive() {
-    // Stable, so edges crossing at the same x keep the order they had.
-    for (std::size_t i = 1; i < active_.size(); ++i) {
-        Edge* e = active_[i];
-        const float x = e->x;
-        std::size_t j = i;
-        for (; j > 0 && active_[j - 1]->x > x; --j) active_[j] = active_[j - 1];
-        active_[j] = e;
+            addLine<N>(cx, cy, sx, sy);
     }
 }
 
 namespace {
 
-// Adds sign x the coverage step at x to the difference array: a span [a, b) is
-// the step at a minus the step at b.
-inline void addStep(float* cover, float x, float right, float sign) {
-    x = x > 0.0f ? (x < right ? x : right) : 0.0f;
-    const int i = int(x);
-    const float f = x - float(i);
-    cover[i] += sign * (1.0f - f);
-    cover[i + 1] += sign * f;
+// Running sum of four cells, continuing from run (the last sum, in every lane).
+inline __m128i runningSum(std::uint32_t* cells, __m128i& run) {
+    __m128i* at = reinterpret_cast<__m128i*>(cells);
+    __m128i v = _mm_load_si128(at);
+    _mm_store_si128(at, _mm_setzero_si128());
+    v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+    v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
+    v = _mm_add_epi32(v, run);
+    run = _mm_shuffle_epi32(v, 0xFF);
+    // Magnitude in coverage units. A sum that wrapped to INT_MIN stays negative
+    // as a signed value but is huge once shifted as unsigned, so it clamps too.
+    const __m128i sign = _mm_srai_epi32(v, 31);
+    return _mm_srli_epi32(_mm_sub_epi32(_mm_xor_si128(v, sign), sign), crossingBits - coverageBits);
 }
 
 } // namespace
 
+template <int N>
+void GlyphRasterizer::resolve(ImageView<L8> target) {
+    // Eight pixels at a time: a prefix sum across the lanes continues the running
+    // sum; the magnitudes, saturated to 16 bits and clamped to a full pixel, become
+    // bytes with a 16-bit multiply and a shift, since 255 / N is a whole number.
+    static_assert(255 % N == 0 && (N << coverageBits) * (255 / N) + 128 < 65536);
+    const __m128i full = _mm_set1_epi16(std::int16_t(N << coverageBits));
+    const __m128i factor = _mm_set1_epi16(255 / N), half = _mm_set1_epi16(128);
+    const std::size_t width = std::size_t(width_);
+    std::uint32_t* cell = cells_.data();
+    for (int row = 0; row < height_; ++row, cell += pitch_) {
+        L8* out = target.row(row);
+        __m128i run = _mm_setzero_si128();
+        for (std::size_t x = 0; x < pitch_; x += 8) {
+            const __m128i low = runningSum(cell + x, run);
+            const __m128i high = runningSum(cell + x + 4, run);
+            if (x >= width) continue;
+            __m128i v = _mm_min_epi16(_mm_packs_epi32(low, high), full);
+            v = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, factor), half), 8);
+            const __m128i bytes = _mm_packus_epi16(v, v);
+            if (x + 8 <= width) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), bytes);
+            } else {
+                alignas(16) std::uint8_t eight[16];
+                _mm_store_si128(reinterpret_cast<__m128i*>(eight), bytes);
+                std::memcpy(static_cast<void*>(out + x), eight, width - x);
+            }
+        }
+    }
+}
+
 void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float offsetX,
                                 float offsetY, ImageView<L8> target) {
-    const int width = target.width(), height = target.height();
-    if (width <= 0 || height <= 0) return;
-    clipHeight_ = float(height);
-    subRows_ = height < 8 ? 15 : 5;
-    flatten(outline, scale, offsetX, offsetY);
-    // Edges are visited from the top; sorting small keys is cheaper than moving
-    // whole edges.
-    order_.resize(edges_.size());
-    for (std::size_t i = 0; i < edges_.size(); ++i) order_[i] = {edges_[i].y0, std::uint32_t(i)};
-    std::sort(order_.begin(), order_.end(),
-              [](const EdgeKey& a, const EdgeKey& b) { return a.y0 < b.y0; });
-
-    const int subRows = subRows_;
-    const float subStep = 1.0f / float(subRows);
-    const float toCoverage = 255.0f / float(subRows);
-    const float right = float(width);
-    // Covered length per pixel as a difference array; a running sum over the row
-    // recovers the lengths.
-    cover_.assign(std::size_t(width) + 2, 0.0f);
-    float* cover = cover_.data();
-    active_.clear();
-    nextEdge_ = 0;
-    nextChange_ = -std::numeric_limits<float>::infinity();
-
-    // Sample heights of the current row, computed once instead of in every test.
-    float ys[15];
-    for (int row = 0; row < height; ++row) {
-        L8* out = target.row(row);
-        for (int k = 0; k < subRows; ++k) ys[k] = float(row) + (float(k) + 0.5f) * subStep;
-        const float yFirst = ys[0];
-        const float yLast = ys[subRows - 1];
-        if (yFirst >= nextChange_) updateActive(yFirst);
-        if (active_.empty() && nextChange_ > yLast) {
-            std::memset(static_cast<void*>(out), 0, std::size_t(width));
-            continue;
-        }
-
-        // Between two places where an edge starts or ends, and as long as no two
-        // edges pass each other, every sub-scanline has the same spans: which edges
-        // open and close spans is found once, and each of those edges is summed
-        // over the run of sub-scanlines on its own, in one step while it stays
-        // within one pixel column.
-        for (int s = 0; s < subRows;) {
-            const float y = ys[s];
-            if (y >= nextChange_) updateActive(y);
-            int end = s + 1;
-            while (end < subRows && ys[end] < nextChange_) ++end;
-            bool together = end - s > 1;
-            if (together) {
-                // Crossings at both ends of the run in one pass; when they are in
-                // order at the top, the order at the bottom is checked on the way.
-                const float yEnd = ys[end - 1];
-                bool ordered = true;
-                float previous = -std::numeric_limits<float>::infinity();
-                float previousLast = -std::numeric_limits<float>::infinity();
-                for (Edge* e : active_) {
-                    e->x = e->x0 + (y - e->y0) * e->dxdy;
-                    e->xLast = e->x0 + (yEnd - e->y0) * e->dxdy;
-                    ordered &= !(e->x < previous);
-                    together &= !(e->xLast < previousLast);
-                    previous = e->x;
-                    previousLast = e->xLast;
-                }
-                if (!ordered) {
-                    sortActive();
-                    together = true;
-                    for (std::size_t i = 1; i < active_.size() && together; ++i)
-                        together = !(active_[i]->xLast < active_[i - 1]->xLast);
-                }
-            } else {
-                crossAt(y);
-            }
-            if (!together) {
-                // Edges cross within the run: take its sub-scanlines one by one.
-                for (int t = s; t < end; ++t) {
-                    if (t > s) crossAt(ys[t]);
-                    int winding = 0;
-                    for (const Edge* e : active_) {
-                        const int before = winding;
-                        winding += e->winding;
-                        if (before == 0)
-                            addStep(cover, e->x, right, 1.0f);
-                        else if (winding == 0)
-                            addStep(cover, e->x, right, -1.0f);
-                    }
-                }
-                s = end;
-                continue;
-            }
-            const float samples = float(end - s);
-            int winding = 0;
-            for (const Edge* ep : active_) {
-                const Edge& e = *ep;
-                const int before = winding;
-                winding += e.winding;
-                // Non-zero winding: a span opens where the count leaves zero and
-                // closes where it returns.
-                const float sign = before == 0 ? 1.0f : winding == 0 ? -1.0f : 0.0f;
-                if (sign == 0.0f) continue;
-                const float xa = e.x, xb = e.xLast;
-                if (xa >= 0.0f && xb >= 0.0f && xa < right && xb < right && int(xa) == int(xb)) {
-                    // Crossings move linearly, so their mean is the midpoint.
-                    const int i = int(xa);
-                    const float f = (xa + xb) * 0.5f - float(i);
-                    cover[i] += sign * samples * (1.0f - f);
-                    cover[i + 1] += sign * samples * f;
-                } else if (xa <= 0.0f && xb <= 0.0f) {
-                    cover[0] += sign * samples;
-                } else if (xa >= right && xb >= right) {
-                    cover[width] += sign * samples;
-                } else {
-                    // Crossing several columns: sum per column, flushing on change.
-                    const float step = e.dxdy * subStep;
-                    float x = xa;
-                    int column = -1;
-                    float count = 0, sum = 0;
-                    for (int t = s; t < end; ++t, x += step) {
-                        const float xc = x > 0.0f ? (x < right ? x : right) : 0.0f;
-                        const int i = int(xc);
-                        if (i != column) {
-                            if (column >= 0) {
-                                cover[column] += sign * (count - sum);
-                                cover[column + 1] += sign * sum;
-                            }
-                            column = i;
-                            count = sum = 0;
-                        }
-                        count += 1.0f;
-                        sum += xc - float(i);
-                    }
-                    cover[column] += sign * (count - sum);
-                    cover[column + 1] += sign * sum;
-                }
-            }
-            s = end;
-        }
-
-        float run = 0;
-        for (int x = 0; x < width; ++x) {
-            run += cover[x];
-            cover[x] = 0;
-            float v = run * toCoverage + 0.5f;
-            v = v > 0.0f ? v : 0.0f;
-            v = v < 255.0f ? v : 255.0f;
-            out[x].l = std::uint8_t(int(v));
-        }
-        cover[width] = 0;
-        cover[width + 1] = 0;
+    width_ = target.width();
+    height_ = target.height();
+    if (width_ <= 0 || height_ <= 0) return;
+    if (std::int64_t(width_) * height_ > maxTargetPixels) {
+        for (int row = 0; row < height_; ++row)
+            std::memset(static_cast<void*>(target.row(row)), 0, std::size_t(width_));
+        return;
     }
+    segments_ = 0;
+    lineCount_ = 0;
+    // Rows of whole pairs of vectors with room for the two cells right of the
+    // last pixel.
+    pitch_ = (std::size_t(width_) + 2 + 7) & ~std::size_t(7);
+    const std::size_t cells = pitch_ * std::size_t(height_);
+    if (cells_.size() < cells) cells_.resize(cells);
+    if (subScanlines(height_) == 15) {
+        flatten<15>(outline, scale, offsetX, offsetY);
+        addLines<15>();
+        resolve<15>(target);
+    } else {
+        flatten<5>(outline, scale, offsetX, offsetY);
+        addLines<5>();
+        resolve<5>(target);
+    }
+    if (cells_.size() > keptCells) cells_ = {};
 }
 
 } // namespace corvid

@@ -1,14 +1,24 @@
 #pragma once
 // Anti-aliased scan conversion of glyph outlines into 8-bit coverage. Curves are
 // flattened into line edges; each pixel row is sampled on 5 sub-scanlines (15 for
-// bitmaps under 8 pixels high, where 5 would leave visible steps), and within a
-// sub-scanline the covered length of every pixel is accumulated exactly.
+// bitmaps under 8 pixels high, where 5 would leave visible steps). Where an edge
+// crosses a sub-scanline it adds its winding, split in 1/65536 pixel units between
+// the two pixels around the crossing, to a per-row difference array; a running sum
+// along the row then gives each pixel's covered length summed over its
+// sub-scanlines. Positions and sums are integers, so neither the order in which
+// edges are visited nor summing a run of crossings at once can change a byte.
+//
+// Coverage is the magnitude of the summed winding, clamped to a full pixel: for
+// outlines whose contours do not overlap (every well-formed glyph) that is exactly
+// the non-zero fill; where contours overlap inside one pixel row it errs towards
+// more coverage, as FreeType's smooth rasteriser does.
 
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/rect.h"
 #include "corvid/graphics/truetype.h"
 #include "corvid/graphics/view.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -18,46 +28,84 @@ namespace corvid {
 // sub-pixel shift, relative to the pen position (y downwards).
 IntRect glyphPixelBox(const GlyphBounds& bounds, float scale, float shiftX, float shiftY);
 
+// Sub-scanlines per pixel row for a bitmap of the given height.
+inline int subScanlines(int height) {
+    return height < 8 ? 15 : 5;
+}
+
+// Crossing positions are fixed-point pixels with this many fraction bits.
+constexpr int crossingBits = 16;
+constexpr std::int64_t crossingUnits = std::int64_t(1) << crossingBits;
+// Coverage sums keep this many fraction bits when turned into a byte.
+constexpr int coverageBits = 8;
+
+// Where an edge through (x0, y0) with slope dxdy crosses sub-scanline `sample`
+// (global index; subRows per pixel row), and how far its crossing moves from one
+// sub-scanline to the next. The crossings of one pixel row are the first one plus
+// whole steps.
+// Crossings further out than maxCrossingX are as good as infinitely far, and steps
+// longer than maxCrossingStep as good as infinitely long; the bounds keep every
+// position of a run well inside 64 bits.
+constexpr float maxCrossingX = float(1 << 24);
+constexpr float maxCrossingStep = float(1 << 20);
+inline std::int64_t crossingAt(float x0, float y0, float dxdy, int sample, int subRows) {
+    const float y = (float(sample) + 0.5f) * (1.0f / float(subRows));
+    const float x = x0 + (y - y0) * dxdy;
+    return std::int64_t(std::clamp(x, -maxCrossingX, maxCrossingX) * float(crossingUnits));
+}
+inline std::int64_t crossingStep(float dxdy, int subRows) {
+    const float perSample = dxdy * (1.0f / float(subRows));
+    return std::int64_t(std::clamp(perSample, -maxCrossingStep, maxCrossingStep) *
+                        float(crossingUnits));
+}
+
+// Coverage byte of a pixel whose summed winding x covered length over its
+// sub-scanlines has the given magnitude in crossing units.
+std::uint8_t coverageByte(std::uint32_t magnitude, int subRows);
+
 class GlyphRasterizer {
 public:
     // Writes the coverage of outline into every pixel of target. A font-unit point
     // (x, y) lands at pixel coordinates (x * scale + offsetX, offsetY - y * scale).
-    // Parts of the outline outside the target are cut off.
+    // Parts of the outline outside the target are cut off. Targets of more than
+    // 2^22 pixels (far beyond any glyph) are cleared instead.
     void rasterize(const GlyphOutline& outline, float scale, float offsetX, float offsetY,
                    ImageView<L8> target);
 
 private:
+    // An edge set up for scanning: it runs down from (x0, y0) and crosses the
+    // sub-scanlines [firstSample, endSample).
     struct Edge {
-        float x0, y0, y1; // y0 < y1
-        float dxdy;
-        int winding;
-        float x;     // crossing with the current sub-scanline while active
-        float xLast; // crossing with the last sub-scanline of the current row
+        float x0, y0, dxdy;
+        int firstSample, endSample;
+        std::uint32_t winding; // 1 or -1 modulo 2^32
+        std::int64_t firstCrossing, step;
     };
+    static constexpr std::size_t lineBatch = 256;
 
-    [[gnu::always_inline]] void addLine(float x0, float y0, float x1, float y1);
+    template <int N>
+    void addLine(float x0, float y0, float x1, float y1);
+    template <int N>
+    void addLines();
+    template <int N>
+    void addCrossings(const Edge& edge);
+    template <int N>
     void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
-    void updateActive(float y);
-    // Crossings of the active edges with the sub-scanline at y, in ascending order;
-    // true when they had to be sorted.
-    bool crossAt(float y);
-    void sortActive();
+    template <int N>
     void flatten(const GlyphOutline& outline, float scale, float offsetX, float offsetY);
+    template <int N>
+    void resolve(ImageView<L8> target);
 
-    float clipHeight_ = 0;
-    int subRows_ = 5;
-    std::size_t nextEdge_ = 0; // first edge not yet active
-    float nextChange_ = 0;     // next y at which an edge starts or ends
-    struct EdgeKey {
-        float y0;
-        std::uint32_t index;
-    };
-
-    // Scratch storage reused from glyph to glyph.
-    std::vector<Edge> edges_;
-    std::vector<EdgeKey> order_;
-    std::vector<Edge*> active_; // into edges_, ordered by crossing
-    std::vector<float> cover_;
+    int width_ = 0;
+    int height_ = 0;
+    std::size_t pitch_ = 0;    // cells per row, a whole number of vectors
+    std::size_t segments_ = 0; // line segments made so far for this glyph
+    // Lines waiting to be set up, as x0, y0, x1, y1.
+    alignas(16) float lines_[lineBatch][4];
+    std::size_t lineCount_ = 0;
+    // Difference array of pitch_ cells per row (width + 2 used); all zero
+    // between glyphs.
+    std::vector<std::uint32_t> cells_;
 };
 
 } // namespace corvid

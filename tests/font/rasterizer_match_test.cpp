@@ -1,4 +1,4 @@
-// The optimised rasteriser against the one it replaced, byte for byte: on every
+// The rasteriser against its plain reference, byte for byte: on every
 // printable ASCII glyph of a real font at text sizes and every eighth-pixel shift,
 // and on random outlines with curves, crossings and parts outside the bitmap.
 
@@ -18,7 +18,8 @@ namespace {
 bool sameImage(const OwnedImage<L8>& a, const OwnedImage<L8>& b) {
     if (a.width() != b.width() || a.height() != b.height()) return false;
     for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.asView().row(y), b.asView().row(y), std::size_t(a.width())) != 0) return false;
+        if (std::memcmp(a.asView().row(y), b.asView().row(y), std::size_t(a.width())) != 0)
+            return false;
     return true;
 }
 

@@ -1,24 +1,27 @@
 #include "tests/font/reference_rasterizer.h"
 
+#include "corvid/graphics/rasterizer.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace fonttest {
 
 namespace {
 
-// Largest chord error tolerated when flattening a curve, in pixels.
 constexpr float flatness = 0.1f;
 constexpr int maxCurveSegments = 256;
-constexpr std::size_t maxEdges = 1u << 20;
+constexpr std::size_t maxSegments = 1u << 20;
+
+int ceilClamped(float t, int limit) {
+    if (!(t > 0.0f)) return 0;
+    if (t >= float(limit)) return limit;
+    return int(std::ceil(t));
+}
 
 } // namespace
 
 void ReferenceRasterizer::addLine(float x0, float y0, float x1, float y1) {
-    // Horizontal edges never cross a sample row; non-finite ones come only from
-    // absurd scales and would break the ordering the scan relies on.
     if (y0 == y1 || !std::isfinite(x0 + y0 + x1 + y1)) return;
     int winding = 1;
     if (y0 > y1) {
@@ -26,32 +29,23 @@ void ReferenceRasterizer::addLine(float x0, float y0, float x1, float y1) {
         std::swap(y0, y1);
         winding = -1;
     }
-    // Edges outside the bitmap or between two sub-scanlines are never sampled;
-    // leaving them out saves their bookkeeping. The test keeps a margin, so an
-    // edge is dropped only when it certainly misses every sample.
-    if (y1 < 0.0f || y0 > clipHeight_) return;
     const float n = float(subRows_);
-    // (Beyond 2^16 sub-scanlines float spacing would eat the margin.)
-    if (y1 * n < 65536.0f && std::floor(y1 * n - 0.49f) < std::ceil(y0 * n - 0.51f)) return;
-    // Nearly horizontal edges would have an infinite slope; any huge one is as good.
+    const int samples = height_ * subRows_;
     const float dxdy = std::clamp((x1 - x0) / (y1 - y0), -1e20f, 1e20f);
-    edges_.push_back({x0, y0, y1, dxdy, winding, x0, x0});
+    edges_.push_back({x0, y0, y1, dxdy, winding, ceilClamped(y0 * n - 0.5f, samples),
+                      ceilClamped(y1 * n - 0.5f, samples)});
 }
 
 void ReferenceRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, float y1) {
-    // The chord error of n uniform steps is |p0 - 2c + p1| / (4 n^2); the L1 norm
-    // overestimates the length, which only errs towards more steps.
     const float ax = x0 - 2 * cx + x1, ay = y0 - 2 * cy + y1;
     const float dd = std::abs(ax) + std::abs(ay);
     int n = 1;
-    // Curves entirely above or below the bitmap are never sampled, so their shape
-    // does not matter; the edge budget bounds the work of hostile outlines.
-    const bool outside = std::max({y0, cy, y1}) <= 0 || std::min({y0, cy, y1}) >= clipHeight_;
-    if (dd > 4 * flatness && !outside && edges_.size() < maxEdges) {
+    const bool outside = std::max({y0, cy, y1}) <= 0 || std::min({y0, cy, y1}) >= float(height_);
+    if (dd > 4 * flatness && !outside && segments_ < maxSegments) {
         const float steps = std::ceil(std::sqrt(dd * (1.0f / (4 * flatness))));
         n = steps < float(maxCurveSegments) ? int(steps) : maxCurveSegments;
     }
-    // Forward differences of a t^2 + b t + p0 at steps of 1/n.
+    segments_ += std::size_t(n);
     const float h = 1.0f / float(n);
     const float bx = 2 * (cx - x0), by = 2 * (cy - y0);
     float dx = ax * h * h + bx * h, dy = ay * h * h + by * h;
@@ -68,23 +62,30 @@ void ReferenceRasterizer::addQuad(float x0, float y0, float cx, float cy, float 
     addLine(px, py, x1, y1);
 }
 
-void ReferenceRasterizer::flatten(const GlyphOutline& outline, float scale, float offsetX,
-                                  float offsetY) {
+void ReferenceRasterizer::rasterize(const GlyphOutline& outline, float scale, float offsetX,
+                                    float offsetY, ImageView<L8> target) {
+    const int width = target.width();
+    height_ = target.height();
+    if (width <= 0 || height_ <= 0) return;
+    subRows_ = corvid::subScanlines(height_);
     edges_.clear();
+    segments_ = 0;
+
+    // Contours as quadratic splines: off-curve points control a curve, two in a
+    // row imply an on-curve point between them, and a contour may start off the
+    // curve.
     std::size_t first = 0;
     for (std::uint32_t end : outline.contourEnds) {
         if (end > outline.points.size() || end <= first) {
             first = std::max<std::size_t>(first, end);
             continue;
         }
-        const GlyphPoint* pts = outline.points.data() + first;
-        std::size_t n = end - first;
+        std::vector<corvid::GlyphPoint> pts(outline.points.begin() + std::ptrdiff_t(first),
+                                            outline.points.begin() + std::ptrdiff_t(end));
         first = end;
         auto px = [&](std::size_t i) { return pts[i].x * scale + offsetX; };
         auto py = [&](std::size_t i) { return offsetY - pts[i].y * scale; };
-
-        // A contour may begin off the curve: start from the last point when that one
-        // is on it, else from the implied point between the two.
+        const std::size_t n = pts.size();
         float sx, sy;
         std::size_t from = 0, to = n;
         if (pts[0].onCurve) {
@@ -102,7 +103,7 @@ void ReferenceRasterizer::flatten(const GlyphOutline& outline, float scale, floa
         float cx = sx, cy = sy, ctrlX = 0, ctrlY = 0;
         bool haveCtrl = false;
         for (std::size_t i = from; i < to; ++i) {
-            float x = px(i), y = py(i);
+            const float x = px(i), y = py(i);
             if (pts[i].onCurve) {
                 if (haveCtrl)
                     addQuad(cx, cy, ctrlX, ctrlY, x, y);
@@ -113,7 +114,7 @@ void ReferenceRasterizer::flatten(const GlyphOutline& outline, float scale, floa
                 cy = y;
             } else {
                 if (haveCtrl) {
-                    float mx = (ctrlX + x) * 0.5f, my = (ctrlY + y) * 0.5f;
+                    const float mx = (ctrlX + x) * 0.5f, my = (ctrlY + y) * 0.5f;
                     addQuad(cx, cy, ctrlX, ctrlY, mx, my);
                     cx = mx;
                     cy = my;
@@ -128,180 +129,34 @@ void ReferenceRasterizer::flatten(const GlyphOutline& outline, float scale, floa
         else
             addLine(cx, cy, sx, sy);
     }
-}
 
-void ReferenceRasterizer::updateActive(float y) {
-    std::erase_if(active_, [y](const Edge& e) { return e.y1 <= y; });
-    for (; nextEdge_ < order_.size() && order_[nextEdge_].y0 <= y; ++nextEdge_) {
-        const Edge& e = edges_[order_[nextEdge_].index];
-        if (e.y1 > y) active_.push_back(e);
-    }
-    nextChange_ =
-        nextEdge_ < order_.size() ? order_[nextEdge_].y0 : std::numeric_limits<float>::infinity();
-    for (const Edge& e : active_) nextChange_ = std::min(nextChange_, e.y1);
-}
-
-void ReferenceRasterizer::crossAt(float y) {
-    // The order of the previous sub-scanline usually still holds, so sorting is
-    // rarely needed.
-    bool ordered = true;
-    float previous = -std::numeric_limits<float>::infinity();
-    for (Edge& e : active_) {
-        e.x = e.x0 + (y - e.y0) * e.dxdy;
-        ordered &= !(e.x < previous);
-        previous = e.x;
-    }
-    if (ordered) return;
-    for (std::size_t i = 1; i < active_.size(); ++i) {
-        const Edge e = active_[i];
-        std::size_t j = i;
-        for (; j > 0 && active_[j - 1].x > e.x; --j) active_[j] = active_[j - 1];
-        active_[j] = e;
-    }
-}
-
-namespace {
-
-// Adds sign x the coverage step at x to the difference array: a span [a, b) is
-// the step at a minus the step at b.
-inline void addStep(float* cover, float x, float right, float sign) {
-    x = x > 0.0f ? (x < right ? x : right) : 0.0f;
-    const int i = int(x);
-    const float f = x - float(i);
-    cover[i] += sign * (1.0f - f);
-    cover[i + 1] += sign * f;
-}
-
-} // namespace
-
-void ReferenceRasterizer::rasterize(const GlyphOutline& outline, float scale, float offsetX,
-                                    float offsetY, ImageView<L8> target) {
-    const int width = target.width(), height = target.height();
-    if (width <= 0 || height <= 0) return;
-    clipHeight_ = float(height);
-    subRows_ = height < 8 ? 15 : 5;
-    flatten(outline, scale, offsetX, offsetY);
-    // Edges are visited from the top; sorting small keys is cheaper than moving
-    // whole edges.
-    order_.resize(edges_.size());
-    for (std::size_t i = 0; i < edges_.size(); ++i) order_[i] = {edges_[i].y0, std::uint32_t(i)};
-    std::sort(order_.begin(), order_.end(),
-              [](const EdgeKey& a, const EdgeKey& b) { return a.y0 < b.y0; });
-
-    const int subRows = subRows_;
-    const float subStep = 1.0f / float(subRows);
-    const float toCoverage = 255.0f / float(subRows);
-    const float right = float(width);
-    // Covered length per pixel as a difference array; a running sum over the row
-    // recovers the lengths.
-    cover_.assign(std::size_t(width) + 2, 0.0f);
-    float* cover = cover_.data();
-    active_.clear();
-    nextEdge_ = 0;
-    nextChange_ = -std::numeric_limits<float>::infinity();
-
-    for (int row = 0; row < height; ++row) {
+    // Every sub-scanline against every edge; within a pixel row an edge's crossings
+    // are its first one there plus whole steps.
+    const std::int64_t units = corvid::crossingUnits;
+    const std::int64_t right = std::int64_t(width) * units;
+    std::vector<std::int64_t> cover(std::size_t(width) + 2);
+    for (int row = 0; row < height_; ++row) {
+        std::fill(cover.begin(), cover.end(), 0);
+        for (int s = 0; s < subRows_; ++s) {
+            const int k = row * subRows_ + s;
+            for (const Edge& e : edges_) {
+                if (k < e.firstSample || k >= e.endSample) continue;
+                const int firstInRow = std::max(e.firstSample, row * subRows_);
+                const std::int64_t x =
+                    corvid::crossingAt(e.x0, e.y0, e.dxdy, firstInRow, subRows_) +
+                    std::int64_t(k - firstInRow) * corvid::crossingStep(e.dxdy, subRows_);
+                const std::int64_t at = std::clamp<std::int64_t>(x, 0, right);
+                cover[std::size_t(at / units)] += e.winding * (units - at % units);
+                cover[std::size_t(at / units) + 1] += e.winding * (at % units);
+            }
+        }
+        std::int64_t run = 0;
         L8* out = target.row(row);
-        const float yFirst = float(row) + 0.5f * subStep;
-        const float yLast = float(row) + (float(subRows) - 0.5f) * subStep;
-        if (yFirst >= nextChange_) updateActive(yFirst);
-        if (active_.empty() && nextChange_ > yLast) {
-            std::memset(static_cast<void*>(out), 0, std::size_t(width));
-            continue;
-        }
-
-        // Between two places where an edge starts or ends, and as long as no two
-        // edges pass each other, every sub-scanline has the same spans: which edges
-        // open and close spans is found once, and each of those edges is summed
-        // over the run of sub-scanlines on its own, in one step while it stays
-        // within one pixel column.
-        for (int s = 0; s < subRows;) {
-            const float y = float(row) + (float(s) + 0.5f) * subStep;
-            if (y >= nextChange_) updateActive(y);
-            int end = s + 1;
-            while (end < subRows && float(row) + (float(end) + 0.5f) * subStep < nextChange_) ++end;
-            const float yEnd = float(row) + (float(end - 1) + 0.5f) * subStep;
-            bool together = end - s > 1;
-            if (together)
-                for (Edge& e : active_) e.xLast = e.x0 + (yEnd - e.y0) * e.dxdy;
-            crossAt(y);
-            for (std::size_t i = 1; i < active_.size() && together; ++i)
-                together = !(active_[i].xLast < active_[i - 1].xLast);
-            if (!together) {
-                // Edges cross within the run: take its sub-scanlines one by one.
-                for (int t = s; t < end; ++t) {
-                    if (t > s) crossAt(float(row) + (float(t) + 0.5f) * subStep);
-                    int winding = 0;
-                    for (const Edge& e : active_) {
-                        const int before = winding;
-                        winding += e.winding;
-                        if (before == 0)
-                            addStep(cover, e.x, right, 1.0f);
-                        else if (winding == 0)
-                            addStep(cover, e.x, right, -1.0f);
-                    }
-                }
-                s = end;
-                continue;
-            }
-            const float samples = float(end - s);
-            int winding = 0;
-            for (const Edge& e : active_) {
-                const int before = winding;
-                winding += e.winding;
-                // Non-zero winding: a span opens where the count leaves zero and
-                // closes where it returns.
-                const float sign = before == 0 ? 1.0f : winding == 0 ? -1.0f : 0.0f;
-                if (sign == 0.0f) continue;
-                const float xa = e.x, xb = e.xLast;
-                if (xa >= 0.0f && xb >= 0.0f && xa < right && xb < right && int(xa) == int(xb)) {
-                    // Crossings move linearly, so their mean is the midpoint.
-                    const int i = int(xa);
-                    const float f = (xa + xb) * 0.5f - float(i);
-                    cover[i] += sign * samples * (1.0f - f);
-                    cover[i + 1] += sign * samples * f;
-                } else if (xa <= 0.0f && xb <= 0.0f) {
-                    cover[0] += sign * samples;
-                } else if (xa >= right && xb >= right) {
-                    cover[width] += sign * samples;
-                } else {
-                    // Crossing several columns: sum per column, flushing on change.
-                    const float step = e.dxdy * subStep;
-                    float x = xa;
-                    int column = -1;
-                    float count = 0, sum = 0;
-                    for (int t = s; t < end; ++t, x += step) {
-                        const float xc = x > 0.0f ? (x < right ? x : right) : 0.0f;
-                        const int i = int(xc);
-                        if (i != column) {
-                            if (column >= 0) {
-                                cover[column] += sign * (count - sum);
-                                cover[column + 1] += sign * sum;
-                            }
-                            column = i;
-                            count = sum = 0;
-                        }
-                        count += 1.0f;
-                        sum += xc - float(i);
-                    }
-                    cover[column] += sign * (count - sum);
-                    cover[column + 1] += sign * sum;
-                }
-            }
-            s = end;
-        }
-
-        float run = 0;
         for (int x = 0; x < width; ++x) {
-            run += cover[x];
-            cover[x] = 0;
-            float v = run * toCoverage + 0.5f;
-            v = v > 0.0f ? v : 0.0f;
-            v = v < 255.0f ? v : 255.0f;
-            out[x].l = std::uint8_t(int(v));
+            run += cover[std::size_t(x)];
+            out[x].l = corvid::coverageByte(
+                std::uint32_t(std::min<std::int64_t>(std::abs(run), UINT32_MAX)), subRows_);
         }
-        cover[width] = 0;
-        cover[width + 1] = 0;
     }
 }
 
