@@ -78,8 +78,10 @@ inline __m128 select(__m128 mask, __m128 ifSet, __m128 ifClear) {
     return _mm_or_ps(_mm_and_ps(mask, ifSet), _mm_andnot_ps(mask, ifClear));
 }
 
+// Clamps to [-limit, limit]; NaN gives limit, as in edgeSlope (minps returns its
+// second operand when either is NaN).
 inline __m128 clamp4(__m128 v, float limit) {
-    return _mm_max_ps(_mm_set1_ps(-limit), _mm_min_ps(_mm_set1_ps(limit), v));
+    return _mm_max_ps(_mm_min_ps(v, _mm_set1_ps(limit)), _mm_set1_ps(-limit));
 }
 
 } // namespace
@@ -113,8 +115,7 @@ void GlyphRasterizer::addLines() {
         const __m128 live = _mm_and_ps(valid, _mm_castsi128_ps(_mm_cmplt_epi32(k0, k1)));
         int pending = _mm_movemask_ps(live);
         if (pending == 0) continue;
-        // Nearly horizontal edges would have an infinite slope; any huge one is as
-        // good.
+        // edgeSlope, four at a time.
         const __m128 slope =
             clamp4(_mm_div_ps(_mm_sub_ps(xBottom, xTop), _mm_sub_ps(bottom, top)), 1e20f);
         // crossingAt and crossingStep, four at a time.

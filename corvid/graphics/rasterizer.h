@@ -46,6 +46,15 @@ constexpr int coverageBits = 8;
 // Crossings further out than maxCrossingX are as good as infinitely far, and steps
 // longer than maxCrossingStep as good as infinitely long; the bounds keep every
 // position of a run well inside 64 bits.
+// Slope dx/dy of an edge. Nearly horizontal edges would have an infinite slope
+// and any huge one is as good; the one edge of infinities that divides to NaN gets
+// the largest too, so that no NaN reaches an integer conversion.
+inline float edgeSlope(float dx, float dy) {
+    constexpr float maxSlope = 1e20f;
+    const float slope = dx / dy;
+    return std::max(-maxSlope, slope < maxSlope ? slope : maxSlope);
+}
+
 constexpr float maxCrossingX = float(1 << 24);
 constexpr float maxCrossingStep = float(1 << 20);
 inline std::int64_t crossingAt(float x0, float y0, float dxdy, int sample, int subRows) {

@@ -31,7 +31,7 @@ void ReferenceRasterizer::addLine(float x0, float y0, float x1, float y1) {
     }
     const float n = float(subRows_);
     const int samples = height_ * subRows_;
-    const float dxdy = std::clamp((x1 - x0) / (y1 - y0), -1e20f, 1e20f);
+    const float dxdy = corvid::edgeSlope(x1 - x0, y1 - y0);
     edges_.push_back({x0, y0, y1, dxdy, winding, ceilClamped(y0 * n - 0.5f, samples),
                       ceilClamped(y1 * n - 0.5f, samples)});
 }
