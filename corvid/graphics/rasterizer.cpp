@@ -1,5 +1,7 @@
 #include "corvid/graphics/rasterizer.h"
 
+#include "corvid/graphics/flatten.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -20,12 +22,6 @@ int32_t boxCoordinate(double v) {
     return int32_t(v);
 }
 
-// Largest chord error tolerated when flattening a curve, in pixels.
-constexpr float flatness = 0.1f;
-constexpr int maxCurveSegments = 256;
-// Bounds the work a hostile outline can cause: curves are no longer subdivided
-// once this many segments exist.
-constexpr std::size_t maxSegments = 1u << 20;
 // The scratch of a target this size is 16 MB; glyph bitmaps stay far below.
 constexpr std::int64_t maxTargetPixels = std::int64_t(1) << 22;
 // Scratch above this many cells is released after the glyph that needed it.
@@ -191,105 +187,6 @@ inline void GlyphRasterizer::addCrossings(const Edge& e) {
     }
 }
 
-template <int N>
-void GlyphRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, float y1) {
-    // The chord error of n uniform steps is |p0 - 2c + p1| / (4 n^2); the L1 norm
-    // overestimates the length, which only errs towards more steps.
-    const float ax = x0 - 2 * cx + x1, ay = y0 - 2 * cy + y1;
-    const float dd = std::abs(ax) + std::abs(ay);
-    int n = 1;
-    // Curves entirely above or below the bitmap are never sampled, so their shape
-    // does not matter.
-    const float clipHeight = float(height_);
-    const bool outside = std::max({y0, cy, y1}) <= 0 || std::min({y0, cy, y1}) >= clipHeight;
-    if (dd > 4 * flatness && !outside && segments_ < maxSegments) {
-        const float steps = std::ceil(std::sqrt(dd * (1.0f / (4 * flatness))));
-        n = steps < float(maxCurveSegments) ? int(steps) : maxCurveSegments;
-    }
-    segments_ += std::size_t(n);
-    if (n == 1) {
-        addLine<N>(x0, y0, x1, y1);
-        return;
-    }
-    // Forward differences of a t^2 + b t + p0 at steps of 1/n.
-    const float h = 1.0f / float(n);
-    const float bx = 2 * (cx - x0), by = 2 * (cy - y0);
-    float dx = ax * h * h + bx * h, dy = ay * h * h + by * h;
-    const float ddx = 2 * ax * h * h, ddy = 2 * ay * h * h;
-    float px = x0, py = y0;
-    for (int i = 1; i < n; ++i) {
-        const float qx = px + dx, qy = py + dy;
-        addLine<N>(px, py, qx, qy);
-        px = qx;
-        py = qy;
-        dx += ddx;
-        dy += ddy;
-    }
-    addLine<N>(px, py, x1, y1);
-}
-
-template <int N>
-void GlyphRasterizer::flatten(const GlyphOutline& outline, float scale, float offsetX,
-                              float offsetY) {
-    std::size_t first = 0;
-    for (std::uint32_t end : outline.contourEnds) {
-        if (end > outline.points.size() || end <= first) {
-            first = std::max<std::size_t>(first, end);
-            continue;
-        }
-        const GlyphPoint* pts = outline.points.data() + first;
-        std::size_t n = end - first;
-        first = end;
-        auto px = [&](std::size_t i) { return pts[i].x * scale + offsetX; };
-        auto py = [&](std::size_t i) { return offsetY - pts[i].y * scale; };
-
-        // A contour may begin off the curve: start from the last point when that one
-        // is on it, else from the implied point between the two.
-        float sx, sy;
-        std::size_t from = 0, to = n;
-        if (pts[0].onCurve) {
-            sx = px(0);
-            sy = py(0);
-            from = 1;
-        } else if (pts[n - 1].onCurve) {
-            sx = px(n - 1);
-            sy = py(n - 1);
-            to = n - 1;
-        } else {
-            sx = (px(0) + px(n - 1)) * 0.5f;
-            sy = (py(0) + py(n - 1)) * 0.5f;
-        }
-        float cx = sx, cy = sy, ctrlX = 0, ctrlY = 0;
-        bool haveCtrl = false;
-        for (std::size_t i = from; i < to; ++i) {
-            float x = px(i), y = py(i);
-            if (pts[i].onCurve) {
-                if (haveCtrl)
-                    addQuad<N>(cx, cy, ctrlX, ctrlY, x, y);
-                else
-                    addLine<N>(cx, cy, x, y);
-                haveCtrl = false;
-                cx = x;
-                cy = y;
-            } else {
-                if (haveCtrl) {
-                    float mx = (ctrlX + x) * 0.5f, my = (ctrlY + y) * 0.5f;
-                    addQuad<N>(cx, cy, ctrlX, ctrlY, mx, my);
-                    cx = mx;
-                    cy = my;
-                }
-                ctrlX = x;
-                ctrlY = y;
-                haveCtrl = true;
-            }
-        }
-        if (haveCtrl)
-            addQuad<N>(cx, cy, ctrlX, ctrlY, sx, sy);
-        else
-            addLine<N>(cx, cy, sx, sy);
-    }
-}
-
 namespace {
 
 // Running sum of four cells, continuing from run (the last sum, in every lane).
@@ -350,7 +247,6 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
             std::memset(static_cast<void*>(target.row(row)), 0, std::size_t(width_));
         return;
     }
-    segments_ = 0;
     lineCount_ = 0;
     // Rows of whole pairs of vectors with room for the two cells right of the
     // last pixel.
@@ -358,11 +254,15 @@ void GlyphRasterizer::rasterize(const GlyphOutline& outline, float scale, float 
     const std::size_t cells = pitch_ * std::size_t(height_);
     if (cells_.size() < cells) cells_.resize(cells);
     if (subScanlines(height_) == 15) {
-        flatten<15>(outline, scale, offsetX, offsetY);
+        flattenOutline(
+            outline, scale, offsetX, offsetY, float(height_),
+            [this](float x0, float y0, float x1, float y1) { addLine<15>(x0, y0, x1, y1); });
         addLines<15>();
         resolve<15>(target);
     } else {
-        flatten<5>(outline, scale, offsetX, offsetY);
+        flattenOutline(
+            outline, scale, offsetX, offsetY, float(height_),
+            [this](float x0, float y0, float x1, float y1) { addLine<5>(x0, y0, x1, y1); });
         addLines<5>();
         resolve<5>(target);
     }

@@ -99,16 +99,11 @@ private:
     template <int N>
     void addCrossings(const Edge& edge);
     template <int N>
-    void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
-    template <int N>
-    void flatten(const GlyphOutline& outline, float scale, float offsetX, float offsetY);
-    template <int N>
     void resolve(ImageView<L8> target);
 
     int width_ = 0;
     int height_ = 0;
-    std::size_t pitch_ = 0;    // cells per row, a whole number of vectors
-    std::size_t segments_ = 0; // line segments made so far for this glyph
+    std::size_t pitch_ = 0; // cells per row, a whole number of vectors
     // Lines waiting to be set up, as x0, y0, x1, y1.
     alignas(16) float lines_[lineBatch][4];
     std::size_t lineCount_ = 0;

@@ -1,5 +1,6 @@
 #include "tests/font/reference_rasterizer.h"
 
+#include "corvid/graphics/flatten.h"
 #include "corvid/graphics/rasterizer.h"
 
 #include <algorithm>
@@ -8,10 +9,6 @@
 namespace fonttest {
 
 namespace {
-
-constexpr float flatness = 0.1f;
-constexpr int maxCurveSegments = 256;
-constexpr std::size_t maxSegments = 1u << 20;
 
 int ceilClamped(float t, int limit) {
     if (!(t > 0.0f)) return 0;
@@ -36,32 +33,6 @@ void ReferenceRasterizer::addLine(float x0, float y0, float x1, float y1) {
                       ceilClamped(y1 * n - 0.5f, samples)});
 }
 
-void ReferenceRasterizer::addQuad(float x0, float y0, float cx, float cy, float x1, float y1) {
-    const float ax = x0 - 2 * cx + x1, ay = y0 - 2 * cy + y1;
-    const float dd = std::abs(ax) + std::abs(ay);
-    int n = 1;
-    const bool outside = std::max({y0, cy, y1}) <= 0 || std::min({y0, cy, y1}) >= float(height_);
-    if (dd > 4 * flatness && !outside && segments_ < maxSegments) {
-        const float steps = std::ceil(std::sqrt(dd * (1.0f / (4 * flatness))));
-        n = steps < float(maxCurveSegments) ? int(steps) : maxCurveSegments;
-    }
-    segments_ += std::size_t(n);
-    const float h = 1.0f / float(n);
-    const float bx = 2 * (cx - x0), by = 2 * (cy - y0);
-    float dx = ax * h * h + bx * h, dy = ay * h * h + by * h;
-    const float ddx = 2 * ax * h * h, ddy = 2 * ay * h * h;
-    float px = x0, py = y0;
-    for (int i = 1; i < n; ++i) {
-        const float qx = px + dx, qy = py + dy;
-        addLine(px, py, qx, qy);
-        px = qx;
-        py = qy;
-        dx += ddx;
-        dy += ddy;
-    }
-    addLine(px, py, x1, y1);
-}
-
 void ReferenceRasterizer::rasterize(const GlyphOutline& outline, float scale, float offsetX,
                                     float offsetY, ImageView<L8> target) {
     const int width = target.width();
@@ -69,66 +40,11 @@ void ReferenceRasterizer::rasterize(const GlyphOutline& outline, float scale, fl
     if (width <= 0 || height_ <= 0) return;
     subRows_ = corvid::subScanlines(height_);
     edges_.clear();
-    segments_ = 0;
-
-    // Contours as quadratic splines: off-curve points control a curve, two in a
-    // row imply an on-curve point between them, and a contour may start off the
-    // curve.
-    std::size_t first = 0;
-    for (std::uint32_t end : outline.contourEnds) {
-        if (end > outline.points.size() || end <= first) {
-            first = std::max<std::size_t>(first, end);
-            continue;
-        }
-        std::vector<corvid::GlyphPoint> pts(outline.points.begin() + std::ptrdiff_t(first),
-                                            outline.points.begin() + std::ptrdiff_t(end));
-        first = end;
-        auto px = [&](std::size_t i) { return pts[i].x * scale + offsetX; };
-        auto py = [&](std::size_t i) { return offsetY - pts[i].y * scale; };
-        const std::size_t n = pts.size();
-        float sx, sy;
-        std::size_t from = 0, to = n;
-        if (pts[0].onCurve) {
-            sx = px(0);
-            sy = py(0);
-            from = 1;
-        } else if (pts[n - 1].onCurve) {
-            sx = px(n - 1);
-            sy = py(n - 1);
-            to = n - 1;
-        } else {
-            sx = (px(0) + px(n - 1)) * 0.5f;
-            sy = (py(0) + py(n - 1)) * 0.5f;
-        }
-        float cx = sx, cy = sy, ctrlX = 0, ctrlY = 0;
-        bool haveCtrl = false;
-        for (std::size_t i = from; i < to; ++i) {
-            const float x = px(i), y = py(i);
-            if (pts[i].onCurve) {
-                if (haveCtrl)
-                    addQuad(cx, cy, ctrlX, ctrlY, x, y);
-                else
-                    addLine(cx, cy, x, y);
-                haveCtrl = false;
-                cx = x;
-                cy = y;
-            } else {
-                if (haveCtrl) {
-                    const float mx = (ctrlX + x) * 0.5f, my = (ctrlY + y) * 0.5f;
-                    addQuad(cx, cy, ctrlX, ctrlY, mx, my);
-                    cx = mx;
-                    cy = my;
-                }
-                ctrlX = x;
-                ctrlY = y;
-                haveCtrl = true;
-            }
-        }
-        if (haveCtrl)
-            addQuad(cx, cy, ctrlX, ctrlY, sx, sy);
-        else
-            addLine(cx, cy, sx, sy);
-    }
+    // The scan is what this reference checks; the outline is flattened the same
+    // way as in the library.
+    corvid::flattenOutline(
+        outline, scale, offsetX, offsetY, float(height_),
+        [this](float x0, float y0, float x1, float y1) { addLine(x0, y0, x1, y1); });
 
     // Every sub-scanline against every edge; within a pixel row an edge's crossings
     // are its first one there plus whole steps.

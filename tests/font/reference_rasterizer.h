@@ -30,11 +30,9 @@ private:
     };
 
     void addLine(float x0, float y0, float x1, float y1);
-    void addQuad(float x0, float y0, float cx, float cy, float x1, float y1);
 
     int height_ = 0;
     int subRows_ = 5;
-    std::size_t segments_ = 0;
     std::vector<Edge> edges_;
 };
 
