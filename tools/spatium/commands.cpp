@@ -103,6 +103,20 @@ bool takeOption(const std::vector<std::string>& args, std::size_t& i, const std:
     return false;
 }
 
+bool takeSettingsOption(const std::vector<std::string>& args, std::size_t& i, Settings& settings) {
+    std::string v;
+    if (takeOption(args, i, "--preset", v)) {
+        settings.preset = v;
+    } else if (takeOption(args, i, "--state", v)) {
+        settings.stateFile = v;
+    } else if (takeOption(args, i, "--set", v)) {
+        settings.assignments.push_back(v);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<Plugin> loadPlugin(const std::string& explicitPath) {
     if (!explicitPath.empty()) {
         std::error_code error;
@@ -445,19 +459,12 @@ int runParams(const CommandLine& cl) {
     bool json = false;
     Settings settings;
     for (std::size_t i = 0; i < cl.args.size(); ++i) {
-        std::string v;
         if (isHelp(cl.args[i])) {
             printHelp(kParamsHelp);
             return kExitOk;
         } else if (cl.args[i] == "--json") {
             json = true;
-        } else if (takeOption(cl.args, i, "--preset", v)) {
-            settings.preset = v;
-        } else if (takeOption(cl.args, i, "--state", v)) {
-            settings.stateFile = v;
-        } else if (takeOption(cl.args, i, "--set", v)) {
-            settings.assignments.push_back(v);
-        } else {
+        } else if (!takeSettingsOption(cl.args, i, settings)) {
             throw UsageError("unexpected argument " + cl.args[i]);
         }
     }

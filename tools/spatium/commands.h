@@ -51,5 +51,7 @@ bool isHelp(const std::string& arg);
 // The value of an option given as "--name VALUE" or "--name=VALUE".
 bool takeOption(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
                 std::string& value);
+// Takes --preset, --state or --set at args[i] into settings.
+bool takeSettingsOption(const std::vector<std::string>& args, std::size_t& i, Settings& settings);
 
 } // namespace spatium::host

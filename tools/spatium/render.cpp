@@ -127,12 +127,8 @@ int runRender(const CommandLine& cl) {
             return kExitOk;
         } else if (takeOption(cl.args, i, "-o", v) || takeOption(cl.args, i, "--output", v)) {
             output = v;
-        } else if (takeOption(cl.args, i, "--preset", v)) {
-            settings.preset = v;
-        } else if (takeOption(cl.args, i, "--state", v)) {
-            settings.stateFile = v;
-        } else if (takeOption(cl.args, i, "--set", v)) {
-            settings.assignments.push_back(v);
+        } else if (takeSettingsOption(cl.args, i, settings)) {
+            // --preset, --state or --set
         } else if (takeOption(cl.args, i, "--save-state", v)) {
             stateOut = v;
         } else if (takeOption(cl.args, i, "--block", v)) {
