@@ -333,25 +333,34 @@ Plugin::Plugin(const std::string& path) : path_(path), host_(std::make_unique<Ho
         resolve(handle_, "ACFRegisterComponent", exports_.registerComponent, path);
         resolve(handle_, "ACFRegisterPlugin", exports_.registerPlugin, path);
         resolve(handle_, "CorvidEnumerateTFX", exports_.enumerateTFX, path);
-        AAX_Result result = exports_.startup(host_.get());
-        if (result != AAX_SUCCESS) throw HostError("ACFStartup failed with " + resultText(result));
-        AAX_IACFCollection* collection = nullptr;
-        result = exports_.registerPlugin(host_.get(), &collection);
-        if (result != AAX_SUCCESS)
-            throw HostError("ACFRegisterPlugin failed with " + resultText(result));
-        const PackageDescription* described = host_->described(collection);
-        if (!described) throw HostError("ACFRegisterPlugin handed back no collection of ours");
-        package_ = *described;
+        start();
     } catch (...) {
         closeLibrary(handle_);
         throw;
     }
 }
 
+Plugin::Plugin(const std::string& name, const Exports& linked)
+    : path_(name), exports_(linked), host_(std::make_unique<HostObject>()) {
+    start();
+}
+
+void Plugin::start() {
+    AAX_Result result = exports_.startup(host_.get());
+    if (result != AAX_SUCCESS) throw HostError("ACFStartup failed with " + resultText(result));
+    AAX_IACFCollection* collection = nullptr;
+    result = exports_.registerPlugin(host_.get(), &collection);
+    if (result != AAX_SUCCESS)
+        throw HostError("ACFRegisterPlugin failed with " + resultText(result));
+    const PackageDescription* described = host_->described(collection);
+    if (!described) throw HostError("ACFRegisterPlugin handed back no collection of ours");
+    package_ = *described;
+}
+
 Plugin::~Plugin() {
     exports_.shutdown(host_.get());
     // A library with live objects must stay mapped; the process ends soon anyway.
-    if (exports_.canUnloadNow(host_.get()) == 0) closeLibrary(handle_);
+    if (handle_ && exports_.canUnloadNow(host_.get()) == 0) closeLibrary(handle_);
 }
 
 AAX_IACFHost* Plugin::host() {
@@ -524,6 +533,10 @@ Instance::~Instance() {
     parameters_->Release();
 }
 
+AAX_IACFController& Instance::controller() {
+    return *controller_;
+}
+
 void Instance::setSampleRate(double rate) {
     controller_->sampleRate = static_cast<AAX_CSampleRate>(rate);
 }
@@ -531,6 +544,15 @@ void Instance::setSampleRate(double rate) {
 void Instance::setStemFormats(std::uint32_t input, std::uint32_t output) {
     controller_->inputStem = input;
     controller_->outputStem = output;
+    // A host hands the render callback one buffer per channel of the stems it reports.
+    inputPointers_.assign(static_cast<std::size_t>(std::max(AAX_StemFormatChannelCount(input), 0)),
+                          nullptr);
+    outputPointers_.assign(
+        static_cast<std::size_t>(std::max(AAX_StemFormatChannelCount(output), 0)), nullptr);
+    for (const FieldDescription& f : component_.fields) {
+        if (f.kind == FieldKind::audioIn) fields_[f.index] = inputPointers_.data();
+        if (f.kind == FieldKind::audioOut) fields_[f.index] = outputPointers_.data();
+    }
 }
 
 std::int32_t Instance::reportedLatency() const {

@@ -99,6 +99,9 @@ public:
     // Throws HostError when the library cannot be loaded, lacks an entry point or
     // fails to describe itself.
     explicit Plugin(const std::string& path);
+    // A plug-in linked into the host's own program (the fuzz targets): the same
+    // entry points, found by the linker instead of the loader.
+    Plugin(const std::string& name, const Exports& linked);
     ~Plugin();
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
@@ -112,6 +115,8 @@ public:
     std::vector<PresetBlob> presets() const;
 
 private:
+    void start();
+
     std::string path_;
     void* handle_ = nullptr;
     Exports exports_;
@@ -155,11 +160,14 @@ public:
     Instance& operator=(const Instance&) = delete;
 
     AAX_IACFEffectParameters& parameters() { return *parameters_; }
+    // What the instance's editor object is initialised with.
+    AAX_IACFController& controller();
     const ComponentDescription& component() const { return component_; }
     std::int32_t inputChannels() const { return component_.inputChannels(); }
     std::int32_t outputChannels() const { return component_.outputChannels(); }
 
-    // Host settings seen by the plug-in through the controller.
+    // Host settings seen by the plug-in through the controller. After a stem change
+    // render takes as many input and output buffers as the stems have channels.
     void setSampleRate(double rate);
     void setStemFormats(std::uint32_t input, std::uint32_t output);
     std::int32_t reportedLatency() const;
