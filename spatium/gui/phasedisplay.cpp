@@ -81,12 +81,17 @@ void PhaseDisplay::animateSelf(double dt, double) {
         pts[kept++] = {x, y};
     }
     pointCount_ = kept;
-    if (sound) silentFrames_ = 0;
-    if (silentFrames_ < kSilentFramesToIdle) {
-        markDirty();
+    // A frame with sound is not one of the silent frames: the twenty fades that
+    // clear its trace all come after it.
+    if (sound) {
+        silentFrames_ = 0;
+    } else if (silentFrames_ < kSilentFramesToIdle) {
         ++silentFrames_;
-        framePending_ = true;
+    } else {
+        return;
     }
+    markDirty();
+    framePending_ = true;
 }
 
 void PhaseDisplay::splat(float x, float y, float scale, int shift) {
@@ -102,10 +107,15 @@ void PhaseDisplay::splat(float x, float y, float scale, int shift) {
     const std::int32_t cx = px >> 4, cy = py >> 4;
     std::int32_t* row = &glow_[static_cast<std::size_t>(cy * kGlowWidth + cx)];
     const bool hasRight = cx + 1 < kGlowWidth, hasBelow = cy + 1 < kGlowHeight;
-    row[0] += ((15 - fx) * (15 - fy)) >> shift;
-    if (hasRight) row[1] += (fx * (15 - fy)) >> shift;
-    if (hasBelow) row[kGlowWidth] += ((15 - fx) * fy) >> shift;
-    if (hasRight && hasBelow) row[kGlowWidth + 1] += (fx * fy) >> shift;
+    // Cells stay within 0..255, so twenty fades clear even a saturated trace; a cell
+    // left above 255 would still glow faintly after the display stops redrawing.
+    const auto add = [](std::int32_t& cell, std::int32_t w) {
+        cell = std::min(kMaxGlow, cell + w);
+    };
+    add(row[0], ((15 - fx) * (15 - fy)) >> shift);
+    if (hasRight) add(row[1], (fx * (15 - fy)) >> shift);
+    if (hasBelow) add(row[kGlowWidth], ((15 - fx) * fy) >> shift);
+    if (hasRight && hasBelow) add(row[kGlowWidth + 1], (fx * fy) >> shift);
 }
 
 void PhaseDisplay::renderFrame(bool dragged) {
