@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#if __has_include(<pthread.h>)
+#include <pthread.h>
+#endif
+
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -334,21 +338,40 @@ TEST(PBRCompositor, WritesOnlyItsAreaAndStaysInsideTheImage) {
         for (int x = 0; x < w; ++x)
             ASSERT_EQ(out.pixelAt(x, y) == sentinel, !area.contains(x, y)) << x << "," << y;
 
-    // Areas reaching past the image or the maps are cut to what exists; a smaller
-    // output image is never written past its end.
-    OwnedImage<RGBA> small(40, 30);
-    small.fill(sentinel);
-    comp.lightTile(small.asView(), PixelFormat::BGRA8, {-20, -20, 500, 500}, maps.diffuse,
-                   maps.material, maps.depth, maps.sky);
-    EXPECT_EQ(small.pixelAt(39, 29).a, 255);
+    // Areas reaching past the image or the maps are cut to what exists: a smaller
+    // output image (here a 40 x 30 view into a bigger one) is lit all over and never
+    // written past its edges.
+    OwnedImage<RGBA> big(w, h);
+    big.fill(sentinel);
+    const ImageView<RGBA> small(big.data(), 40, 30, big.pitch());
+    comp.lightTile(small, PixelFormat::BGRA8, {-20, -20, 500, 500}, maps.diffuse, maps.material,
+                   maps.depth, maps.sky);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const RGBA p = big.pixelAt(x, y);
+            if (x < 40 && y < 30)
+                ASSERT_EQ(p.a, 255) << x << "," << y;
+            else
+                ASSERT_EQ(p, sentinel) << x << "," << y;
+        }
+    // A map without levels (a window of size 0 caught mid-resize) lights nothing.
     Mipmap<RGBA> empty;
+    out.fill(sentinel);
     comp.lightTile(out.asView(), PixelFormat::BGRA8, {0, 0, w, h}, empty, maps.material, maps.depth,
                    maps.sky);
-    // No skybox at all: metal reflects black instead of reading nothing.
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(out.pixelAt(x, y), sentinel) << x << "," << y;
+    // No skybox at all: metal reflects black instead of reading nothing, so the
+    // result is the same as with an all-black skybox.
+    OwnedImage<RGBA> black(w, h);
+    Maps dark(w, h);
+    fillLevels(dark.sky, [](int, int, int) { return RGBA{0, 0, 0, 255}; });
     out.fill(sentinel);
     comp.lightTile(out.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
                    maps.depth, empty);
-    EXPECT_EQ(out.pixelAt(w - 1, h - 1).a, 255);
+    comp.lightTile(black.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, dark.sky);
+    EXPECT_EQ(compare(out, black).maxDiff, 0);
 }
 
 TEST(PBRCompositor, TilesLitConcurrentlyMatchOnePass) {
@@ -371,6 +394,53 @@ TEST(PBRCompositor, TilesLitConcurrentlyMatchOnePass) {
     });
     EXPECT_EQ(compare(whole, tiled).maxDiff, 0);
 }
+
+// A host's GUI thread lights a batch of one itself, on a stack the plug-in does not
+// choose; lighting must fit in a small one. Likewise any number of threads may light
+// at once, beyond the staging areas the compositor keeps.
+#if __has_include(<pthread.h>)
+TEST(PBRCompositor, LightsOnASmallStackAndOnMoreThreadsThanAreas) {
+    const int w = 150, h = 70;
+    Maps maps(w, h);
+    randomise(maps, 9);
+    PBRCompositor comp;
+    setEditorLighting(comp);
+    OwnedImage<RGBA> expected(w, h), actual(w, h);
+    comp.lightTile(expected.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, maps.sky);
+
+    struct Job {
+        PBRCompositor* comp;
+        Maps* maps;
+        OwnedImage<RGBA>* out;
+        IntRect area;
+    };
+    auto run = [](void* arg) -> void* {
+        const Job& j = *static_cast<Job*>(arg);
+        j.comp->lightTile(j.out->asView(), PixelFormat::BGRA8, j.area, j.maps->diffuse,
+                          j.maps->material, j.maps->depth, j.maps->sky);
+        return nullptr;
+    };
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, 128 * 1024), 0);
+    for (CompositorKernel k : availableKernels()) {
+        ASSERT_TRUE(comp.useKernel(k));
+        actual.fill(RGBA{1, 2, 3, 4});
+        // One strip of rows per thread, twice as many threads as staging areas.
+        const int threads = 2 * comp.scratchAreaCount();
+        std::vector<Job> jobs;
+        for (int i = 0; i < threads; ++i)
+            jobs.push_back({&comp, &maps, &actual, {0, h * i / threads, w, h * (i + 1) / threads}});
+        std::vector<pthread_t> ids(static_cast<size_t>(threads));
+        for (int i = 0; i < threads; ++i)
+            ASSERT_EQ(pthread_create(&ids[size_t(i)], &attr, run, &jobs[size_t(i)]), 0);
+        for (pthread_t id : ids) pthread_join(id, nullptr);
+        EXPECT_EQ(compare(expected, actual).maxDiff, 0) << "kernel " << int(k);
+    }
+    pthread_attr_destroy(&attr);
+}
+#endif
 
 TEST(PBRCompositor, CurvesAndExponents) {
     PBRCompositor comp;
@@ -405,10 +475,21 @@ TEST(PBRCompositor, CurvesAndExponents) {
     comp.setOutputCurves(0.07f, 0.89f, 1.025f, 0.215f);
     EXPECT_TRUE(std::equal(viaRecord.begin(), viaRecord.end(), comp.greenCurve().begin()));
 
-    // Nonsense settings still give a valid, monotone-free but in-range table.
+    // A smoothing amount beyond 1 overshoots the byte range on both sides: the
+    // entries stop at 0 and 255 instead of wrapping.
+    comp.setOutputCurves(0.0f, 1.0f, 1.0f, 5.0f);
+    EXPECT_EQ(comp.redCurve()[0], 0);
+    EXPECT_EQ(comp.redCurve()[64], 0);    // (0.251 * -4 + 0.158 * 5) * 255 < 0
+    EXPECT_EQ(comp.redCurve()[128], 129); // (0.502 * -4 + 0.503 * 5) * 255 = 129.2
+    EXPECT_EQ(comp.redCurve()[191], 255); // (0.749 * -4 + 0.843 * 5) * 255 > 255
+    EXPECT_EQ(comp.redCurve()[255], 255);
+
+    // Nonsense settings still give defined tables: a NaN black level counts as 0
+    // and makes every entry 0; a negative gamma turns every value into 1 (255).
     comp.setOutputCurves(NAN, 0.0f, 1.0f, 5.0f);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(comp.blueCurve()[size_t(i)], 0) << i;
     comp.setOutputCurves(0.0f, -1.0f, 1.0f, -3.0f);
-    SUCCEED();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(comp.blueCurve()[size_t(i)], 255) << i;
 }
 
 } // namespace
