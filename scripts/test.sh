@@ -20,6 +20,11 @@ for preset in release asan; do
     stages=$((stages + 1))
 done
 
+echo "=== artwork ==="
+# The committed pictures and fonts must be what the generator makes.
+./scripts/artwork.sh --check
+stages=$((stages + 1))
+
 echo "=== tsan ==="
 THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests view_alloc_tests widget_tests knob_tests"
 cmake --preset tsan >/dev/null
