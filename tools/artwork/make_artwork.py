@@ -120,7 +120,7 @@ class Panel:
         streaks = streaks[:, 32:32 + W] * 4.0 + rng.normal(0.0, 0.35, (H, W))
         self.grain = streaks
         shade = 1.0 - 0.06 * (YY / H)
-        grey = (78.0 + 3.0 * streaks) * shade
+        grey = (90.0 + 3.0 * streaks) * shade
         self.colour = np.stack([grey * 0.98, grey * 1.0, grey * 1.04], axis=-1)
         self.emissive = np.zeros((H, W))
         self.material = np.zeros((H, W, 4))
@@ -270,6 +270,14 @@ def draw_panel(children, hints):
         slot = line(sx - 3, sy - 1.5, sx + 3, sy + 1.5, 1.2) * head
         panel.paint(slot, (40, 40, 42))
         panel.add_depth(slot, -5.0)
+
+    # A vent grille on the raised header plate.
+    vent = SLOPED_PLATES[1]
+    slots = np.zeros((H, W))
+    for k in range(15):
+        x = vent[0] + 18.5 + k * (vent[2] - vent[0] - 37) / 14.0
+        slots = np.maximum(slots, line(x, vent[1] + 22, x, vent[3] - 22, 3.0))
+    panel.paint(slots, (16, 17, 19), (230, 0, 20, 255))
 
     # Product name beside the logo.
     logo = children["logo"]
@@ -449,7 +457,7 @@ def draw_panel(children, hints):
     for box, caption in zip(targets, ("PAN", "DISTANCE", "GAIN", "TILT")):
         knob_well(panel, box)
         labels.put(target, caption, centre(box)[0], box[3] + 4)
-    labels.put(group, "DEPTH", centre(targets[0])[0], targets[0][1] - 6, colour=ACCENT)
+    labels.put(group, "DEPTH", centre(targets[0])[0], targets[0][1] - 14, colour=ACCENT)
 
     mono = children["testMono"]
     well(panel, (mono[0] - 2, mono[1] - 2, mono[2] + 2, mono[3] + 2), 3, 8.0, rim=1.5)
