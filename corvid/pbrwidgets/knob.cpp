@@ -1,6 +1,7 @@
 #include "corvid/pbrwidgets/knob.h"
 
 #include "corvid/gui/context.h"
+#include "corvid/pbrwidgets/dragrule.h"
 #include "corvid/pbrwidgets/paintbox.h"
 #include "corvid/pbrwidgets/shapes.h"
 
@@ -17,7 +18,6 @@ constexpr float kHalfPi = 1.57079632679490f;
 // Beyond this many LEDs the dots are smaller than a pixel apart on any knob the
 // editor can hold; the count only costs time.
 constexpr std::int32_t kMostLeds = 1024;
-constexpr float kFineDrag = 0.1f;
 constexpr RGBA kLedMaterial{128, 128, 255, 255};
 constexpr float kLedSpecularRadius = 0.714f;
 constexpr std::uint16_t kDimpleTop = 65535;
@@ -162,32 +162,14 @@ void UIKnob::onDragEnd() {
 void UIKnob::onDragMove(std::int32_t, std::int32_t y, std::int32_t, std::int32_t dy,
                         MouseState state) {
     const double old = parameter->normalizedValue();
-    const auto fy = static_cast<float>(y);
-    if (fy > lowClampY || fy < highClampY) return;
-    const std::int32_t h0 = position.height();
-    if (h0 <= 0) return;
-    const float factor = (state.ctrlPressed || state.shiftPressed) ? kFineDrag : 1.0f;
-    const float delta = static_cast<float>(dy) / static_cast<float>(h0) * factor * dragSensitivity;
-    const double next = old - static_cast<double>(delta);
-    if (old > 0.0 && next <= 0.0) lowClampY = fy;
-    if (old < 1.0 && next >= 1.0) highClampY = fy;
-    // A NaN sensitivity must not reach the parameter.
-    if (std::isnan(next)) return;
-    const double clamped = std::min(1.0, std::max(0.0, next));
-    if (clamped > 0.0) lowClampY = std::numeric_limits<float>::infinity();
-    if (clamped < 1.0) highClampY = -std::numeric_limits<float>::infinity();
-    if (clamped == old) return;
-    parameter->setFromEditor(parameter->fromNormalized(clamped));
+    const auto next =
+        dragToValue(old, y, dy, position.height(), dragSensitivity, state, lowClampY, highClampY);
+    if (next) parameter->setFromEditor(parameter->fromNormalized(*next));
 }
 
 void UIKnob::animateSelf(double dt, double) {
-    const double target = isDragged() ? 1.0 : 0.0;
-    const double a = std::exp(-static_cast<double>(pressSpeed) * dt);
-    const auto next = static_cast<float>(static_cast<double>(pressAmount) * a + target * (1.0 - a));
-    if (std::fabs(next - pressAmount) > 0.001f) {
-        pressAmount = next;
+    if (approach(pressAmount, isDragged() ? 1.0 : 0.0, static_cast<double>(pressSpeed), dt))
         markDirty();
-    }
 }
 
 void UIKnob::paintMaps(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
