@@ -333,25 +333,34 @@ Plugin::Plugin(const std::string& path) : path_(path), host_(std::make_unique<Ho
         resolve(handle_, "ACFRegisterComponent", exports_.registerComponent, path);
         resolve(handle_, "ACFRegisterPlugin", exports_.registerPlugin, path);
         resolve(handle_, "CorvidEnumerateTFX", exports_.enumerateTFX, path);
-        AAX_Result result = exports_.startup(host_.get());
-        if (result != AAX_SUCCESS) throw HostError("ACFStartup failed with " + resultText(result));
-        AAX_IACFCollection* collection = nullptr;
-        result = exports_.registerPlugin(host_.get(), &collection);
-        if (result != AAX_SUCCESS)
-            throw HostError("ACFRegisterPlugin failed with " + resultText(result));
-        const PackageDescription* described = host_->described(collection);
-        if (!described) throw HostError("ACFRegisterPlugin handed back no collection of ours");
-        package_ = *described;
+        start();
     } catch (...) {
         closeLibrary(handle_);
         throw;
     }
 }
 
+Plugin::Plugin(const Exports& linked, const std::string& name)
+    : path_(name), exports_(linked), host_(std::make_unique<HostObject>()) {
+    start();
+}
+
+void Plugin::start() {
+    AAX_Result result = exports_.startup(host_.get());
+    if (result != AAX_SUCCESS) throw HostError("ACFStartup failed with " + resultText(result));
+    AAX_IACFCollection* collection = nullptr;
+    result = exports_.registerPlugin(host_.get(), &collection);
+    if (result != AAX_SUCCESS)
+        throw HostError("ACFRegisterPlugin failed with " + resultText(result));
+    const PackageDescription* described = host_->described(collection);
+    if (!described) throw HostError("ACFRegisterPlugin handed back no collection of ours");
+    package_ = *described;
+}
+
 Plugin::~Plugin() {
     exports_.shutdown(host_.get());
     // A library with live objects must stay mapped; the process ends soon anyway.
-    if (exports_.canUnloadNow(host_.get()) == 0) closeLibrary(handle_);
+    if (handle_ && exports_.canUnloadNow(host_.get()) == 0) closeLibrary(handle_);
 }
 
 AAX_IACFHost* Plugin::host() {
@@ -624,6 +633,10 @@ std::vector<std::uint8_t> Instance::stateChunk() {
     return bytes;
 }
 
+AAX_IACFController* Instance::controller() {
+    return controller_.get();
+}
+
 AAX_Result Instance::setStateChunk(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> copy = bytes; // the chunk interface wants writable data
     AAX_SPlugInChunk chunk;
@@ -631,6 +644,68 @@ AAX_Result Instance::setStateChunk(const std::vector<std::uint8_t>& bytes) {
     chunk.fSize = static_cast<std::int32_t>(copy.size());
     chunk.fData = copy.data();
     return parameters_->SetChunk(chunk.fChunkID, &chunk);
+}
+
+// ---- editor
+
+class EditorView::Container final : public AAX_IACFViewContainer {
+public:
+    AAX_EViewContainer_Type GetType() const override {
+#if defined(_WIN32)
+        return AAX_eViewContainer_Type_HWND;
+#else
+        // AAX names no X11 container; the plug-in takes the pointer as a Window id.
+        return AAX_eViewContainer_Type_NULL;
+#endif
+    }
+    void* GetPtr() const override {
+        return parent;
+    }
+
+    void* parent = nullptr;
+};
+
+EditorView::EditorView(Instance& instance) : container_(std::make_unique<Container>()) {
+    const AAX_CEffectGUIFactory create = instance.plugin().effect().createGUI;
+    if (!create) throw HostError("the plug-in offers no editor");
+    gui_ = create();
+    if (!gui_) throw HostError("the plug-in could not create its editor object");
+    const AAX_Result result = gui_->Initialize(instance.controller());
+    if (result != AAX_SUCCESS) {
+        gui_->Release();
+        throw HostError("the plug-in's editor failed to initialise: " + resultText(result));
+    }
+}
+
+EditorView::~EditorView() {
+    close();
+    gui_->Uninitialize();
+    gui_->Release();
+}
+
+void EditorView::open(void* parent) {
+    container_->parent = parent;
+    const AAX_Result result = gui_->SetViewContainer(container_.get());
+    if (result != AAX_SUCCESS)
+        throw HostError("the plug-in could not open its editor: " + resultText(result));
+    open_ = true;
+}
+
+void EditorView::close() {
+    if (!open_) return;
+    gui_->SetViewContainer(nullptr);
+    open_ = false;
+}
+
+void EditorView::idle() {
+    if (open_) gui_->TimerWakeup();
+}
+
+void EditorView::size(std::int32_t& width, std::int32_t& height) const {
+    AAX_Point point;
+    gui_->GetViewSize(&point);
+    width = static_cast<std::int32_t>(point.horz);
+    height = static_cast<std::int32_t>(point.vert);
 }
 
 } // namespace spatium::host

@@ -99,6 +99,9 @@ public:
     // Throws HostError when the library cannot be loaded, lacks an entry point or
     // fails to describe itself.
     explicit Plugin(const std::string& path);
+    // The same plug-in linked into this program: its entry points are called
+    // directly instead of through a loaded library.
+    Plugin(const Exports& linked, const std::string& name);
     ~Plugin();
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
@@ -112,6 +115,8 @@ public:
     std::vector<PresetBlob> presets() const;
 
 private:
+    void start();
+
     std::string path_;
     void* handle_ = nullptr;
     Exports exports_;
@@ -155,6 +160,7 @@ public:
     Instance& operator=(const Instance&) = delete;
 
     AAX_IACFEffectParameters& parameters() { return *parameters_; }
+    Plugin& plugin() { return plugin_; }
     const ComponentDescription& component() const { return component_; }
     std::int32_t inputChannels() const { return component_.inputChannels(); }
     std::int32_t outputChannels() const { return component_.outputChannels(); }
@@ -185,6 +191,9 @@ public:
     // Returns the plug-in's result code.
     AAX_Result setStateChunk(const std::vector<std::uint8_t>& bytes);
 
+    // The controller the plug-in's objects of this instance talk to.
+    AAX_IACFController* controller();
+
 private:
     Plugin& plugin_;
     ComponentDescription component_;
@@ -196,6 +205,33 @@ private:
     std::vector<const float*> inputPointers_;
     std::vector<float*> outputPointers_;
     std::int32_t bufferLength_ = 0;
+};
+
+// The plug-in's editor object of one instance, as a host holds it: the view is
+// opened inside a native parent window, idled periodically and closed again.
+class EditorView {
+public:
+    // Throws HostError when the plug-in offers no editor or refuses to start it.
+    explicit EditorView(Instance& instance);
+    ~EditorView();
+    EditorView(const EditorView&) = delete;
+    EditorView& operator=(const EditorView&) = delete;
+
+    // parent is the native window (an X11 Window id or an HWND) as a pointer.
+    void open(void* parent);
+    void close();
+    bool isOpen() const { return open_; }
+    // The host's periodic wake-up; the plug-in handles its window's events.
+    void idle();
+    // The editor's size in pixels; 0 x 0 before the first open.
+    void size(std::int32_t& width, std::int32_t& height) const;
+
+private:
+    class Container;
+
+    AAX_IACFEffectGUI* gui_ = nullptr;
+    std::unique_ptr<Container> container_;
+    bool open_ = false;
 };
 
 // Picks the component with the given input count and stereo output.
