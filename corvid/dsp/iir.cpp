@@ -1,5 +1,6 @@
 #include "corvid/dsp/iir.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvid {
@@ -22,13 +23,19 @@ void Biquad::filter(const BiquadCoeffs& c, const float* input, float* output, in
 
 namespace {
 
+// A corner at or above the Nyquist frequency (the head-shadow shelf at a rate below
+// about 8 kHz) turns the sine negative and puts the poles outside the unit circle.
+// Such a corner is moved just below Nyquist, where the shelf stays stable; at every
+// rate whose Nyquist frequency lies above the corner nothing changes.
+constexpr double kHighestShelfOmega = 0.9 * 3.141592653589793;
+
 struct ShelfTerms {
     double A, cs, k;
 };
 
 ShelfTerms shelfTerms(float gainDb, double numerator, double divisor, float sampleRate) {
     const double A = std::pow(10.0, static_cast<double>(gainDb) / 40.0);
-    const double w0 = numerator / static_cast<double>(sampleRate);
+    const double w0 = std::min(numerator / static_cast<double>(sampleRate), kHighestShelfOmega);
     const double cs = std::cos(w0);
     const double sn = std::sin(w0);
     const double alpha = sn / divisor;

@@ -147,6 +147,28 @@ TEST(Shelves, GainsAtTheBandEdges) {
     EXPECT_NEAR(magnitudeDb(boost, 3.14159265), 3.0, 1e-3);
 }
 
+TEST(Shelves, StayStableWhenTheCornerLiesAboveNyquist) {
+    // A biquad is stable when both poles lie inside the unit circle.
+    auto stable = [](const BiquadCoeffs& c) {
+        return std::fabs(c.a2) < 1.0f && std::fabs(c.a1) < 1.0f + c.a2;
+    };
+    for (float rate = 1000.0f; rate < 20000.0f; rate += 250.0f) {
+        SCOPED_TRACE(rate);
+        for (float gain : {-18.0f, -3.0f, 3.0f, 12.0f}) {
+            EXPECT_TRUE(stable(corvid::highShelf(gain, 25333.803158548093, 1.04, rate)));
+            EXPECT_TRUE(stable(
+                corvid::lowShelf(gain, 1570.7963267948965, 1.4142135623730951, rate / 20.0f)));
+        }
+    }
+    // Where the corner is below Nyquist the design is the cookbook's, untouched.
+    const BiquadCoeffs high = corvid::highShelf(-11.25f, 25333.803158548093, 1.04, 44100.0f);
+    const double w0 = 25333.803158548093 / 44100.0;
+    const double A = std::pow(10.0, -11.25 / 40.0);
+    const double k = 2.0 * std::sqrt(A) * (std::sin(w0) / 1.04);
+    EXPECT_EQ(high.a2, static_cast<float>(((A + 1) - (A - 1) * std::cos(w0) - k) /
+                                          ((A + 1) - (A - 1) * std::cos(w0) + k)));
+}
+
 TEST(InterpolatedBiquad, GlidesOncePerChunkByTheChunkLength) {
     InterpolatedBiquad f;
     f.reset(48000.0f);

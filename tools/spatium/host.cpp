@@ -340,7 +340,7 @@ Plugin::Plugin(const std::string& path) : path_(path), host_(std::make_unique<Ho
     }
 }
 
-Plugin::Plugin(const Exports& linked, const std::string& name)
+Plugin::Plugin(const std::string& name, const Exports& linked)
     : path_(name), exports_(linked), host_(std::make_unique<HostObject>()) {
     start();
 }
@@ -533,6 +533,10 @@ Instance::~Instance() {
     parameters_->Release();
 }
 
+AAX_IACFController& Instance::controller() {
+    return *controller_;
+}
+
 void Instance::setSampleRate(double rate) {
     controller_->sampleRate = static_cast<AAX_CSampleRate>(rate);
 }
@@ -540,6 +544,15 @@ void Instance::setSampleRate(double rate) {
 void Instance::setStemFormats(std::uint32_t input, std::uint32_t output) {
     controller_->inputStem = input;
     controller_->outputStem = output;
+    // A host hands the render callback one buffer per channel of the stems it reports.
+    inputPointers_.assign(static_cast<std::size_t>(std::max(AAX_StemFormatChannelCount(input), 0)),
+                          nullptr);
+    outputPointers_.assign(
+        static_cast<std::size_t>(std::max(AAX_StemFormatChannelCount(output), 0)), nullptr);
+    for (const FieldDescription& f : component_.fields) {
+        if (f.kind == FieldKind::audioIn) fields_[f.index] = inputPointers_.data();
+        if (f.kind == FieldKind::audioOut) fields_[f.index] = outputPointers_.data();
+    }
 }
 
 std::int32_t Instance::reportedLatency() const {
@@ -633,10 +646,6 @@ std::vector<std::uint8_t> Instance::stateChunk() {
     return bytes;
 }
 
-AAX_IACFController* Instance::controller() {
-    return controller_.get();
-}
-
 AAX_Result Instance::setStateChunk(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> copy = bytes; // the chunk interface wants writable data
     AAX_SPlugInChunk chunk;
@@ -670,7 +679,7 @@ EditorView::EditorView(Instance& instance) : container_(std::make_unique<Contain
     if (!create) throw HostError("the plug-in offers no editor");
     gui_ = create();
     if (!gui_) throw HostError("the plug-in could not create its editor object");
-    const AAX_Result result = gui_->Initialize(instance.controller());
+    const AAX_Result result = gui_->Initialize(&instance.controller());
     if (result != AAX_SUCCESS) {
         gui_->Release();
         throw HostError("the plug-in's editor failed to initialise: " + resultText(result));

@@ -99,9 +99,9 @@ public:
     // Throws HostError when the library cannot be loaded, lacks an entry point or
     // fails to describe itself.
     explicit Plugin(const std::string& path);
-    // The same plug-in linked into this program: its entry points are called
-    // directly instead of through a loaded library.
-    Plugin(const Exports& linked, const std::string& name);
+    // A plug-in linked into the host's own program (the fuzz targets): the same
+    // entry points, found by the linker instead of the loader.
+    Plugin(const std::string& name, const Exports& linked);
     ~Plugin();
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
@@ -161,11 +161,14 @@ public:
 
     AAX_IACFEffectParameters& parameters() { return *parameters_; }
     Plugin& plugin() { return plugin_; }
+    // What the instance's editor object is initialised with.
+    AAX_IACFController& controller();
     const ComponentDescription& component() const { return component_; }
     std::int32_t inputChannels() const { return component_.inputChannels(); }
     std::int32_t outputChannels() const { return component_.outputChannels(); }
 
-    // Host settings seen by the plug-in through the controller.
+    // Host settings seen by the plug-in through the controller. After a stem change
+    // render takes as many input and output buffers as the stems have channels.
     void setSampleRate(double rate);
     void setStemFormats(std::uint32_t input, std::uint32_t output);
     std::int32_t reportedLatency() const;
@@ -190,9 +193,6 @@ public:
     std::vector<std::uint8_t> stateChunk();
     // Returns the plug-in's result code.
     AAX_Result setStateChunk(const std::vector<std::uint8_t>& bytes);
-
-    // The controller the plug-in's objects of this instance talk to.
-    AAX_IACFController* controller();
 
 private:
     Plugin& plugin_;
