@@ -1,0 +1,30 @@
+#pragma once
+// The shapes the procedurally drawn widgets are made of, beside the discs and rings
+// of the graphics library. Each visits only its bounding square enlarged by one
+// pixel, clipped to the view; pixel (i, j) sits at integer coordinates.
+
+#include "corvid/graphics/color.h"
+#include "corvid/graphics/view.h"
+
+namespace corvid {
+
+// A disc of full strength up to fullRadius fading linearly in squared distance to
+// nothing at outerRadius. Negative radii count as 0 and a full radius beyond the
+// outer one as the outer one, so odd field values cannot grow a disc past its box.
+void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, float fullRadius,
+              RGBA color, float strength = 1.0f);
+void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
+              std::uint16_t value, float strength = 1.0f);
+
+// As the depth disc, with the weight falling as 1 - t^1.2 of the squared-distance
+// fraction t: a rounded top instead of a cone.
+void roundedDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
+                 std::uint16_t value);
+
+// The part of the ring innerRadius <= d < outerRadius between the screen angles a
+// and b (radians, atan2 of the pixel's offset with y downward), anti-aliased at its
+// rims and at both ends. Equal angles draw nothing.
+void annularArc(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
+                float a, float b, RGBA color);
+
+} // namespace corvid
