@@ -3,7 +3,8 @@
 #   1. the release build and every test,
 #   2. the AddressSanitizer + UndefinedBehaviorSanitizer build and every test,
 #   3. the ThreadSanitizer build of the tests that exercise threads,
-#   4. a short run of every fuzz target on its committed corpus (clang, ASan + UBSan).
+#   4. the release build with Clang and every test,
+#   5. a short run of every fuzz target on its committed corpus (clang, ASan + UBSan).
 # Longer fuzzing: scripts/fuzz.sh SECONDS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,11 +21,18 @@ for preset in release asan; do
 done
 
 echo "=== tsan ==="
-THREADED="client_tests threadpool_test gui_stress_tests audio_alloc_tests"
+THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests"
 cmake --preset tsan >/dev/null
 # shellcheck disable=SC2086
 cmake --build --preset tsan -j"$JOBS" --target $THREADED
 ctest --preset tsan -R "^($(echo $THREADED | tr ' ' '|'))\$"
+stages=$((stages + 1))
+
+echo "=== clang ==="
+# The whole tree with Clang too, so a GCC-only construct cannot come back.
+cmake --preset clang >/dev/null
+cmake --build --preset clang -j"$JOBS"
+ctest --preset clang -j"$JOBS"
 stages=$((stages + 1))
 
 echo "=== fuzz ==="

@@ -10,10 +10,12 @@ namespace corvid {
 namespace {
 std::once_flag gInitOnce;
 std::atomic<bool> gInitialized{false};
+std::atomic<int> gInitializationRuns{0};
 } // namespace
 
 void globalInitialize() {
     std::call_once(gInitOnce, [] {
+        gInitializationRuns.fetch_add(1, std::memory_order_relaxed);
         // Processor features are probed once so that run-time dispatch never
         // queries CPUID on an audio or paint path.
         (void)cpuFeatures();
@@ -23,6 +25,10 @@ void globalInitialize() {
 
 bool isGloballyInitialized() {
     return gInitialized.load(std::memory_order_acquire);
+}
+
+int globalInitializationRuns() {
+    return gInitializationRuns.load(std::memory_order_relaxed);
 }
 
 } // namespace corvid

@@ -7,5 +7,7 @@ namespace corvid {
 
 void globalInitialize();
 bool isGloballyInitialized();
+// How many times the initialisation work has run in this process (one at most).
+int globalInitializationRuns();
 
 } // namespace corvid

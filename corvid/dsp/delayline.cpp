@@ -1,5 +1,6 @@
 #include "corvid/dsp/delayline.h"
 
+#include "corvid/core/compiler.h"
 #include "corvid/core/cpu.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ void readBaseline(const Delayline& line, const float* delays, float* out, int n)
     for (; i < n; ++i) out[i] = line.readInterpolated(delays[i]);
 }
 
-__attribute__((target("avx2"))) void readAvx2(const Delayline& line, const float* delays,
+CORVID_TARGET("avx2") void readAvx2(const Delayline& line, const float* delays,
                                               float* out, int n) {
     const ReadSetup s(line);
     const __m256 newest = _mm256_set1_ps(s.newest);
@@ -97,7 +98,7 @@ __attribute__((target("avx2"))) void readAvx2(const Delayline& line, const float
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-__attribute__((target("avx512f,avx512vl,avx512bw,avx512dq"))) void
+CORVID_TARGET("avx512f,avx512vl,avx512bw,avx512dq") void
 readAvx512(const Delayline& line, const float* delays, float* out, int n) {
     const ReadSetup s(line);
     const __m512 newest = _mm512_set1_ps(s.newest);

@@ -1,5 +1,6 @@
 #include "corvid/graphics/jpegcolor.h"
 
+#include "corvid/core/compiler.h"
 #include "corvid/core/cpu.h"
 
 #if defined(__x86_64__)
@@ -61,7 +62,7 @@ void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i columnSums(const std::uint8_t* near,
+CORVID_TARGET("avx2") inline __m256i columnSums(const std::uint8_t* near,
                                                           const std::uint8_t* far) {
     const __m256i n = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(near)));
     const __m256i f = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(far)));
@@ -69,7 +70,7 @@ __attribute__((target("avx2"))) inline __m256i columnSums(const std::uint8_t* ne
 }
 
 // Sixteen interior columns at a time from column `i`; returns the first column left over.
-__attribute__((target("avx2"))) int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far,
+CORVID_TARGET("avx2") int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far,
                                              int width, std::uint8_t* out, int i) {
     const __m256i eight = _mm256_set1_epi16(8), seven = _mm256_set1_epi16(7);
     for (; i + 17 <= width; i += 16) {
@@ -268,7 +269,7 @@ void yccToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
     yccToRgbReference(y + i, cb + i, cr + i, count - i, out + i * components, components);
 }
 
-__attribute__((target("avx2"))) void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb,
+CORVID_TARGET("avx2") void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb,
                                                   const std::uint8_t* cr, int count,
                                                   std::uint8_t* out, int components) {
     const __m256i bias = _mm256_set1_epi16(128);

@@ -1,5 +1,6 @@
 #include "corvid/graphics/jpegidct.h"
 
+#include "corvid/core/compiler.h"
 #include "corvid/core/cpu.h"
 
 #if defined(__x86_64__)
@@ -200,17 +201,17 @@ inline void transpose(__m128i x[8]) {
     x[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
-__attribute__((target("avx2"))) inline __m256i pair2(int a, int b) {
+CORVID_TARGET("avx2") inline __m256i pair2(int a, int b) {
     return _mm256_set1_epi32(static_cast<int>((static_cast<std::uint32_t>(b) << 16) |
                                               (static_cast<std::uint32_t>(a) & 0xFFFFu)));
 }
 
-__attribute__((target("avx2"))) inline __m256i descale2(__m256i l, __m256i h, __m128i s) {
+CORVID_TARGET("avx2") inline __m256i descale2(__m256i l, __m256i h, __m128i s) {
     return _mm256_packs_epi32(_mm256_sra_epi32(l, s), _mm256_sra_epi32(h, s));
 }
 
 // The same pass on two blocks at once, one in each 128-bit half.
-__attribute__((target("avx2"))) inline void pass2(__m256i x[8], __m256i bias, int shift) {
+CORVID_TARGET("avx2") inline void pass2(__m256i x[8], __m256i bias, int shift) {
     const __m256i lo04 = _mm256_unpacklo_epi16(x[0], x[4]),
                   hi04 = _mm256_unpackhi_epi16(x[0], x[4]);
     const __m256i lo26 = _mm256_unpacklo_epi16(x[2], x[6]),
@@ -259,7 +260,7 @@ __attribute__((target("avx2"))) inline void pass2(__m256i x[8], __m256i bias, in
     x[4] = descale2(_mm256_sub_epi32(e13l, o0l), _mm256_sub_epi32(e13h, o0h), s);
 }
 
-__attribute__((target("avx2"))) inline void transpose2(__m256i x[8]) {
+CORVID_TARGET("avx2") inline void transpose2(__m256i x[8]) {
     const __m256i a0 = _mm256_unpacklo_epi16(x[0], x[1]), a1 = _mm256_unpackhi_epi16(x[0], x[1]);
     const __m256i a2 = _mm256_unpacklo_epi16(x[2], x[3]), a3 = _mm256_unpackhi_epi16(x[2], x[3]);
     const __m256i a4 = _mm256_unpacklo_epi16(x[4], x[5]), a5 = _mm256_unpackhi_epi16(x[4], x[5]);
@@ -299,7 +300,7 @@ void idctSse2(const std::int16_t* coefficients, const std::uint16_t* quantisers,
     }
 }
 
-__attribute__((target("avx2"))) void
+CORVID_TARGET("avx2") void
 idctPairAvx2(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
              std::uint8_t* outA, std::ptrdiff_t strideA, const std::int16_t* coefficientsB,
              const std::uint16_t* quantisersB, std::uint8_t* outB, std::ptrdiff_t strideB) {

@@ -1,5 +1,7 @@
 #include "corvid/graphics/jpegload.h"
 
+#include "corvid/core/byteswap.h"
+
 #include "corvid/graphics/jpegcolor.h"
 #include "corvid/graphics/jpegidct.h"
 
@@ -112,7 +114,7 @@ struct BitReader {
             // Eight bytes without a 0xFF go in at once; the partly inserted last byte is
             // inserted again, identically, by the next refill.
             if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
-                bits |= __builtin_bswap64(v) >> count;
+                bits |= corvid::byteSwap64(v) >> count;
                 cur += (63 - count) >> 3;
                 count |= 56;
                 return;

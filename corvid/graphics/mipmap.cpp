@@ -1,5 +1,6 @@
 #include "corvid/graphics/mipmap.h"
 
+#include "corvid/core/compiler.h"
 #include "corvid/core/cpu.h"
 #include "corvid/core/error.h"
 
@@ -320,7 +321,7 @@ void horizL16Sse2(const uint32_t* t, L16* out, int n) {
 // in-lane shuffles leave outputs in the order (0 1 4 5 | 2 3 6 7) per 64-bit
 // chunk, which one cross-lane permute restores.
 
-#define CORVID_AVX2 __attribute__((target("avx2")))
+#define CORVID_AVX2 CORVID_TARGET("avx2")
 
 // Every AVX2 kernel clears the upper register halves before it returns or hands
 // the row end to SSE code: the compiler does not always do it for functions with a

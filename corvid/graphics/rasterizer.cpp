@@ -3,6 +3,7 @@
 #include "corvid/graphics/flatten.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -131,7 +132,7 @@ void GlyphRasterizer::addLines() {
         _mm_store_si128(reinterpret_cast<__m128i*>(endSamples), k1);
         _mm_store_si128(reinterpret_cast<__m128i*>(downs), _mm_castps_si128(down));
         while (pending != 0) {
-            const int j = __builtin_ctz(unsigned(pending));
+            const int j = std::countr_zero(unsigned(pending));
             pending &= pending - 1;
             Edge edge;
             edge.x0 = xTops[j];

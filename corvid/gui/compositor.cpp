@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 
 namespace corvid {
 
@@ -52,7 +53,47 @@ Level levelOf(const Mipmap<T>& map, int requested) {
 
 } // namespace
 
+// Takes a free staging area for the length of one lightTile call, without a lock.
+// Should more threads light at once than there are areas (the redraw pipeline never
+// does: its pool has one worker per processor), the call stages in an area of its
+// own rather than wait.
+class PBRCompositor::ScratchClaim {
+public:
+    explicit ScratchClaim(PBRCompositor& owner) {
+        for (int i = 0; i < owner.scratchCount_; ++i) {
+            ScratchSlot& candidate = owner.scratch_[static_cast<size_t>(i)];
+            if (!candidate.busy.load(std::memory_order_relaxed) &&
+                !candidate.busy.exchange(true, std::memory_order_acquire)) {
+                slot_ = &candidate;
+                area_ = candidate.area.get();
+                return;
+            }
+        }
+        extra_.reset(new KernelScratch);
+        area_ = extra_.get();
+    }
+    ~ScratchClaim() {
+        if (slot_) slot_->busy.store(false, std::memory_order_release);
+    }
+    ScratchClaim(const ScratchClaim&) = delete;
+    ScratchClaim& operator=(const ScratchClaim&) = delete;
+
+    KernelScratch& area() const { return *area_; }
+
+private:
+    ScratchSlot* slot_ = nullptr;
+    KernelScratch* area_ = nullptr;
+    std::unique_ptr<KernelScratch> extra_;
+};
+
 PBRCompositor::PBRCompositor() : curveStorage_(std::make_unique<uint8_t[]>(768)) {
+    // The pool's workers plus the thread that runs a batch of one itself. The areas
+    // are left uninitialised: each stage writes what the next reads, and untouched
+    // pages of an idle area cost no memory.
+    scratchCount_ = static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) + 1;
+    scratch_ = std::make_unique<ScratchSlot[]>(static_cast<size_t>(scratchCount_));
+    for (int i = 0; i < scratchCount_; ++i)
+        scratch_[static_cast<size_t>(i)].area.reset(new KernelScratch);
     light2Dir = normalised(0.0f, 1.0f, 0.1f);
     light3Dir = normalised(0.0f, 1.0f, 0.1f);
     for (int c = 0; c < 3; ++c)
@@ -183,9 +224,10 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     in.output = reinterpret_cast<std::byte*>(output.pixels());
     in.outputPitch = output.pitch();
 
+    const ScratchClaim scratch(*this);
     for (int32_t y = lit.minY; y < lit.maxY; y += kBlockHeight)
         for (int32_t x = lit.minX; x < lit.maxX; x += kBlockWidth)
-            kernel_(in, x, y, std::min(x + kBlockWidth, lit.maxX),
+            kernel_(in, scratch.area(), x, y, std::min(x + kBlockWidth, lit.maxX),
                     std::min(y + kBlockHeight, lit.maxY));
 }
 

@@ -13,6 +13,7 @@
 #include "corvid/window/window.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -88,7 +89,19 @@ public:
     bool useKernel(CompositorKernel kernel);
     CompositorKernel activeKernel() const { return activeKernel_; }
 
+    // How many threads can light at once without the compositor allocating: one
+    // staging area each, made at construction and reused by every call.
+    int scratchAreaCount() const { return scratchCount_; }
+
 private:
+    // A staging area and whether a call is using it. Each on its own cache line, so
+    // threads claiming neighbouring slots do not slow each other down.
+    struct alignas(64) ScratchSlot {
+        std::atomic<bool> busy{false};
+        std::unique_ptr<compositor_detail::KernelScratch> area;
+    };
+    class ScratchClaim;
+
     void placeCurves();
     std::span<const uint8_t, 256> curve(int channel) const {
         return std::span<const uint8_t, 256>(curveStorage_.get() + 256 * channel, 256);
@@ -98,6 +111,8 @@ private:
     // The curves placed in the bytes of an output pixel, per pixel format and channel.
     std::array<std::array<std::array<int32_t, 256>, 3>, 3> curvePixels_{};
     std::array<float, 256> exponentTable_{};
+    std::unique_ptr<ScratchSlot[]> scratch_;
+    int scratchCount_ = 0;
     compositor_detail::BlockKernel kernel_ = nullptr;
     CompositorKernel activeKernel_ = CompositorKernel::sse2;
 };

@@ -1,11 +1,10 @@
-// Eight-lane kernel for processors with AVX2; chosen at run time.
+// Eight-lane kernel for processors with AVX2; chosen at run time. The build compiles
+// this file alone with AVX2 enabled.
+#include "corvid/core/compiler.h"
 #include "corvid/gui/compositor_kernel.h"
 
 #include <cstdint>
 #include <cstring>
-
-#pragma GCC push_options
-#pragma GCC target("avx2")
 
 #include <immintrin.h>
 
@@ -16,8 +15,8 @@ namespace {
 
 struct Avx2 {
     static constexpr int lanes = 8;
-    typedef float VF __attribute__((vector_size(32)));
-    typedef int32_t VI __attribute__((vector_size(32)));
+    typedef CORVID_VECTOR(float, 32) VF;
+    typedef CORVID_VECTOR(int32_t, 32) VI;
 
     static VF sqrt(VF v) { return (VF)_mm256_sqrt_ps((__m256)v); }
     static VF gatherF(const float* table, VI index) {
@@ -51,16 +50,17 @@ struct Avx2 {
         first = (VI)_mm256_permute2x128_si256(sortedLo, sortedHi, 0x20);
         second = (VI)_mm256_permute2x128_si256(sortedLo, sortedHi, 0x31);
     }
+    static VI permute(VI v, VI index) {
+        return (VI)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)index);
+    }
     static bool any(VI mask) { return _mm256_movemask_ps((__m256)mask) != 0; }
 };
 
 } // namespace
 
-void lightBlockAvx2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                    int32_t maxY) {
-    Kernel<Avx2>::run(input, minX, minY, maxX, maxY);
+void lightBlockAvx2(const KernelInput& input, KernelScratch& scratch, int32_t minX, int32_t minY,
+                    int32_t maxX, int32_t maxY) {
+    Kernel<Avx2>::run(input, scratch, minX, minY, maxX, maxY);
 }
 
 } // namespace corvid::compositor_detail
-
-#pragma GCC pop_options

@@ -1,11 +1,10 @@
-// Sixteen-lane kernel for processors with AVX-512; chosen at run time.
+// Sixteen-lane kernel for processors with AVX-512; chosen at run time. The build
+// compiles this file alone with AVX-512 F, BW, DQ and VL enabled.
+#include "corvid/core/compiler.h"
 #include "corvid/gui/compositor_kernel.h"
 
 #include <cstdint>
 #include <cstring>
-
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl")
 
 #include <immintrin.h>
 
@@ -16,13 +15,12 @@ namespace {
 
 struct Avx512 {
     static constexpr int lanes = 16;
-    typedef float VF __attribute__((vector_size(64)));
-    typedef int32_t VI __attribute__((vector_size(64)));
+    typedef CORVID_VECTOR(float, 64) VF;
+    typedef CORVID_VECTOR(int32_t, 64) VI;
 
-    static VF
-    sqrt(VF v) { // The masked forms avoid GCC 12's false uninitialised warning in the plain ones.
-        return (VF)_mm512_mask_sqrt_ps((__m512)v, 0xFFFF, (__m512)v);
-    }
+    // The masked forms of the intrinsics avoid GCC 12's false uninitialised warnings
+    // in the plain ones.
+    static VF sqrt(VF v) { return (VF)_mm512_mask_sqrt_ps((__m512)v, 0xFFFF, (__m512)v); }
     static VF gatherF(const float* table, VI index) {
         return (VF)_mm512_mask_i32gather_ps(_mm512_setzero_ps(), 0xFFFF, (__m512i)index, table, 4);
     }
@@ -44,14 +42,15 @@ struct Avx512 {
     // Two neighbouring pixels per lane: one 64-bit gather per half, then the low and
     // high words of each pair sorted into two vectors.
     static void gatherPair(const void* base, VI offsets, VI lanes, VI& first, VI& second) {
-        typedef int32_t Half __attribute__((vector_size(32)));
-        const Half offLo = __builtin_shufflevector(offsets, offsets, 0, 1, 2, 3, 4, 5, 6, 7);
-        const Half offHi = __builtin_shufflevector(offsets, offsets, 8, 9, 10, 11, 12, 13, 14, 15);
+        const __m256i offLo =
+            _mm512_mask_extracti64x4_epi64(_mm256_setzero_si256(), 0xF, (__m512i)offsets, 0);
+        const __m256i offHi =
+            _mm512_mask_extracti64x4_epi64(_mm256_setzero_si256(), 0xF, (__m512i)offsets, 1);
         const __mmask16 mask = _mm512_movepi32_mask((__m512i)lanes);
         const __m512i lo = _mm512_mask_i32gather_epi64(
-            _mm512_setzero_si512(), static_cast<__mmask8>(mask & 0xFF), (__m256i)offLo, base, 1);
+            _mm512_setzero_si512(), static_cast<__mmask8>(mask & 0xFF), offLo, base, 1);
         const __m512i hi = _mm512_mask_i32gather_epi64(
-            _mm512_setzero_si512(), static_cast<__mmask8>(mask >> 8), (__m256i)offHi, base, 1);
+            _mm512_setzero_si512(), static_cast<__mmask8>(mask >> 8), offHi, base, 1);
         const __m512i even =
             _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
         const __m512i odd =
@@ -59,16 +58,17 @@ struct Avx512 {
         first = (VI)_mm512_permutex2var_epi32(lo, even, hi);
         second = (VI)_mm512_permutex2var_epi32(lo, odd, hi);
     }
+    static VI permute(VI v, VI index) {
+        return (VI)_mm512_mask_permutexvar_epi32((__m512i)v, 0xFFFF, (__m512i)index, (__m512i)v);
+    }
     static bool any(VI mask) { return _mm512_test_epi32_mask((__m512i)mask, (__m512i)mask) != 0; }
 };
 
 } // namespace
 
-void lightBlockAvx512(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                      int32_t maxY) {
-    Kernel<Avx512>::run(input, minX, minY, maxX, maxY);
+void lightBlockAvx512(const KernelInput& input, KernelScratch& scratch, int32_t minX, int32_t minY,
+                      int32_t maxX, int32_t maxY) {
+    Kernel<Avx512>::run(input, scratch, minX, minY, maxX, maxY);
 }
 
 } // namespace corvid::compositor_detail
-
-#pragma GCC pop_options

@@ -31,6 +31,71 @@ constexpr int kCavityLevels = 4; // depth levels 1..4
 constexpr int kGlowLevels = 5;   // diffuse levels 1..5
 constexpr int kMaxSkyLevels = 32;
 
+// Level 0 of the depth map is staged around the block with a border of clamped
+// pixels for the reads of neighbours.
+constexpr int kBorderLeft = 1;   // Sobel and curvature read x - 1
+constexpr int kBorderRight = 10; // the shadow ray reads up to x + 10
+constexpr int kBorderTop = 10;   // the shadow ray reads up to y - 10
+constexpr int kBorderBottom = 1; // Sobel and curvature read y + 1
+constexpr int kDepthStride = 80; // >= kBlockWidth + kBorderLeft + kBorderRight
+constexpr int kDepthRows = kBlockHeight + kBorderTop + kBorderBottom;
+static_assert(kDepthStride >= kBlockWidth + kBorderLeft + kBorderRight);
+// Rows of one level a block can touch: a block at level 0 (small windows clamp the
+// level) needs its own rows plus the one below.
+constexpr int kLevelRows = kBlockHeight + 2;
+// The narrowest kernel has four lanes.
+constexpr int kMaxVectorsPerRow = kBlockWidth / 4;
+
+// Integer and fractional position of one bilinear sample along one axis.
+struct Axis {
+    int i0;
+    int i1;
+    float f;
+};
+
+// The source rows of one level that a block reads, and each block row's pair of
+// them with its vertical blend weight.
+struct StagedLevel {
+    int firstRow;
+    Axis rows[kBlockHeight];
+};
+
+// Sample positions of every column of a block on one level.
+struct StagedColumns {
+    alignas(64) int32_t i0[kBlockWidth];
+    alignas(64) int32_t i1[kBlockWidth];
+    alignas(64) float f[kBlockWidth];
+};
+
+// Everything a kernel stages for one block. Too big for a stack the plug-in does not
+// choose (a host's GUI thread lights a batch of one itself), and over-aligned, so it
+// lives on the heap: the compositor keeps one per thread that can light at once and
+// reuses it for every block. Each stage fills its part before the next reads it.
+struct KernelScratch {
+    // Depth stage: level 0 of the depth map around the block, edges repeated.
+    alignas(64) int32_t depth[kDepthRows][kDepthStride];
+    // Cavity and glow stages: the horizontal halves of the bilinear samples of the
+    // upper levels, per source row the block touches (glow per colour channel).
+    alignas(64) float cavity[kCavityLevels][kLevelRows][kBlockWidth];
+    alignas(64) float glow[kGlowLevels][3][kLevelRows][kBlockWidth];
+    StagedLevel cavityRows[kCavityLevels];
+    StagedLevel glowRows[kGlowLevels];
+    // Levels with no emitted light under the block add exactly nothing.
+    bool glowLevelLit[kGlowLevels];
+    // Working columns of one level, reused level after level.
+    StagedColumns columns;
+    alignas(64) int32_t offset0[kBlockWidth];
+    alignas(64) int32_t offset1[kBlockWidth];
+    alignas(64) int32_t takeLow[kBlockWidth];
+    alignas(64) int32_t rel0[kBlockWidth];
+    alignas(64) int32_t rel1[kBlockWidth];
+    int window[kMaxVectorsPerRow];
+    // Lighting stage: the view vector's x per column and one row of each map.
+    alignas(64) float viewX[kBlockWidth];
+    alignas(64) int32_t materialRow[kBlockWidth];
+    alignas(64) int32_t diffuseRow[kBlockWidth];
+};
+
 struct KernelInput {
     Level depth[kCavityLevels + 1]; // index = requested level
     Level glow[kGlowLevels + 1];    // index = requested level of the diffuse map
@@ -58,16 +123,16 @@ struct KernelInput {
 };
 
 // Lights one block (inside the maps, at most kBlockWidth x kBlockHeight) and writes
-// it through the curves in the requested byte order.
-using BlockKernel = void (*)(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                             int32_t maxY);
+// it through the curves in the requested byte order, staging in the given scratch.
+using BlockKernel = void (*)(const KernelInput& input, KernelScratch& scratch, int32_t minX,
+                             int32_t minY, int32_t maxX, int32_t maxY);
 
-void lightBlockSse2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                    int32_t maxY);
-void lightBlockAvx2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                    int32_t maxY);
-void lightBlockAvx512(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                      int32_t maxY);
+void lightBlockSse2(const KernelInput& input, KernelScratch& scratch, int32_t minX, int32_t minY,
+                    int32_t maxX, int32_t maxY);
+void lightBlockAvx2(const KernelInput& input, KernelScratch& scratch, int32_t minX, int32_t minY,
+                    int32_t maxX, int32_t maxY);
+void lightBlockAvx512(const KernelInput& input, KernelScratch& scratch, int32_t minX, int32_t minY,
+                      int32_t maxX, int32_t maxY);
 
 // Shared arithmetic constants, so every kernel and the settings agree bit for bit.
 constexpr float kInv255 = 0.003921568859368563f;

@@ -1,18 +1,23 @@
 #pragma once
 // The compositor's pixel kernel, written once over a vector width. Each kernel
-// source includes this after selecting its instruction set and supplies a traits
-// type (vector types, lane count, square root, gathers, lane tests). Everything here
-// has internal linkage so the differently compiled copies never meet at link time.
+// source is built for its own instruction set and supplies a traits type (vector
+// types, lane count, square root, gathers, lane permutation, lane tests).
+// Everything here has internal linkage so the differently compiled copies never
+// meet at link time; for the same reason the kernel sources include no header
+// with inline functions of external linkage.
 //
-// A block is lit in three stages. Stage one stages what neighbouring-pixel reads
-// need: level 0 of the depth map with a border of clamped pixels (Sobel, shadow
-// ray, curvature), and, for every upper level that the cavity term and the glow
-// sample, the horizontal half of the bilinear filter for each source row the block
-// touches. Bilinear sampling is separable in exactly the order it is evaluated, so
-// stage two finishes each sample with one vertical blend of contiguous values and
-// the results equal a direct per-pixel sample. Stage three lights the pixels a
-// vector at a time and writes them through the curves.
+// A block is lit in four stages, each writing its part of the worker's scratch:
+//   depth    level 0 of the depth map around the block, with a border of clamped
+//            pixels for the reads of neighbours (Sobel, shadow ray, curvature);
+//   cavity   for depth levels 1..4, the horizontal half of the bilinear sample of
+//            every source row the block touches;
+//   glow     the same for diffuse levels 1..5, per colour channel;
+//   lighting the pixels a vector at a time, written through the curves.
+// Bilinear sampling is separable in exactly the order it is evaluated, so the
+// lighting stage finishes each sample with one vertical blend of contiguous values
+// and the results equal a direct per-pixel sample.
 
+#include "corvid/core/compiler.h"
 #include "corvid/gui/compositor_kernel.h"
 
 #include <cstdint>
@@ -21,15 +26,6 @@
 namespace corvid::compositor_detail {
 namespace {
 
-constexpr int kBorderLeft = 1;   // Sobel and curvature read x - 1
-constexpr int kBorderRight = 10; // the shadow ray reads up to x + 10
-constexpr int kBorderTop = 10;   // the shadow ray reads up to y - 10
-constexpr int kBorderBottom = 1; // Sobel and curvature read y + 1
-constexpr int kDepthStride = 80; // >= kBlockWidth + kBorderLeft + kBorderRight
-constexpr int kDepthRows = kBlockHeight + kBorderTop + kBorderBottom;
-// Rows of one level a block can touch: a block at level 0 (small windows clamp the
-// level) needs its own rows plus the one below.
-constexpr int kLevelRows = kBlockHeight + 2;
 constexpr int kShadowSteps = 10;
 
 static_assert(kShadowRange * kShadowScale == 1.0f);
@@ -50,13 +46,6 @@ inline int clampInt(int v, int lo, int hi) {
     return v < lo ? lo : (v > hi ? hi : v);
 }
 
-// Integer and fractional position of one bilinear sample along one axis.
-struct Axis {
-    int i0 = 0;
-    int i1 = 0;
-    float f = 0.0f;
-};
-
 inline Axis sampleAxis(float p, float scale, int size) {
     float u = p * scale - 0.5f;
     const float hi = static_cast<float>(size) - 1.001f;
@@ -73,13 +62,6 @@ inline const uint8_t* rowBytes(const Plane& p, int y) {
     return reinterpret_cast<const uint8_t*>(p.pixels) + static_cast<std::ptrdiff_t>(y) * p.pitch;
 }
 
-// The source rows of one level that a block reads, and each block row's pair of
-// them with its vertical blend weight.
-struct StagedLevel {
-    int firstRow = 0;
-    Axis rows[kBlockHeight];
-};
-
 inline void stageRows(const Level& level, int32_t minY, int blockHeight, StagedLevel& staged,
                       int& rowCount) {
     for (int r = 0; r < blockHeight; ++r)
@@ -89,13 +71,20 @@ inline void stageRows(const Level& level, int32_t minY, int blockHeight, StagedL
     rowCount = staged.rows[blockHeight - 1].i1 - staged.firstRow + 1;
 }
 
+// The block being lit: its corners in window pixels and its size.
+struct Block {
+    int32_t minX, minY, maxX, maxY;
+    int width, height;
+};
+
 template <class T>
 struct Kernel {
     using VF = typename T::VF;
     using VI = typename T::VI;
-    typedef uint16_t VH __attribute__((vector_size(sizeof(VI) / 2)));
+    typedef CORVID_VECTOR(uint16_t, sizeof(VI) / 2) VH;
     static constexpr int N = T::lanes;
     static_assert(kBlockWidth % N == 0);
+    static_assert(kBlockWidth / N <= kMaxVectorsPerRow);
 
     static VF splat(float v) { return VF{} + v; }
     static VI splatI(int32_t v) { return VI{} + v; }
@@ -210,19 +199,12 @@ struct Kernel {
             fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
     }
 
-    // Sample positions of every column of a block on one level.
-    struct Columns {
-        alignas(64) int32_t i0[kBlockWidth];
-        alignas(64) int32_t i1[kBlockWidth];
-        alignas(64) float f[kBlockWidth];
-    };
-
     // Where the taps of one vector of columns all fall among N neighbouring source
     // pixels (always so on the upper levels away from the edges), one contiguous read
     // and a lane permutation replace a gather. window[v] is the first of those pixels
     // or -1; rel0 and rel1 are the taps' positions inside the window.
-    static void stageWindows(const Columns& columns, int levelWidth, int* window, int32_t* rel0,
-                             int32_t* rel1) {
+    static void stageWindows(const StagedColumns& columns, int levelWidth, int* window,
+                             int32_t* rel0, int32_t* rel1) {
         for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
             const int start = columns.i0[c];
             const bool fits = columns.i1[c + N - 1] - start <= N - 1 && start + N <= levelWidth;
@@ -234,7 +216,7 @@ struct Kernel {
         }
     }
 
-    static void stageColumns(const Level& level, int32_t minX, Columns& columns) {
+    static void stageColumns(const Level& level, int32_t minX, StagedColumns& columns) {
         VI lane;
         for (int i = 0; i < N; ++i) lane[i] = i;
         for (int c = 0; c < kBlockWidth; c += N) {
@@ -247,383 +229,439 @@ struct Kernel {
         }
     }
 
-    static void run(const KernelInput& in, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY) {
+    // Depth stage.
+    static void stageDepth(const KernelInput& in, const Block& block, KernelScratch& s) {
         const int W = in.width;
         const int H = in.height;
-        const int bw = maxX - minX;
-        const int bh = maxY - minY;
-        const int vectors = (bw + N - 1) / N;
+        int columnX[kDepthStride];
+        for (int c = 0; c < kDepthStride; ++c)
+            columnX[c] = clampInt(block.minX - kBorderLeft + c, 0, W - 1);
+        const Plane& d0 = in.depth[0].plane;
+        const int firstX = block.minX - kBorderLeft;
+        const bool inside = firstX >= 0 && firstX + kDepthStride <= W;
+        for (int r = 0; r < block.height + kBorderTop + kBorderBottom; ++r) {
+            const auto* src = reinterpret_cast<const uint16_t*>(
+                rowBytes(d0, clampInt(block.minY - kBorderTop + r, 0, H - 1)));
+            int32_t* dst = s.depth[r];
+            if (inside)
+                for (int c = 0; c < kDepthStride; ++c) dst[c] = src[firstX + c];
+            else
+                for (int c = 0; c < kDepthStride; ++c) dst[c] = src[columnX[c]];
+        }
+    }
 
-        // Level 0 of the depth map around the block, edges repeated.
-        alignas(64) int32_t depth[kDepthRows][kDepthStride];
-        {
-            int columnX[kDepthStride];
-            for (int c = 0; c < kDepthStride; ++c)
-                columnX[c] = clampInt(minX - kBorderLeft + c, 0, W - 1);
-            const Plane& d0 = in.depth[0].plane;
-            const int firstX = minX - kBorderLeft;
-            const bool inside = firstX >= 0 && firstX + kDepthStride <= W;
-            for (int r = 0; r < bh + kBorderTop + kBorderBottom; ++r) {
-                const auto* src = reinterpret_cast<const uint16_t*>(
-                    rowBytes(d0, clampInt(minY - kBorderTop + r, 0, H - 1)));
-                if (inside)
-                    for (int c = 0; c < kDepthStride; ++c) depth[r][c] = src[firstX + c];
-                else
-                    for (int c = 0; c < kDepthStride; ++c) depth[r][c] = src[columnX[c]];
+    // Cavity stage.
+    static void stageCavity(const KernelInput& in, const Block& block, KernelScratch& s) {
+        StagedColumns& columns = s.columns;
+        for (int l = 0; l < kCavityLevels; ++l) {
+            const Level& level = in.depth[l + 1];
+            int rows = 0;
+            stageRows(level, block.minY, block.height, s.cavityRows[l], rows);
+            stageColumns(level, block.minX, columns);
+            const int lw = level.plane.width;
+            if (lw < 2) {
+                // One column: both taps are the same pixel.
+                for (int r = 0; r < rows; ++r) {
+                    const auto* src = reinterpret_cast<const uint16_t*>(
+                        rowBytes(level.plane, s.cavityRows[l].firstRow + r));
+                    for (int c = 0; c < kBlockWidth; ++c) {
+                        const float f = columns.f[c];
+                        s.cavity[l][r][c] = (1.0f - f) * static_cast<float>(src[columns.i0[c]]) +
+                                            f * static_cast<float>(src[columns.i1[c]]);
+                    }
+                }
+                continue;
+            }
+            // Both taps come from one 32-bit read of two neighbouring depth values; at
+            // the right edge the read starts one pixel earlier so it never runs past
+            // the row.
+            for (int c = 0; c < kBlockWidth; ++c) {
+                const int start = columns.i0[c] < lw - 2 ? columns.i0[c] : lw - 2;
+                s.offset0[c] = start * 2;
+                s.takeLow[c] = columns.i0[c] == start ? -1 : 0;
+            }
+            stageWindows(columns, lw, s.window, s.rel0, s.rel1);
+            for (int r = 0; r < rows; ++r) {
+                const uint8_t* src = rowBytes(level.plane, s.cavityRows[l].firstRow + r);
+                float* dst = s.cavity[l][r];
+                for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
+                    VI p0, p1;
+                    if (s.window[v] >= 0) {
+                        VH run;
+                        std::memcpy(&run, src + s.window[v] * 2, sizeof run);
+                        const VI values = __builtin_convertvector(run, VI);
+                        p0 = T::permute(values, loadI(s.rel0 + c));
+                        p1 = T::permute(values, loadI(s.rel1 + c));
+                    } else {
+                        const VI pair = T::gather32(src, loadI(s.offset0 + c));
+                        p1 = (pair >> 16) & 0xFFFF;
+                        p0 = selectI(loadI(s.takeLow + c), pair & 0xFFFF, p1);
+                    }
+                    const VF f = loadF(columns.f + c);
+                    storeF(dst + c, (1.0f - f) * toF(p0) + f * toF(p1));
+                }
             }
         }
+    }
 
-        // Horizontal halves of the cavity and glow samples.
-        alignas(64) float cavity[kCavityLevels][kLevelRows][kBlockWidth];
-        alignas(64) float glow[kGlowLevels][3][kLevelRows][kBlockWidth];
-        StagedLevel cavityRows[kCavityLevels];
-        StagedLevel glowRows[kGlowLevels];
-        // Levels with no emitted light under the block add exactly nothing, so the
-        // lighting skips them (most of a panel does not glow).
-        bool glowLevelLit[kGlowLevels] = {};
-        {
-            Columns columns;
-            alignas(64) int32_t offset0[kBlockWidth];
-            alignas(64) int32_t offset1[kBlockWidth];
-            alignas(64) int32_t takeLow[kBlockWidth];
-            alignas(64) int32_t rel0[kBlockWidth];
-            alignas(64) int32_t rel1[kBlockWidth];
-            int window[kBlockWidth / N];
-            for (int l = 0; l < kCavityLevels; ++l) {
-                const Level& level = in.depth[l + 1];
-                int rows = 0;
-                stageRows(level, minY, bh, cavityRows[l], rows);
-                stageColumns(level, minX, columns);
-                const int lw = level.plane.width;
-                if (lw < 2) {
-                    // One column: both taps are the same pixel.
-                    for (int r = 0; r < rows; ++r) {
-                        const auto* src = reinterpret_cast<const uint16_t*>(
-                            rowBytes(level.plane, cavityRows[l].firstRow + r));
-                        for (int c = 0; c < kBlockWidth; ++c) {
-                            const float f = columns.f[c];
-                            cavity[l][r][c] = (1.0f - f) * static_cast<float>(src[columns.i0[c]]) +
-                                              f * static_cast<float>(src[columns.i1[c]]);
-                        }
+    // Glow stage.
+    static void stageGlow(const KernelInput& in, const Block& block, KernelScratch& s) {
+        StagedColumns& columns = s.columns;
+        for (int l = 0; l < kGlowLevels; ++l) {
+            const Level& level = in.glow[l + 1];
+            int rows = 0;
+            stageRows(level, block.minY, block.height, s.glowRows[l], rows);
+            stageColumns(level, block.minX, columns);
+            for (int c = 0; c < kBlockWidth; ++c) {
+                s.offset0[c] = columns.i0[c] * 4;
+                s.offset1[c] = columns.i1[c] * 4;
+            }
+            stageWindows(columns, level.plane.width, s.window, s.rel0, s.rel1);
+            VI emitted = VI{};
+            for (int r = 0; r < rows; ++r) {
+                const uint8_t* src = rowBytes(level.plane, s.glowRows[l].firstRow + r);
+                for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
+                    VI p0, p1;
+                    if (s.window[v] >= 0) {
+                        const VI run = loadI(reinterpret_cast<const int32_t*>(src) + s.window[v]);
+                        p0 = T::permute(run, loadI(s.rel0 + c));
+                        p1 = T::permute(run, loadI(s.rel1 + c));
+                    } else {
+                        p0 = T::gather32(src, loadI(s.offset0 + c));
+                        p1 = T::gather32(src, loadI(s.offset1 + c));
                     }
-                    continue;
-                }
-                // Both taps come from one 32-bit read of two neighbouring depth values;
-                // at the right edge the read starts one pixel earlier so it never runs
-                // past the row.
-                for (int c = 0; c < kBlockWidth; ++c) {
-                    const int start = columns.i0[c] < lw - 2 ? columns.i0[c] : lw - 2;
-                    offset0[c] = start * 2;
-                    takeLow[c] = columns.i0[c] == start ? -1 : 0;
-                }
-                stageWindows(columns, lw, window, rel0, rel1);
-                for (int r = 0; r < rows; ++r) {
-                    const uint8_t* src = rowBytes(level.plane, cavityRows[l].firstRow + r);
-                    float* dst = cavity[l][r];
-                    for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
-                        VI p0, p1;
-                        if (window[v] >= 0) {
-                            VH run;
-                            std::memcpy(&run, src + window[v] * 2, sizeof run);
-                            const VI values = __builtin_convertvector(run, VI);
-                            p0 = __builtin_shuffle(values, loadI(rel0 + c));
-                            p1 = __builtin_shuffle(values, loadI(rel1 + c));
-                        } else {
-                            const VI pair = T::gather32(src, loadI(offset0 + c));
-                            p1 = (pair >> 16) & 0xFFFF;
-                            p0 = selectI(loadI(takeLow + c), pair & 0xFFFF, p1);
-                        }
-                        const VF f = loadF(columns.f + c);
-                        storeF(dst + c, (1.0f - f) * toF(p0) + f * toF(p1));
-                    }
+                    emitted |= (p0 | p1) & 0xFFFFFF;
+                    const VF f = loadF(columns.f + c);
+                    const VF g = 1.0f - f;
+                    storeF(s.glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
+                    storeF(s.glow[l][1][r] + c, g * channel(p0, 8) + f * channel(p1, 8));
+                    storeF(s.glow[l][2][r] + c, g * channel(p0, 16) + f * channel(p1, 16));
                 }
             }
-            for (int l = 0; l < kGlowLevels; ++l) {
-                const Level& level = in.glow[l + 1];
-                int rows = 0;
-                stageRows(level, minY, bh, glowRows[l], rows);
-                stageColumns(level, minX, columns);
-                for (int c = 0; c < kBlockWidth; ++c) {
-                    offset0[c] = columns.i0[c] * 4;
-                    offset1[c] = columns.i1[c] * 4;
-                }
-                stageWindows(columns, level.plane.width, window, rel0, rel1);
-                VI emitted = VI{};
-                for (int r = 0; r < rows; ++r) {
-                    const uint8_t* src = rowBytes(level.plane, glowRows[l].firstRow + r);
-                    for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
-                        VI p0, p1;
-                        if (window[v] >= 0) {
-                            const VI run = loadI(reinterpret_cast<const int32_t*>(src) + window[v]);
-                            p0 = __builtin_shuffle(run, loadI(rel0 + c));
-                            p1 = __builtin_shuffle(run, loadI(rel1 + c));
-                        } else {
-                            p0 = T::gather32(src, loadI(offset0 + c));
-                            p1 = T::gather32(src, loadI(offset1 + c));
-                        }
-                        emitted |= (p0 | p1) & 0xFFFFFF;
-                        const VF f = loadF(columns.f + c);
-                        const VF g = 1.0f - f;
-                        storeF(glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
-                        storeF(glow[l][1][r] + c, g * channel(p0, 8) + f * channel(p1, 8));
-                        storeF(glow[l][2][r] + c, g * channel(p0, 16) + f * channel(p1, 16));
-                    }
-                }
-                glowLevelLit[l] = T::any(emitted != 0);
-            }
+            s.glowLevelLit[l] = T::any(emitted != 0);
         }
+    }
 
-        alignas(64) float viewX[kBlockWidth];
-        for (int c = 0; c < kBlockWidth; ++c)
-            viewX[c] = 0.5f - static_cast<float>(minX + c) / static_cast<float>(W);
+    // ---- Lighting stage ----
 
-        const float l2x = in.light2Dir[0], l2y = in.light2Dir[1], l2z = in.light2Dir[2];
+    struct Colour {
+        VF r, g, b;
+    };
+
+    // The staged values one row of the block reads: the depth rows around it and,
+    // per upper level, the two staged source rows and the blend between them.
+    struct Row {
+        int y;
+        float viewY;
+        const int32_t* depthAbove;
+        const int32_t* depthHere;
+        const int32_t* depthBelow;
+        int depthRow; // row of depthHere in the staged depth
+        const float* cavityTop[kCavityLevels];
+        const float* cavityBottom[kCavityLevels];
+        float cavityBlend[kCavityLevels];
+        int glowTop[kGlowLevels];
+        int glowBottom[kGlowLevels];
+        float glowBlend[kGlowLevels];
+    };
+
+    // What the terms of one vector of lit pixels share.
+    struct Surface {
+        VI lit; // lanes with a physical amount above 0
+        VI mR, mG, mB, mA;
+        Colour base;
+        VF rough, metal, spec;
+        // Depth around the pixels: rows above (a), here (h) and below (b); P = h1.
+        VI a0, a1, a2, h0, P, h2, b0, b1, b2;
+        VF nx, ny, nz; // surface normal
+        VF vx, vy, vz; // view vector
+    };
+
+    // Normal from a Sobel filter on depth.
+    static CORVID_ALWAYS_INLINE void normal(Surface& p) {
+        const VF sx = toF((p.a0 + p.h0 + p.h0 + p.b0) - (p.a2 + p.h2 + p.h2 + p.b2));
+        const VF sy = toF((p.b0 + p.b1 + p.b1 + p.b2) - (p.a0 + p.a1 + p.a1 + p.a2));
+        const VF kn = 1.0f / T::sqrt(sx * sx + sy * sy + kNormalBias);
+        p.nx = sx * kn;
+        p.ny = sy * kn;
+        p.nz = kNormalZ * kn;
+    }
+
+    // Ambient light, darkened where the surface lies below its blurred surroundings.
+    static CORVID_ALWAYS_INLINE Colour ambient(const KernelInput& in, const Surface& p,
+                                               const Row& row, int cx) {
+        VF sum = VF{};
+        for (int l = 0; l < kCavityLevels; ++l) {
+            const float fv = row.cavityBlend[l];
+            sum +=
+                (1.0f - fv) * loadF(row.cavityTop[l] + cx) + fv * loadF(row.cavityBottom[l] + cx);
+        }
+        const VF cav = toF(p.P) - 0.25f * sum;
+        VF occlusion = select(cav < -kCavityRange, VF{}, (cav + kCavityRange) * kCavityScale);
+        occlusion = select(cav >= 0.0f, splat(1.0f), occlusion);
+        return {p.base.r * in.ambientLight * occlusion, p.base.g * in.ambientLight * occlusion,
+                p.base.b * in.ambientLight * occlusion};
+    }
+
+    // Key light, shadowed along a ray towards the upper right. Full visibility once
+    // the ray clears the surface, none below the fade range, linear between: a
+    // clamp, since the fade reaches exactly 1 at the surface and 0 at the range's end.
+    static CORVID_ALWAYS_INLINE void keyLight(const KernelInput& in, const KernelScratch& s,
+                                              const Surface& p, const Row& row, int cx,
+                                              Colour& col) {
+        VF key = VF{};
+        const VI rayBase = p.P + static_cast<int32_t>(kShadowRange);
+        for (int k = 1; k <= kShadowSteps; ++k) {
+            const VI q = loadI(s.depth[row.depthRow - k] + cx + kBorderLeft + k);
+            const VF fade = toF((rayBase + k) - q) * kShadowScale;
+            key += kShadow.w[k] * T::min(T::max(fade, VF{}), splat(1.0f));
+        }
+        const VF keyL = kKeyLightGain * key;
+        col.r += p.base.r * in.light1Color[0] * keyL;
+        col.g += p.base.g * in.light1Color[1] * keyL;
+        col.b += p.base.b * in.light1Color[2] * keyL;
+    }
+
+    // Wrapped diffuse light: rough surfaces take light further round.
+    static CORVID_ALWAYS_INLINE void diffuseLight(const KernelInput& in, const Surface& p,
+                                                  Colour& col) {
+        const VF w = 0.24f - 0.5f * p.rough;
+        const VF ndl = p.nx * in.light2Dir[0] + p.ny * in.light2Dir[1] + p.nz * in.light2Dir[2];
+        const VF dl = (ndl * 0.5f + 0.5f - w) / (1.0f - w);
+        const VF dlOn = select(dl > 0.0f, dl, VF{});
+        col.r += select(dl > 0.0f, p.base.r * in.light2Color[0] * dlOn, VF{});
+        col.g += select(dl > 0.0f, p.base.g * in.light2Color[1] * dlOn, VF{});
+        col.b += select(dl > 0.0f, p.base.b * in.light2Color[2] * dlOn, VF{});
+    }
+
+    // Phong highlight on specular pixels.
+    static CORVID_ALWAYS_INLINE void specularLight(const KernelInput& in, const Surface& p,
+                                                   Colour& col) {
+        const VI specOn = (p.mB != 0) & p.lit;
+        if (!T::any(specOn)) return;
         const float l3x = in.light3Dir[0], l3y = in.light3Dir[1], l3z = in.light3Dir[2];
-        const bool haveSky = in.skyLevels > 0;
-        const float skyW = haveSky ? static_cast<float>(in.sky[0].plane.width) : 0.0f;
-        const float skyH = haveSky ? static_cast<float>(in.sky[0].plane.height) : 0.0f;
+        const VF nl = p.nx * l3x + p.ny * l3y + p.nz * l3z;
+        const VF twoNl = 2.0f * nl;
+        const VF rx = twoNl * p.nx - l3x;
+        const VF ryv = twoNl * p.ny - l3y;
+        const VF rz = twoNl * p.nz - l3z;
+        const VF rv = rx * p.vx + ryv * p.vy + rz * p.vz;
+        const VI on = specOn & (rv > 0.001f);
+        if (!T::any(on)) return;
+        const VF expo = T::gatherF(in.exponentTable, p.mR);
+        const VF pw = power(select(on, rv, splat(1.0f)), expo);
+        const VF f = pw * (1.0f - p.rough) * 10.0f * (1.0f - 0.5f * p.metal);
+        const VI add = on & (f != 0.0f);
+        const VF amount = p.spec * f;
+        col.r += select(add, p.base.r * in.light3Color[0] * amount, VF{});
+        col.g += select(add, p.base.g * in.light3Color[1] * amount, VF{});
+        col.b += select(add, p.base.b * in.light3Color[2] * amount, VF{});
+    }
 
-        alignas(64) int32_t materialRow[kBlockWidth];
-        alignas(64) int32_t diffuseRow[kBlockWidth];
+    // Skybox reflection on metal, blurred by curvature and roughness.
+    static CORVID_ALWAYS_INLINE void skyReflection(const KernelInput& in, const Surface& p,
+                                                   Colour& col) {
+        const VI skyOn = (p.mG != 0) & p.lit;
+        if (in.skyLevels == 0 || !T::any(skyOn)) return;
+        const float skyW = static_cast<float>(in.sky[0].plane.width);
+        const float skyH = static_cast<float>(in.sky[0].plane.height);
+        const VF nv = p.nx * p.vx + p.ny * p.vy + p.nz * p.vz;
+        const VF twoNv = 2.0f * nv;
+        const VF rvx = p.vx - twoNv * p.nx;
+        const VF rvy = p.vy - twoNv * p.ny;
+        const VF skyX = (0.5f - 0.5f * rvx) * (skyW - 1.0f) + 0.5f;
+        const VF skyY = (0.5f * rvy + 0.5f) * (skyH - 1.0f) + 0.5f;
+        const VI rowAbove = p.a0 + p.a1 + p.a2;
+        const VI rowHere = p.h0 + p.P + p.h2;
+        const VI rowBelow = p.b0 + p.b1 + p.b2;
+        const VI colLeft = p.a0 + p.h0 + p.b0;
+        const VI colHere = p.a1 + p.P + p.b1;
+        const VI colRight = p.a2 + p.h2 + p.b2;
+        const VF ddy = toF(rowAbove + rowBelow - (rowHere + rowHere)) / 256.0f;
+        const VF ddx = toF(colLeft + colRight - (colHere + colHere)) / 256.0f;
+        const VF q = 1.0f + (ddx * ddx + ddy * ddy) * skyW * skyH * kCurvatureScale;
+        const VF lod = 0.5f * log2Approx(q) + 6.0f * p.rough;
+        const VI lo = toI(lod);
+        const VF t = lod - toF(lo);
+        // Each lane blends its levels lo and lo + 1 (both clamped to the last).
+        // Neighbouring lanes mostly share levels, so each level in use is read once,
+        // by every lane that needs it.
+        const int last = in.skyLevels - 1;
+        const VI level0 = selectI(lo > last, splatI(last), lo);
+        const VI level1 = selectI(level0 + 1 > last, splatI(last), level0 + 1);
+        const VI blend = skyOn & (t != 0.0f);
+        int lowest = last, highest = 0;
+        for (int i = 0; i < N; ++i) {
+            if (!skyOn[i]) continue;
+            lowest = level0[i] < lowest ? level0[i] : lowest;
+            const int top = blend[i] ? level1[i] : level0[i];
+            highest = top > highest ? top : highest;
+        }
+        VF r0 = VF{}, g0 = VF{}, bl0 = VF{}, r1 = VF{}, g1 = VF{}, bl1 = VF{};
+        for (int l = lowest; l <= highest; ++l) {
+            const VI first = skyOn & (level0 == l);
+            const VI second = blend & (level1 == l);
+            const VI readers = first | second;
+            if (!T::any(readers)) continue;
+            VF sr, sg, sb;
+            sampleSky(in.sky[l], skyX, skyY, readers, sr, sg, sb);
+            r0 = select(first, sr, r0);
+            g0 = select(first, sg, g0);
+            bl0 = select(first, sb, bl0);
+            r1 = select(second, sr, r1);
+            g1 = select(second, sg, g1);
+            bl1 = select(second, sb, bl1);
+        }
+        const VF ti = 1.0f - t;
+        const VF sR = select(blend, ti * r0 + t * r1, r0);
+        const VF sG = select(blend, ti * g0 + t * g1, g0);
+        const VF sB = select(blend, ti * bl0 + t * bl1, bl0);
+        const VF factor = p.metal * kInv255 * in.skyboxAmount;
+        col.r += select(skyOn, p.base.r * sR * factor, VF{});
+        col.g += select(skyOn, p.base.g * sG * factor, VF{});
+        col.b += select(skyOn, p.base.b * sB * factor, VF{});
+    }
 
-        for (int ry = 0; ry < bh; ++ry) {
-            const int y = minY + ry;
+    // Glow from emissive pixels, read from the upper diffuse levels; not tinted by
+    // the surface.
+    static CORVID_ALWAYS_INLINE void glowLight(const KernelScratch& s, const Row& row, int cx,
+                                               Colour& col) {
+        VF gR = VF{}, gG = VF{}, gB = VF{};
+        for (int l = 0; l < kGlowLevels; ++l) {
+            if (!s.glowLevelLit[l]) continue;
+            const float fv = row.glowBlend[l];
+            const float gv = 1.0f - fv;
+            const float wgt = kGlowWeights[l];
+            const VF sr = gv * loadF(s.glow[l][0][row.glowTop[l]] + cx) +
+                          fv * loadF(s.glow[l][0][row.glowBottom[l]] + cx);
+            const VF sg = gv * loadF(s.glow[l][1][row.glowTop[l]] + cx) +
+                          fv * loadF(s.glow[l][1][row.glowBottom[l]] + cx);
+            const VF sb = gv * loadF(s.glow[l][2][row.glowTop[l]] + cx) +
+                          fv * loadF(s.glow[l][2][row.glowBottom[l]] + cx);
+            gR += wgt * sr;
+            gG += wgt * sg;
+            gB += wgt * sb;
+        }
+        col.r += gR;
+        col.g += gG;
+        col.b += gB;
+    }
+
+    // Physical amount: blend back towards the unlit base colour.
+    static CORVID_ALWAYS_INLINE void physicalAmount(const Surface& p, Colour& col) {
+        const VI partial = p.mA != 255;
+        const VF tp = 1.0f - toF(p.mA) * kInv255;
+        col.r = select(partial, col.r + (p.base.r - col.r) * tp, col.r);
+        col.g = select(partial, col.g + (p.base.g - col.g) * tp, col.g);
+        col.b = select(partial, col.b + (p.base.b - col.b) * tp, col.b);
+    }
+
+    static CORVID_ALWAYS_INLINE VI toByte(VF channelValue) {
+        const VF one = splat(1.0f);
+        return toI(select(channelValue < one, channelValue, one) * 255.99f);
+    }
+
+    // Lights one vector of pixels whose material and diffuse values are given and
+    // replaces the lit lanes' bytes.
+    static CORVID_ALWAYS_INLINE void lightPixels(const KernelInput& in, const KernelScratch& s,
+                                                 const Row& row, int cx, VI mat, VI lit, VI& bytesR,
+                                                 VI& bytesG, VI& bytesB) {
+        Surface p;
+        p.lit = lit;
+        p.mR = mat & 255;
+        p.mG = (mat >> 8) & 255;
+        p.mB = (mat >> 16) & 255;
+        p.mA = (mat >> 24) & 255;
+        p.a0 = loadI(row.depthAbove + cx);
+        p.a1 = loadI(row.depthAbove + cx + 1);
+        p.a2 = loadI(row.depthAbove + cx + 2);
+        p.h0 = loadI(row.depthHere + cx);
+        p.P = loadI(row.depthHere + cx + 1);
+        p.h2 = loadI(row.depthHere + cx + 2);
+        p.b0 = loadI(row.depthBelow + cx);
+        p.b1 = loadI(row.depthBelow + cx + 1);
+        p.b2 = loadI(row.depthBelow + cx + 2);
+        normal(p);
+        p.base = {toF(bytesR) * kInv255, toF(bytesG) * kInv255, toF(bytesB) * kInv255};
+        p.rough = toF(p.mR) * kInv255;
+        p.metal = toF(p.mG) * kInv255;
+        p.spec = toF(p.mB) * kInv255;
+        const VF vx0 = loadF(s.viewX + cx);
+        const VF kv = 1.0f / T::sqrt(vx0 * vx0 + row.viewY * row.viewY + 1.0f);
+        p.vx = vx0 * kv;
+        p.vy = row.viewY * kv;
+        p.vz = kv;
+
+        Colour col = ambient(in, p, row, cx);
+        keyLight(in, s, p, row, cx, col);
+        diffuseLight(in, p, col);
+        specularLight(in, p, col);
+        skyReflection(in, p, col);
+        glowLight(s, row, cx, col);
+        physicalAmount(p, col);
+        bytesR = selectI(lit, toByte(col.r), bytesR);
+        bytesG = selectI(lit, toByte(col.g), bytesG);
+        bytesB = selectI(lit, toByte(col.b), bytesB);
+    }
+
+    static Row rowOf(const KernelInput& in, const KernelScratch& s, const Block& block, int ry) {
+        Row row;
+        row.y = block.minY + ry;
+        row.viewY = static_cast<float>(row.y) / static_cast<float>(in.height) - 0.5f;
+        row.depthRow = ry + kBorderTop;
+        row.depthAbove = s.depth[row.depthRow - 1];
+        row.depthHere = s.depth[row.depthRow];
+        row.depthBelow = s.depth[row.depthRow + 1];
+        for (int l = 0; l < kCavityLevels; ++l) {
+            const Axis& a = s.cavityRows[l].rows[ry];
+            row.cavityTop[l] = s.cavity[l][a.i0 - s.cavityRows[l].firstRow];
+            row.cavityBottom[l] = s.cavity[l][a.i1 - s.cavityRows[l].firstRow];
+            row.cavityBlend[l] = a.f;
+        }
+        for (int l = 0; l < kGlowLevels; ++l) {
+            const Axis& a = s.glowRows[l].rows[ry];
+            row.glowTop[l] = a.i0 - s.glowRows[l].firstRow;
+            row.glowBottom[l] = a.i1 - s.glowRows[l].firstRow;
+            row.glowBlend[l] = a.f;
+        }
+        return row;
+    }
+
+    // Lighting stage.
+    static void light(const KernelInput& in, const Block& block, KernelScratch& s) {
+        const int bw = block.width;
+        const int vectors = (bw + N - 1) / N;
+        for (int c = 0; c < kBlockWidth; ++c)
+            s.viewX[c] = 0.5f - static_cast<float>(block.minX + c) / static_cast<float>(in.width);
+
+        for (int ry = 0; ry < block.height; ++ry) {
+            const Row row = rowOf(in, s, block, ry);
             {
-                const auto* mat = reinterpret_cast<const uint32_t*>(rowBytes(in.material, y));
-                const auto* dif = reinterpret_cast<const uint32_t*>(rowBytes(in.glow[0].plane, y));
-                std::memcpy(materialRow, mat + minX, static_cast<size_t>(bw) * 4);
-                std::memcpy(diffuseRow, dif + minX, static_cast<size_t>(bw) * 4);
+                const auto* mat = reinterpret_cast<const uint32_t*>(rowBytes(in.material, row.y));
+                const auto* dif =
+                    reinterpret_cast<const uint32_t*>(rowBytes(in.glow[0].plane, row.y));
+                std::memcpy(s.materialRow, mat + block.minX, static_cast<size_t>(bw) * 4);
+                std::memcpy(s.diffuseRow, dif + block.minX, static_cast<size_t>(bw) * 4);
                 // Lanes past the block edge compute harmless values and are not written.
                 for (int c = bw; c < kBlockWidth; ++c) {
-                    materialRow[c] = 0;
-                    diffuseRow[c] = 0;
+                    s.materialRow[c] = 0;
+                    s.diffuseRow[c] = 0;
                 }
             }
-            const float vy = static_cast<float>(y) / static_cast<float>(H) - 0.5f;
-
-            // Vertical halves for this row: blend weights and source rows per level.
-            const float* cavTop[kCavityLevels];
-            const float* cavBottom[kCavityLevels];
-            float cavV[kCavityLevels];
-            for (int l = 0; l < kCavityLevels; ++l) {
-                const Axis& a = cavityRows[l].rows[ry];
-                cavTop[l] = cavity[l][a.i0 - cavityRows[l].firstRow];
-                cavBottom[l] = cavity[l][a.i1 - cavityRows[l].firstRow];
-                cavV[l] = a.f;
-            }
-            int glowTop[kGlowLevels];
-            int glowBottom[kGlowLevels];
-            float glowV[kGlowLevels];
-            for (int l = 0; l < kGlowLevels; ++l) {
-                const Axis& a = glowRows[l].rows[ry];
-                glowTop[l] = a.i0 - glowRows[l].firstRow;
-                glowBottom[l] = a.i1 - glowRows[l].firstRow;
-                glowV[l] = a.f;
-            }
-
-            const int32_t* dAbove = depth[ry + kBorderTop - 1];
-            const int32_t* dHere = depth[ry + kBorderTop];
             uint8_t* out = reinterpret_cast<uint8_t*>(in.output) +
-                           static_cast<std::ptrdiff_t>(y) * in.outputPitch +
-                           static_cast<std::ptrdiff_t>(minX) * 4;
-            const int32_t* dBelow = depth[ry + kBorderTop + 1];
+                           static_cast<std::ptrdiff_t>(row.y) * in.outputPitch +
+                           static_cast<std::ptrdiff_t>(block.minX) * 4;
 
             for (int v = 0; v < vectors; ++v) {
                 const int cx = v * N;
-                const VI mat = loadI(materialRow + cx);
-                const VI dif = loadI(diffuseRow + cx);
-                const VI mA = (mat >> 24) & 255;
-                const VI lit = mA != 0;
+                const VI mat = loadI(s.materialRow + cx);
+                const VI dif = loadI(s.diffuseRow + cx);
+                // Unlit pixels (no physical amount) keep their diffuse bytes.
+                const VI lit = ((mat >> 24) & 255) != 0;
                 VI bytesR = dif & 255;
                 VI bytesG = (dif >> 8) & 255;
                 VI bytesB = (dif >> 16) & 255;
-
-                if (T::any(lit)) {
-                    const VI mR = mat & 255;
-                    const VI mG = (mat >> 8) & 255;
-                    const VI mB = (mat >> 16) & 255;
-
-                    // Normal from a Sobel filter on depth.
-                    const VI a0 = loadI(dAbove + cx), a1 = loadI(dAbove + cx + 1),
-                             a2 = loadI(dAbove + cx + 2);
-                    const VI h0 = loadI(dHere + cx), P = loadI(dHere + cx + 1),
-                             h2 = loadI(dHere + cx + 2);
-                    const VI b0 = loadI(dBelow + cx), b1 = loadI(dBelow + cx + 1),
-                             b2 = loadI(dBelow + cx + 2);
-                    const VF sx = toF((a0 + h0 + h0 + b0) - (a2 + h2 + h2 + b2));
-                    const VF sy = toF((b0 + b1 + b1 + b2) - (a0 + a1 + a1 + a2));
-                    const VF kn = 1.0f / T::sqrt(sx * sx + sy * sy + kNormalBias);
-                    const VF nx = sx * kn;
-                    const VF ny = sy * kn;
-                    const VF nz = kNormalZ * kn;
-
-                    const VF baseR = toF(bytesR) * kInv255;
-                    const VF baseG = toF(bytesG) * kInv255;
-                    const VF baseB = toF(bytesB) * kInv255;
-                    const VF rough = toF(mR) * kInv255;
-                    const VF metal = toF(mG) * kInv255;
-                    const VF spec = toF(mB) * kInv255;
-
-                    const VF vx0 = loadF(viewX + cx);
-                    const VF kv = 1.0f / T::sqrt(vx0 * vx0 + vy * vy + 1.0f);
-                    const VF vxn = vx0 * kv;
-                    const VF vyn = vy * kv;
-                    const VF vzn = kv;
-
-                    // Ambient with cavity occlusion.
-                    VF sum = VF{};
-                    for (int l = 0; l < kCavityLevels; ++l) {
-                        const float fv = cavV[l];
-                        sum += (1.0f - fv) * loadF(cavTop[l] + cx) + fv * loadF(cavBottom[l] + cx);
-                    }
-                    const VF cav = toF(P) - 0.25f * sum;
-                    VF occlusion =
-                        select(cav < -kCavityRange, VF{}, (cav + kCavityRange) * kCavityScale);
-                    occlusion = select(cav >= 0.0f, splat(1.0f), occlusion);
-                    VF colR = baseR * in.ambientLight * occlusion;
-                    VF colG = baseG * in.ambientLight * occlusion;
-                    VF colB = baseB * in.ambientLight * occlusion;
-
-                    // Key light, shadowed along a ray towards the upper right.
-                    // Full visibility once the ray clears the surface, none below the
-                    // fade range, linear between: a clamp, since the fade reaches exactly
-                    // 1 at the surface and 0 at the range's end.
-                    VF key = VF{};
-                    const VI rayBase = P + static_cast<int32_t>(kShadowRange);
-                    for (int k = 1; k <= kShadowSteps; ++k) {
-                        const VI q = loadI(depth[ry + kBorderTop - k] + cx + kBorderLeft + k);
-                        const VF fade = toF((rayBase + k) - q) * kShadowScale;
-                        key += kShadow.w[k] * T::min(T::max(fade, VF{}), splat(1.0f));
-                    }
-                    const VF keyL = kKeyLightGain * key;
-                    colR += baseR * in.light1Color[0] * keyL;
-                    colG += baseG * in.light1Color[1] * keyL;
-                    colB += baseB * in.light1Color[2] * keyL;
-
-                    // Wrapped diffuse light.
-                    const VF w = 0.24f - 0.5f * rough;
-                    const VF ndl = nx * l2x + ny * l2y + nz * l2z;
-                    const VF dl = (ndl * 0.5f + 0.5f - w) / (1.0f - w);
-                    const VF dlOn = select(dl > 0.0f, dl, VF{});
-                    colR += select(dl > 0.0f, baseR * in.light2Color[0] * dlOn, VF{});
-                    colG += select(dl > 0.0f, baseG * in.light2Color[1] * dlOn, VF{});
-                    colB += select(dl > 0.0f, baseB * in.light2Color[2] * dlOn, VF{});
-
-                    // Phong specular light.
-                    const VI specOn = (mB != 0) & lit;
-                    if (T::any(specOn)) {
-                        const VF nl = nx * l3x + ny * l3y + nz * l3z;
-                        const VF twoNl = 2.0f * nl;
-                        const VF rx = twoNl * nx - l3x;
-                        const VF ryv = twoNl * ny - l3y;
-                        const VF rz = twoNl * nz - l3z;
-                        const VF rv = rx * vxn + ryv * vyn + rz * vzn;
-                        const VI on = specOn & (rv > 0.001f);
-                        if (T::any(on)) {
-                            const VF expo = T::gatherF(in.exponentTable, mR);
-                            const VF p = power(select(on, rv, splat(1.0f)), expo);
-                            const VF f = p * (1.0f - rough) * 10.0f * (1.0f - 0.5f * metal);
-                            const VI add = on & (f != 0.0f);
-                            const VF amount = spec * f;
-                            colR += select(add, baseR * in.light3Color[0] * amount, VF{});
-                            colG += select(add, baseG * in.light3Color[1] * amount, VF{});
-                            colB += select(add, baseB * in.light3Color[2] * amount, VF{});
-                        }
-                    }
-
-                    // Skybox reflection on metal, blurred by curvature and roughness.
-                    const VI skyOn = (mG != 0) & lit;
-                    if (haveSky && T::any(skyOn)) {
-                        const VF nv = nx * vxn + ny * vyn + nz * vzn;
-                        const VF twoNv = 2.0f * nv;
-                        const VF rvx = vxn - twoNv * nx;
-                        const VF rvy = vyn - twoNv * ny;
-                        const VF skyX = (0.5f - 0.5f * rvx) * (skyW - 1.0f) + 0.5f;
-                        const VF skyY = (0.5f * rvy + 0.5f) * (skyH - 1.0f) + 0.5f;
-                        const VI rowAbove = a0 + a1 + a2;
-                        const VI rowHere = h0 + P + h2;
-                        const VI rowBelow = b0 + b1 + b2;
-                        const VI colLeft = a0 + h0 + b0;
-                        const VI colHere = a1 + P + b1;
-                        const VI colRight = a2 + h2 + b2;
-                        const VF ddy = toF(rowAbove + rowBelow - (rowHere + rowHere)) / 256.0f;
-                        const VF ddx = toF(colLeft + colRight - (colHere + colHere)) / 256.0f;
-                        const VF q = 1.0f + (ddx * ddx + ddy * ddy) * skyW * skyH * kCurvatureScale;
-                        const VF lod = 0.5f * log2Approx(q) + 6.0f * rough;
-                        const VI lo = toI(lod);
-                        const VF t = lod - toF(lo);
-                        // Each lane blends its levels lo and lo + 1 (both clamped to
-                        // the last). Neighbouring lanes mostly share levels, so each
-                        // level in use is read once, by every lane that needs it.
-                        const int last = in.skyLevels - 1;
-                        const VI level0 = selectI(lo > last, splatI(last), lo);
-                        const VI level1 = selectI(level0 + 1 > last, splatI(last), level0 + 1);
-                        const VI blend = skyOn & (t != 0.0f);
-                        int lowest = last, highest = 0;
-                        for (int i = 0; i < N; ++i) {
-                            if (!skyOn[i]) continue;
-                            lowest = level0[i] < lowest ? level0[i] : lowest;
-                            const int top = blend[i] ? level1[i] : level0[i];
-                            highest = top > highest ? top : highest;
-                        }
-                        VF r0 = VF{}, g0 = VF{}, bl0 = VF{}, r1 = VF{}, g1 = VF{}, bl1 = VF{};
-                        for (int l = lowest; l <= highest; ++l) {
-                            const VI first = skyOn & (level0 == l);
-                            const VI second = blend & (level1 == l);
-                            const VI readers = first | second;
-                            if (!T::any(readers)) continue;
-                            VF sr, sg, sb;
-                            sampleSky(in.sky[l], skyX, skyY, readers, sr, sg, sb);
-                            r0 = select(first, sr, r0);
-                            g0 = select(first, sg, g0);
-                            bl0 = select(first, sb, bl0);
-                            r1 = select(second, sr, r1);
-                            g1 = select(second, sg, g1);
-                            bl1 = select(second, sb, bl1);
-                        }
-                        const VF ti = 1.0f - t;
-                        const VF sR = select(blend, ti * r0 + t * r1, r0);
-                        const VF sG = select(blend, ti * g0 + t * g1, g0);
-                        const VF sB = select(blend, ti * bl0 + t * bl1, bl0);
-                        const VF factor = metal * kInv255 * in.skyboxAmount;
-                        colR += select(skyOn, baseR * sR * factor, VF{});
-                        colG += select(skyOn, baseG * sG * factor, VF{});
-                        colB += select(skyOn, baseB * sB * factor, VF{});
-                    }
-
-                    // Glow from emissive pixels, read from the upper diffuse levels.
-                    VF gR = VF{}, gG = VF{}, gB = VF{};
-                    for (int l = 0; l < kGlowLevels; ++l) {
-                        if (!glowLevelLit[l]) continue;
-                        const float fv = glowV[l];
-                        const float gv = 1.0f - fv;
-                        const float wgt = kGlowWeights[l];
-                        const VF sr = gv * loadF(glow[l][0][glowTop[l]] + cx) +
-                                      fv * loadF(glow[l][0][glowBottom[l]] + cx);
-                        const VF sg = gv * loadF(glow[l][1][glowTop[l]] + cx) +
-                                      fv * loadF(glow[l][1][glowBottom[l]] + cx);
-                        const VF sb = gv * loadF(glow[l][2][glowTop[l]] + cx) +
-                                      fv * loadF(glow[l][2][glowBottom[l]] + cx);
-                        gR += wgt * sr;
-                        gG += wgt * sg;
-                        gB += wgt * sb;
-                    }
-                    colR += gR;
-                    colG += gG;
-                    colB += gB;
-
-                    // Physical amount: blend back towards the unlit base colour.
-                    const VI partial = mA != 255;
-                    const VF tp = 1.0f - toF(mA) * kInv255;
-                    colR = select(partial, colR + (baseR - colR) * tp, colR);
-                    colG = select(partial, colG + (baseG - colG) * tp, colG);
-                    colB = select(partial, colB + (baseB - colB) * tp, colB);
-
-                    const VF one = splat(1.0f);
-                    bytesR = selectI(lit, toI(select(colR < one, colR, one) * 255.99f), bytesR);
-                    bytesG = selectI(lit, toI(select(colG < one, colG, one) * 255.99f), bytesG);
-                    bytesB = selectI(lit, toI(select(colB < one, colB, one) * 255.99f), bytesB);
-                }
+                if (T::any(lit)) lightPixels(in, s, row, cx, mat, lit, bytesR, bytesG, bytesB);
                 // Curves and byte order in one step: each table holds the curve's
                 // byte already shifted to its place in the output pixel.
                 const VI pixel = T::gather32(in.curvePixels[0], bytesR * 4) |
@@ -633,6 +671,15 @@ struct Kernel {
                 std::memcpy(out + cx * 4, &pixel, static_cast<size_t>(count) * 4);
             }
         }
+    }
+
+    static void run(const KernelInput& in, KernelScratch& scratch, int32_t minX, int32_t minY,
+                    int32_t maxX, int32_t maxY) {
+        const Block block{minX, minY, maxX, maxY, maxX - minX, maxY - minY};
+        stageDepth(in, block, scratch);
+        stageCavity(in, block, scratch);
+        stageGlow(in, block, scratch);
+        light(in, block, scratch);
     }
 };
 

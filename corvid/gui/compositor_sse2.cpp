@@ -1,4 +1,5 @@
 // Baseline kernel: four lanes of SSE2, which every x86-64 processor has.
+#include "corvid/core/compiler.h"
 #include "corvid/gui/compositor_kernel.h"
 
 #include <cstdint>
@@ -13,8 +14,8 @@ namespace {
 
 struct Sse2 {
     static constexpr int lanes = 4;
-    typedef float VF __attribute__((vector_size(16)));
-    typedef int32_t VI __attribute__((vector_size(16)));
+    typedef CORVID_VECTOR(float, 16) VF;
+    typedef CORVID_VECTOR(int32_t, 16) VI;
 
     static VF sqrt(VF v) { return (VF)_mm_sqrt_ps((__m128)v); }
     static VF gatherF(const float* table, VI index) {
@@ -46,14 +47,21 @@ struct Sse2 {
         first = VI{a[0], a[1], a[2], a[3]};
         second = VI{b[0], b[1], b[2], b[3]};
     }
+    // Lane i of the result is lane index[i] of v (indices 0..3). SSE2 has no
+    // variable lane permutation, so it goes through memory.
+    static VI permute(VI v, VI index) {
+        int32_t lanes[4];
+        std::memcpy(lanes, &v, sizeof lanes);
+        return VI{lanes[index[0]], lanes[index[1]], lanes[index[2]], lanes[index[3]]};
+    }
     static bool any(VI mask) { return _mm_movemask_ps((__m128)mask) != 0; }
 };
 
 } // namespace
 
-void lightBlockSse2(const KernelInput& input, int32_t minX, int32_t minY, int32_t maxX,
-                    int32_t maxY) {
-    Kernel<Sse2>::run(input, minX, minY, maxX, maxY);
+void lightBlockSse2(const KernelInput& input, KernelScratch& scratch, int32_t minX, int32_t minY,
+                    int32_t maxX, int32_t maxY) {
+    Kernel<Sse2>::run(input, scratch, minX, minY, maxX, maxY);
 }
 
 } // namespace corvid::compositor_detail

@@ -210,8 +210,8 @@ void UIKnob::drawTrail(const ImageView<RGBA>& diffuseMap, const std::vector<IntR
     for (const IntRect& box : boxes) {
         const ImageView<RGBA> d = boxView(diffuseMap, box, element);
         if (d.drawableArea().isEmpty()) continue;
-        annularArc(d, tx, ty, ri, ro, lo, hi, trailUnlitDiffuse);
-        annularArc(d, tx, ty, ri, ro, std::min(base, value), std::max(base, value), lit);
+        annularArcPair(d, tx, ty, ri, ro, {lo, hi, trailUnlitDiffuse},
+                       {std::min(base, value), std::max(base, value), lit});
     }
 }
 

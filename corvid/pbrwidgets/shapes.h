@@ -27,4 +27,14 @@ void roundedDisc(const ImageView<L16>& view, float x, float y, float outerRadius
 void annularArc(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
                 float a, float b, RGBA color);
 
+struct ArcSpan {
+    float a, b;
+    RGBA color;
+};
+
+// Two arcs of one ring, the second drawn over the first: the same pixels as two
+// annularArc calls, with each pixel's distance and angle found once.
+void annularArcPair(const ImageView<RGBA>& view, float x, float y, float innerRadius,
+                    float outerRadius, const ArcSpan& first, const ArcSpan& second);
+
 } // namespace corvid

@@ -120,7 +120,7 @@ public:
     std::map<std::uint32_t, AAX_CPropertyValue> values;
 };
 
-class Component : public AAX_IACFComponentDescriptor {
+class Component final : public AAX_IACFComponentDescriptor {
 public:
     AAX_Result AddAudioIn(AAX_CFieldIndex f) override { return note(f, "in"); }
     AAX_Result AddAudioOut(AAX_CFieldIndex f) override { return note(f, "out"); }

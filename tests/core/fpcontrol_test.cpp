@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -33,20 +34,35 @@ TEST(FpEnvironmentGuard, NestedGuardsRestoreInOrder) {
     const corvid::FpEnvironment host = corvid::readFpEnvironment();
     {
         corvid::FpEnvironmentGuard outer;
-        {
-            corvid::FpEnvironmentGuard inner;
-        }
+        { corvid::FpEnvironmentGuard inner; }
         EXPECT_EQ(corvid::readFpEnvironment().mxcsr & 0xFFFF, 0x9FFFu);
     }
     EXPECT_EQ(corvid::readFpEnvironment().mxcsr, host.mxcsr);
 }
 #endif
 
+// Every caller is released at the same moment, so they race for the first call;
+// each must come back only once the work is done, and the work runs once.
 TEST(GlobalInitialize, RunsOnceUnderConcurrentCallers) {
+    ASSERT_EQ(corvid::globalInitializationRuns(), 0);
+    ASSERT_FALSE(corvid::isGloballyInitialized());
+    constexpr int kCallers = 8;
+    std::atomic<int> waiting{kCallers};
+    std::atomic<int> returnedEarly{0};
     std::vector<std::thread> threads;
-    for (int i = 0; i < 8; ++i) threads.emplace_back([] { corvid::globalInitialize(); });
+    for (int i = 0; i < kCallers; ++i)
+        threads.emplace_back([&] {
+            waiting.fetch_sub(1);
+            while (waiting.load() > 0) std::this_thread::yield();
+            corvid::globalInitialize();
+            if (!corvid::isGloballyInitialized()) returnedEarly.fetch_add(1);
+        });
     for (auto& t : threads) t.join();
+    EXPECT_EQ(returnedEarly.load(), 0);
     EXPECT_TRUE(corvid::isGloballyInitialized());
+    EXPECT_EQ(corvid::globalInitializationRuns(), 1);
+    corvid::globalInitialize();
+    EXPECT_EQ(corvid::globalInitializationRuns(), 1);
 }
 
 } // namespace

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#if __has_include(<pthread.h>)
+#include <pthread.h>
+#endif
+
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -125,6 +129,99 @@ void checkAgainstReference(Maps& maps, PBRCompositor& comp, PixelFormat format,
     }
 }
 
+// FNV-1a over the pixel bytes: a change of any bit in any pixel changes the hash.
+uint64_t hashImage(const OwnedImage<RGBA>& image) {
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const RGBA p = image.pixelAt(x, y);
+            for (uint8_t b : {p.r, p.g, p.b, p.a}) h = (h ^ b) * 1099511628211ull;
+        }
+    return h;
+}
+
+// A panel like the editor's: a plate with grooves and brushed strips, domed metal
+// knobs and small emissive spots, under a large skybox with many levels.
+void paintPanel(Maps& m) {
+    std::mt19937 rng(42);
+    fillLevels(m.depth, [&](int, int x, int y) {
+        const int cx = (x % 110) - 55, cy = (y % 120) - 60;
+        const float r = std::sqrt(float(cx * cx + cy * cy));
+        const float dome = r < 38.0f ? std::sqrt(38.0f * 38.0f - r * r) / 38.0f : 0.0f;
+        const int plate =
+            12000 + ((x / 40 + y / 30) % 2) * 800 + int(rng() % 64) - ((y % 60) == 0 ? 6000 : 0);
+        return L16(uint16_t(plate + int(dome * 30000.0f)));
+    });
+    fillLevels(m.diffuse, [&](int l, int x, int y) {
+        const int s = 1 << l;
+        const int cx = ((x * s) % 110) - 55, cy = ((y * s) % 120) - 60;
+        const int r2 = cx * cx + cy * cy;
+        const bool led = r2 >= 38 * 38 && r2 < 46 * 46 && ((x * s) / 3 + (y * s) / 3) % 7 == 0;
+        if (led) return RGBA{255, 120, 30, 255};
+        return r2 < 38 * 38 ? RGBA{170, 172, 180, 0} : RGBA{60, 64, 70, 0};
+    });
+    fillLevels(m.material, [&](int, int x, int y) {
+        const int cx = (x % 110) - 55, cy = (y % 120) - 60;
+        if (cx * cx + cy * cy < 38 * 38) return RGBA{0, 255, 128, 255};
+        return RGBA{180, uint8_t(x % 200 < 40 ? 90 : 0), 90, uint8_t(y % 97 < 3 ? 0 : 255)};
+    });
+    fillLevels(m.sky, [&](int, int x, int y) {
+        return RGBA{uint8_t(100 + (x * y) % 90), uint8_t(120 + (x / 8) % 60),
+                    uint8_t(150 + (y / 8) % 80), 255};
+    });
+}
+
+// The kernels' exact output on fixed scenes, recorded once: a restructuring of the
+// kernels or a change of compiler must reproduce every bit, for every instruction
+// set and pixel format. A deliberate change of the lighting records new values.
+TEST(PBRCompositor, OutputEqualsRecordedImages) {
+    struct Scene {
+        const char* name;
+        int w, h;
+        uint32_t seed; // 0: the panel
+        bool editorLighting;
+    };
+    const Scene scenes[] = {{"random noise", 107, 93, 3, true},
+                            {"random ramps", 144, 46, 4, false},
+                            {"random plateaus", 96, 77, 5, true},
+                            {"short mipmaps", 9, 5, 6, false},
+                            {"panel", 763, 494, 0, true}};
+    const PixelFormat formats[] = {PixelFormat::BGRA8, PixelFormat::ARGB8, PixelFormat::RGBA8};
+    const uint64_t recorded[5][3] = {
+        {0x55479a1fbafdd486, 0x32d2f1082996a69c, 0x66f93279ee593176},
+        {0x10afb6961e6d5703, 0x1ef8071834b2c99b, 0xa92fdc2e6d3a58ff},
+        {0x7ed0f21858309c9e, 0xa3c3f651127124d0, 0x00fd76ccde30b3ae},
+        {0xb2814730634bacff, 0xa9b54456fd50c3d3, 0xeb06695b146c2ad3},
+        {0x8a303554f14beaaa, 0x0a7623dc0b04d674, 0xa00e894346b6fbaa},
+    };
+    for (size_t s = 0; s < std::size(scenes); ++s) {
+        const Scene& sc = scenes[s];
+        Maps maps = sc.seed == 0 ? Maps(sc.w, sc.h, 6, 5, 1024, 768, 10) : Maps(sc.w, sc.h);
+        if (sc.seed == 0)
+            paintPanel(maps);
+        else
+            randomise(maps, sc.seed);
+        PBRCompositor comp;
+        if (sc.editorLighting) setEditorLighting(comp);
+        // Whole-map areas and areas that start and end inside blocks.
+        const std::vector<IntRect> areas{{0, 0, sc.w / 3, sc.h},
+                                         {sc.w / 3, 0, sc.w, sc.h / 2 + 1},
+                                         {sc.w / 3, sc.h / 2 + 1, sc.w, sc.h}};
+        for (size_t f = 0; f < 3; ++f)
+            for (CompositorKernel k : availableKernels()) {
+                ASSERT_TRUE(comp.useKernel(k));
+                OwnedImage<RGBA> out(sc.w, sc.h);
+                out.fill(RGBA{1, 2, 3, 4});
+                for (const IntRect& a : areas)
+                    comp.lightTile(out.asView(), formats[f], a, maps.diffuse, maps.material,
+                                   maps.depth, maps.sky);
+                EXPECT_EQ(hashImage(out), recorded[s][f])
+                    << sc.name << ", format " << f << ", kernel " << int(k) << ": 0x" << std::hex
+                    << hashImage(out);
+            }
+    }
+}
+
 TEST(PBRCompositor, KernelsMatchReferenceOnRandomMaps) {
     const PixelFormat formats[] = {PixelFormat::BGRA8, PixelFormat::ARGB8, PixelFormat::RGBA8};
     for (uint32_t seed = 1; seed <= 6; ++seed) {
@@ -241,21 +338,40 @@ TEST(PBRCompositor, WritesOnlyItsAreaAndStaysInsideTheImage) {
         for (int x = 0; x < w; ++x)
             ASSERT_EQ(out.pixelAt(x, y) == sentinel, !area.contains(x, y)) << x << "," << y;
 
-    // Areas reaching past the image or the maps are cut to what exists; a smaller
-    // output image is never written past its end.
-    OwnedImage<RGBA> small(40, 30);
-    small.fill(sentinel);
-    comp.lightTile(small.asView(), PixelFormat::BGRA8, {-20, -20, 500, 500}, maps.diffuse,
-                   maps.material, maps.depth, maps.sky);
-    EXPECT_EQ(small.pixelAt(39, 29).a, 255);
+    // Areas reaching past the image or the maps are cut to what exists: a smaller
+    // output image (here a 40 x 30 view into a bigger one) is lit all over and never
+    // written past its edges.
+    OwnedImage<RGBA> big(w, h);
+    big.fill(sentinel);
+    const ImageView<RGBA> small(big.data(), 40, 30, big.pitch());
+    comp.lightTile(small, PixelFormat::BGRA8, {-20, -20, 500, 500}, maps.diffuse, maps.material,
+                   maps.depth, maps.sky);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const RGBA p = big.pixelAt(x, y);
+            if (x < 40 && y < 30)
+                ASSERT_EQ(p.a, 255) << x << "," << y;
+            else
+                ASSERT_EQ(p, sentinel) << x << "," << y;
+        }
+    // A map without levels (a window of size 0 caught mid-resize) lights nothing.
     Mipmap<RGBA> empty;
+    out.fill(sentinel);
     comp.lightTile(out.asView(), PixelFormat::BGRA8, {0, 0, w, h}, empty, maps.material, maps.depth,
                    maps.sky);
-    // No skybox at all: metal reflects black instead of reading nothing.
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(out.pixelAt(x, y), sentinel) << x << "," << y;
+    // No skybox at all: metal reflects black instead of reading nothing, so the
+    // result is the same as with an all-black skybox.
+    OwnedImage<RGBA> black(w, h);
+    Maps dark(w, h);
+    fillLevels(dark.sky, [](int, int, int) { return RGBA{0, 0, 0, 255}; });
     out.fill(sentinel);
     comp.lightTile(out.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
                    maps.depth, empty);
-    EXPECT_EQ(out.pixelAt(w - 1, h - 1).a, 255);
+    comp.lightTile(black.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, dark.sky);
+    EXPECT_EQ(compare(out, black).maxDiff, 0);
 }
 
 TEST(PBRCompositor, TilesLitConcurrentlyMatchOnePass) {
@@ -278,6 +394,53 @@ TEST(PBRCompositor, TilesLitConcurrentlyMatchOnePass) {
     });
     EXPECT_EQ(compare(whole, tiled).maxDiff, 0);
 }
+
+// A host's GUI thread lights a batch of one itself, on a stack the plug-in does not
+// choose; lighting must fit in a small one. Likewise any number of threads may light
+// at once, beyond the staging areas the compositor keeps.
+#if __has_include(<pthread.h>)
+TEST(PBRCompositor, LightsOnASmallStackAndOnMoreThreadsThanAreas) {
+    const int w = 150, h = 70;
+    Maps maps(w, h);
+    randomise(maps, 9);
+    PBRCompositor comp;
+    setEditorLighting(comp);
+    OwnedImage<RGBA> expected(w, h), actual(w, h);
+    comp.lightTile(expected.asView(), PixelFormat::BGRA8, {0, 0, w, h}, maps.diffuse, maps.material,
+                   maps.depth, maps.sky);
+
+    struct Job {
+        PBRCompositor* comp;
+        Maps* maps;
+        OwnedImage<RGBA>* out;
+        IntRect area;
+    };
+    auto run = [](void* arg) -> void* {
+        const Job& j = *static_cast<Job*>(arg);
+        j.comp->lightTile(j.out->asView(), PixelFormat::BGRA8, j.area, j.maps->diffuse,
+                          j.maps->material, j.maps->depth, j.maps->sky);
+        return nullptr;
+    };
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, 128 * 1024), 0);
+    for (CompositorKernel k : availableKernels()) {
+        ASSERT_TRUE(comp.useKernel(k));
+        actual.fill(RGBA{1, 2, 3, 4});
+        // One strip of rows per thread, twice as many threads as staging areas.
+        const int threads = 2 * comp.scratchAreaCount();
+        std::vector<Job> jobs;
+        for (int i = 0; i < threads; ++i)
+            jobs.push_back({&comp, &maps, &actual, {0, h * i / threads, w, h * (i + 1) / threads}});
+        std::vector<pthread_t> ids(static_cast<size_t>(threads));
+        for (int i = 0; i < threads; ++i)
+            ASSERT_EQ(pthread_create(&ids[size_t(i)], &attr, run, &jobs[size_t(i)]), 0);
+        for (pthread_t id : ids) pthread_join(id, nullptr);
+        EXPECT_EQ(compare(expected, actual).maxDiff, 0) << "kernel " << int(k);
+    }
+    pthread_attr_destroy(&attr);
+}
+#endif
 
 TEST(PBRCompositor, CurvesAndExponents) {
     PBRCompositor comp;
@@ -312,10 +475,21 @@ TEST(PBRCompositor, CurvesAndExponents) {
     comp.setOutputCurves(0.07f, 0.89f, 1.025f, 0.215f);
     EXPECT_TRUE(std::equal(viaRecord.begin(), viaRecord.end(), comp.greenCurve().begin()));
 
-    // Nonsense settings still give a valid, monotone-free but in-range table.
+    // A smoothing amount beyond 1 overshoots the byte range on both sides: the
+    // entries stop at 0 and 255 instead of wrapping.
+    comp.setOutputCurves(0.0f, 1.0f, 1.0f, 5.0f);
+    EXPECT_EQ(comp.redCurve()[0], 0);
+    EXPECT_EQ(comp.redCurve()[64], 0);    // (0.251 * -4 + 0.158 * 5) * 255 < 0
+    EXPECT_EQ(comp.redCurve()[128], 129); // (0.502 * -4 + 0.503 * 5) * 255 = 129.2
+    EXPECT_EQ(comp.redCurve()[191], 255); // (0.749 * -4 + 0.843 * 5) * 255 > 255
+    EXPECT_EQ(comp.redCurve()[255], 255);
+
+    // Nonsense settings still give defined tables: a NaN black level counts as 0
+    // and makes every entry 0; a negative gamma turns every value into 1 (255).
     comp.setOutputCurves(NAN, 0.0f, 1.0f, 5.0f);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(comp.blueCurve()[size_t(i)], 0) << i;
     comp.setOutputCurves(0.0f, -1.0f, 1.0f, -3.0f);
-    SUCCEED();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(comp.blueCurve()[size_t(i)], 255) << i;
 }
 
 } // namespace

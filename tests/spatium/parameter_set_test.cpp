@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 using spatium::SpatiumClient;
@@ -19,9 +23,93 @@ std::string display(corvid::Parameter* p) {
     return buffer;
 }
 
+std::string number(double v) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    return buffer;
+}
+
+// Normalised values reach the host as 32-bit floats; their last double bits come
+// from libm and may differ between platforms.
+std::string hostNumber(double v) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(static_cast<float>(v)));
+    return buffer;
+}
+
+// One line per parameter with everything a host sees of it: index, kind, name,
+// label, range, default, steps, mapping shape, display format, the default's
+// normalised value as the host receives it and its display text (enumerations list their names).
+std::string hostFacingTable(SpatiumClient& c) {
+    std::ostringstream table;
+    for (int i = 0; i < c.parameterCount(); ++i) {
+        corvid::Parameter* p = c.parameter(i);
+        table << p->index() << " | ";
+        if (auto* e = dynamic_cast<corvid::EnumParameter*>(p)) {
+            table << "enum | " << p->name() << " | " << p->label() << " | " << e->min() << " | "
+                  << e->max() << " | " << e->defaultValue() << " | steps " << e->max() - e->min()
+                  << " |";
+            for (std::string_view v : e->possibleValues()) table << " [" << v << "]";
+        } else if (auto* n = dynamic_cast<corvid::IntegerParameter*>(p)) {
+            table << "integer | " << p->name() << " | " << p->label() << " | " << n->min() << " | "
+                  << n->max() << " | " << n->defaultValue() << " | steps " << n->max() - n->min()
+                  << " |";
+        } else if (auto* b = dynamic_cast<corvid::BoolParameter*>(p)) {
+            table << "bool | " << p->name() << " | " << p->label() << " | 0 | 1 | "
+                  << b->defaultValue() << " | steps 1 |";
+        } else if (auto* f = dynamic_cast<corvid::FloatParameter*>(p)) {
+            std::string kind = "float";
+            double shape = 1.0;
+            if (auto* g = dynamic_cast<corvid::GainParameter*>(p))
+                kind = "gain", shape = g->shape();
+            else if (auto* w = dynamic_cast<corvid::PowFloatParameter*>(p))
+                kind = "pow", shape = w->shape();
+            else if (dynamic_cast<corvid::LogFloatParameter*>(p))
+                kind = "log";
+            else if (dynamic_cast<corvid::LinearFloatParameter*>(p))
+                kind = "linear";
+            table << kind << " | " << p->name() << " | " << p->label() << " | " << number(f->min())
+                  << " | " << number(f->max()) << " | " << number(f->defaultValue())
+                  << " | continuous | shape " << number(shape) << " | " << f->formatString();
+        } else {
+            table << "unknown | " << p->name();
+        }
+        char shown[64];
+        p->formatValue(shown, sizeof shown);
+        table << " | " << hostNumber(p->normalizedDefault()) << " | " << shown << "\n";
+    }
+    return table.str();
+}
+
+// The whole table against a copy committed beside this test: a changed name,
+// label, range, default or step count changes what hosts and saved sessions see.
+// To record a deliberate change, run with SPATIUM_WRITE_GOLDEN=1.
+void expectTableEqualsGoldenCopy(SpatiumClient& c) {
+    const char* root = std::getenv("SPATIUM_SOURCE_DIR");
+    ASSERT_NE(root, nullptr);
+    const std::string path = std::string(root) + "/tests/spatium/parameter_table.txt";
+    const std::string table = hostFacingTable(c);
+    if (std::getenv("SPATIUM_WRITE_GOLDEN")) std::ofstream(path, std::ios::binary) << table;
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << path;
+    std::stringstream golden;
+    golden << in.rdbuf();
+    std::istringstream expectedLines(golden.str()), actualLines(table);
+    std::string expected, actual;
+    int line = 0;
+    while (std::getline(expectedLines, expected)) {
+        ASSERT_TRUE(std::getline(actualLines, actual)) << "missing line " << line;
+        EXPECT_EQ(actual, expected) << "line " << line;
+        ++line;
+    }
+    EXPECT_FALSE(std::getline(actualLines, actual)) << "extra line: " << actual;
+    EXPECT_EQ(line, 42);
+}
+
 TEST(ParameterSet, NamesLabelsAndKinds) {
     auto c = makeClient();
     ASSERT_EQ(c->parameterCount(), 42);
+    expectTableEqualsGoldenCopy(*c);
     for (int i = 0; i < 42; ++i) EXPECT_EQ(c->parameter(i)->index(), i);
     EXPECT_EQ(c->parameter(2)->name(), "M-to-S Amount.");
     EXPECT_EQ(c->parameter(6)->label(), "\xC2\xB0");

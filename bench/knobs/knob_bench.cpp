@@ -1,0 +1,80 @@
+// The knob's paint at the editor's sizes beside a redraw of the same knob through
+// the whole pipeline (paint, mipmaps, lighting) in the same run: with no redraw
+// margin the difference is the lighting of the knob's own box; with the editor's
+// margin of 15 it is one frame of a drag.
+
+#include "corvid/client/params.h"
+#include "corvid/gui/graphics.h"
+#include "corvid/pbrwidgets/knob.h"
+#include "spatium/gui/panknob.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+using namespace corvid;
+
+class Root : public GUIGraphics {
+public:
+    Root() : GUIGraphics(763, 494, 0) {}
+    void arrange(const IntRect& space) override { position = space; }
+};
+
+struct Setup {
+    explicit Setup(std::int32_t side) {
+        auto k = std::make_unique<spatium::PanKnob>(root.getContext(), &parameter);
+        k->setPosition({342, 298, 342 + side, 298 + side});
+        k->bodyRadius = 0.8f;
+        k->ledCount = 13;
+        knob = k.get();
+        root.addChild(std::move(k));
+        window = &root.openHeadlessEditor();
+        window->paint();
+    }
+    LinearFloatParameter parameter{6, "Pan", "deg", -90.0, 90.0, 0.0};
+    Root root;
+    UIKnob* knob = nullptr;
+    HeadlessWindow* window = nullptr;
+};
+
+void knobPaint(benchmark::State& state) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    Setup s(side);
+    OwnedImage<RGBA> diffuse(side, side), material(side, side);
+    OwnedImage<L16> depth(side, side);
+    const std::vector<IntRect> box{{0, 0, side, side}};
+    double v = 0.0;
+    for (auto _ : state) {
+        v = v > 0.99 ? 0.0 : v + 0.01;
+        s.parameter.storeNormalized(v);
+        s.knob->paintMaps(diffuse.asView(), depth.asView(), material.asView(), box);
+        benchmark::DoNotOptimize(diffuse.asView().pixels());
+    }
+}
+
+void knobFrame(benchmark::State& state) {
+    Setup s(static_cast<std::int32_t>(state.range(0)));
+    s.root.setRedrawMargin(static_cast<std::int32_t>(state.range(1)));
+    double v = 0.0;
+    for (auto _ : state) {
+        v = v > 0.99 ? 0.0 : v + 0.01;
+        s.parameter.storeNormalized(v);
+        s.knob->markDirty();
+        s.window->tick();
+    }
+}
+
+} // namespace
+
+BENCHMARK(knobPaint)->ArgName("side")->Arg(112)->Arg(65)->Arg(44)->Arg(34)->Unit(
+    benchmark::kMicrosecond);
+BENCHMARK(knobFrame)
+    ->ArgNames({"side", "margin"})
+    ->Args({112, 0})
+    ->Args({65, 0})
+    ->Args({44, 0})
+    ->Args({34, 0})
+    ->Args({112, 15})
+    ->Unit(benchmark::kMicrosecond);

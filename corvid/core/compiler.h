@@ -1,0 +1,18 @@
+#pragma once
+// The few compiler-specific spellings the product needs, in one place, so the same
+// sources build with GCC, Clang and MinGW GCC (and the scalar parts with MSVC).
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#define CORVID_ALWAYS_INLINE __forceinline
+// MSVC lets any function use any instruction set's intrinsics.
+#define CORVID_TARGET(isa)
+#else
+#define CORVID_ALWAYS_INLINE inline __attribute__((always_inline))
+// A function built for a wider instruction set than the file's, called only after
+// the processor has been checked.
+#define CORVID_TARGET(isa) __attribute__((target(isa)))
+#endif
+
+// A fixed-size vector of elements with element-wise operators (the GNU vector
+// extension, which GCC and Clang share): typedef CORVID_VECTOR(float, 32) F8;
+#define CORVID_VECTOR(element, bytes) element __attribute__((vector_size(bytes)))
