@@ -100,7 +100,7 @@ namespace {
 struct PreparedArc {
     bool draws = false;
     float a = 0.0f, b = 0.0f;
-    RGBA color;
+    RGBA color{0, 0, 0, 0};
 };
 
 PreparedArc prepare(float a, float b, RGBA color) {
