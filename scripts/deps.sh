@@ -9,6 +9,7 @@ PACKAGES=(
     libsndfile1-dev
     zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev fonts-dejavu-core
     libx11-dev libxtst-dev xvfb xauth
+    libasound2-dev
     clang libclang-rt-14-dev
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release configuration and runs the main job: the plug-in library is
 # loaded by the spatium command-line host, which renders the built-in demo (a
-# mono source moving across the stereo field and away) through it.
+# mono source moving across the stereo field and away) through it, and draws the
+# plug-in's lit editor, without a display, while that demo feeds it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -10,3 +11,6 @@ cmake --build --preset release -j"$(nproc)" --target spatium_aax spatium
 out="$PWD/build/release/spatium-demo.wav"
 ./build/release/bin/spatium render -o "$out"
 echo "demo written to $out"
+shot="$PWD/build/release/spatium-editor.png"
+./build/release/bin/spatium editor --screenshot "$shot" --frames 60
+echo "editor drawn to $shot"

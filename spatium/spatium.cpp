@@ -192,7 +192,7 @@ std::int32_t SpatiumClient::maxSubBlockFrames() {
 }
 
 std::unique_ptr<corvid::IGraphics> SpatiumClient::createEditor() {
-    return nullptr;
+    return editorFactory_ ? editorFactory_(*this) : nullptr;
 }
 
 void SpatiumClient::resetState(double sampleRate, std::int32_t maxFrames, std::int32_t numInputs,

@@ -17,7 +17,11 @@ namespace spatium {
 
 class SpatiumClient : public corvid::Client {
 public:
-    SpatiumClient() = default;
+    // Builds the editor for a client. The plug-in library passes the real editor;
+    // the DSP alone (tests, fuzzing) links without any GUI and has no editor.
+    using EditorFactory = std::unique_ptr<corvid::IGraphics> (*)(SpatiumClient& client);
+
+    explicit SpatiumClient(EditorFactory editorFactory = nullptr) : editorFactory_(editorFactory) {}
     ~SpatiumClient() override = default;
 
     std::unique_ptr<corvid::IGraphics> createEditor() override;
@@ -57,6 +61,7 @@ private:
     void feedEditor(const float* outL, const float* outR, std::int32_t frames, float panAmount,
                     float distanceAmount, float tiltAmount);
 
+    EditorFactory editorFactory_ = nullptr;
     BinauralPanner panner_;
     DistanceStage distance_;
     std::vector<float> midBuffer_;

@@ -272,6 +272,8 @@ public:
     // Null clears the container: the editor window goes away.
     virtual AAX_Result SetViewContainer(AAX_IACFViewContainer* container) = 0;
     virtual AAX_Result GetViewSize(AAX_Point* size) const = 0;
+    // Called by the host periodically on its main thread while the view is open.
+    virtual AAX_Result TimerWakeup() = 0;
 
 protected:
     ~AAX_IACFEffectGUI() = default;

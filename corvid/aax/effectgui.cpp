@@ -1,5 +1,7 @@
 #include "corvid/aax/effectgui.h"
 
+#include "corvid/core/fpcontrol.h"
+
 namespace corvid::aax {
 
 AAX_Result AAX_CEffectGUI::Initialize(AAX_IACFController* controller) {
@@ -18,6 +20,10 @@ AAX_Result AAX_CEffectGUI::SetViewContainer(AAX_IACFViewContainer*) {
 
 AAX_Result AAX_CEffectGUI::GetViewSize(AAX_Point*) const {
     return AAX_ERROR_UNIMPLEMENTED;
+}
+
+AAX_Result AAX_CEffectGUI::TimerWakeup() {
+    return AAX_SUCCESS;
 }
 
 AAXEffectGUI::~AAXEffectGUI() {
@@ -53,6 +59,7 @@ void AAXEffectGUI::close() {
 
 AAX_Result AAXEffectGUI::SetViewContainer(AAX_IACFViewContainer* container) {
     if (!effect_) return AAX_ERROR_NULL_ARGUMENT;
+    FpEnvironmentGuard fpGuard;
     if (!container) {
         close();
         return AAX_SUCCESS;
@@ -63,6 +70,13 @@ AAX_Result AAXEffectGUI::SetViewContainer(AAX_IACFViewContainer* container) {
     close();
     editor->openEditor(AAX_VViewContainer(container).GetPtr(), nullptr, DawKind::protools, 0);
     open_ = true;
+    return AAX_SUCCESS;
+}
+
+AAX_Result AAXEffectGUI::TimerWakeup() {
+    if (!open_ || !effect_) return AAX_SUCCESS;
+    FpEnvironmentGuard fpGuard;
+    if (IGraphics* editor = effect_->client().ensureEditor()) editor->idleEditor();
     return AAX_SUCCESS;
 }
 

@@ -24,6 +24,7 @@ public:
     AAX_Result Uninitialize() override;
     AAX_Result SetViewContainer(AAX_IACFViewContainer* container) override;
     AAX_Result GetViewSize(AAX_Point* size) const override;
+    AAX_Result TimerWakeup() override;
 
 protected:
     const AAX_VController& controller() const { return controller_; }
@@ -39,6 +40,8 @@ public:
     AAX_Result Uninitialize() override;
     AAX_Result SetViewContainer(AAX_IACFViewContainer* container) override;
     AAX_Result GetViewSize(AAX_Point* size) const override;
+    // Lets the editor's window handle its queued input and animation.
+    AAX_Result TimerWakeup() override;
 
 private:
     void close();

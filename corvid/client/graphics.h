@@ -19,6 +19,10 @@ public:
     virtual void closeEditor() = 0;
     // Any thread holding the editor token. Current size in pixels.
     virtual void editorSize(std::int32_t* width, std::int32_t* height) = 0;
+    // Editor thread, from the host's periodic idle call. Handles the native window's
+    // queued events without waiting; windows whose events reach them through the
+    // host's own message loop have nothing to do here.
+    virtual void idleEditor() {}
 };
 
 } // namespace corvid

@@ -104,6 +104,10 @@ void GUIGraphics::closeEditor() {
     window.reset();
 }
 
+void GUIGraphics::idleEditor() {
+    if (window) window->pumpPendingEvents();
+}
+
 IWindowListener& GUIGraphics::getWindowListener() {
     return *windowListener;
 }

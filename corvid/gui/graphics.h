@@ -47,6 +47,7 @@ public:
                      std::int32_t backend) override;
     void closeEditor() override;
     void editorSize(std::int32_t* width, std::int32_t* height) override;
+    void idleEditor() override;
 
     // How far around a dirty rectangle the lighting is redone: it must cover what
     // the lighting of one pixel reads around it (normals, shadow rays, glow).

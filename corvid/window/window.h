@@ -91,6 +91,9 @@ public:
     // Handles the window's events; see each window for how long it may block.
     virtual void pumpEvents() = 0;
     virtual bool isClosed() = 0;
+    // Handles what is already queued (and a due animation tick) without waiting.
+    // A window whose events arrive through the host's own loop does nothing.
+    virtual void pumpPendingEvents() {}
     virtual std::uint32_t timeMs() = 0;
     // The platform's handle of the window (HWND, X11 Window id, or a token).
     virtual void* nativeHandle() = 0;

@@ -37,7 +37,7 @@ public:
     // (so at most one timer period), then handles everything that is queued.
     void pumpEvents() override;
     // Handles what is queued and a tick that is due, without waiting.
-    void pumpPendingEvents();
+    void pumpPendingEvents() override;
     // True once a top-level window was closed by the user or the window was
     // destroyed from outside (the parent went away).
     bool isClosed() override;

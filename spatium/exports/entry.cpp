@@ -6,6 +6,7 @@
 #include "corvid/aax/effectgui.h"
 #include "corvid/core/fpcontrol.h"
 #include "corvid/core/init.h"
+#include "spatium/gui/editor.h"
 #include "spatium/spatium.h"
 
 #include <cstring>
@@ -39,7 +40,9 @@ std::unique_ptr<AAX_VHostServices> gHostServices;
 
 AAX_IACFEffectParameters* createEffectParameters() {
     EntryScope scope;
-    return std::make_unique<AAXClient>(corvid::createClient<spatium::SpatiumClient>()).release();
+    return std::make_unique<AAXClient>(
+               corvid::createClient<spatium::SpatiumClient>(&spatium::createSpatiumEditor))
+        .release();
 }
 
 AAX_IACFEffectGUI* createEffectGUI() {

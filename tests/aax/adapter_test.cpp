@@ -37,6 +37,7 @@ public:
         return parent;
     }
     void closeEditor() override { log_.calls.push_back("close"); }
+    void idleEditor() override { log_.calls.push_back("idle"); }
     void editorSize(std::int32_t* w, std::int32_t* h) override {
         *w = 763;
         *h = 494;
@@ -432,11 +433,15 @@ TEST(AdapterEditor, OpensClosesAndSizesTheEditorWithoutWaiting) {
     EXPECT_EQ(untouched.horz, 2.0f);
     client->releaseEditor();
 
+    // The host's idle calls reach the open editor's window, and only an open one.
+    ASSERT_EQ(gui->TimerWakeup(), AAX_SUCCESS);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "idle"}));
     ASSERT_EQ(gui->SetViewContainer(nullptr), AAX_SUCCESS);
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "close"}));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "idle", "close"}));
+    ASSERT_EQ(gui->TimerWakeup(), AAX_SUCCESS);
     ASSERT_EQ(gui->SetViewContainer(&container), AAX_SUCCESS);
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "close", "open"}));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "idle", "close", "open"}));
     // The editor closes before its object can go away with the instance.
     gui->Release();
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "close", "open", "close"}));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "idle", "close", "open", "close"}));
 }

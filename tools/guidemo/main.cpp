@@ -6,7 +6,7 @@
 //   guidemo --screenshot out.png   no display: render and save a PNG
 
 #include "demo.h"
-#include "pngwrite.h"
+#include "tools/pngwrite/pngwrite.h"
 
 #include "corvid/core/error.h"
 #include "corvid/window/headlesswindow.h"
@@ -35,7 +35,7 @@ int renderHeadless(const std::string& path) {
     corvid::HeadlessWindow& window = editor.openHeadlessEditor(corvid::PixelFormat::RGBA8);
     // A few timer ticks, so the lamps are caught part-way through their pulse.
     for (int i = 0; i < 20; ++i) window.pumpEvents();
-    if (!guidemo::writePng(path, window.screen())) {
+    if (!tools::writePng(path, window.screen())) {
         std::fprintf(stderr, "guidemo: cannot write %s\n", path.c_str());
         return 1;
     }
@@ -63,7 +63,7 @@ bool captureWindow(void* handle, const std::string& path) {
                                        static_cast<std::uint8_t>(p & shot->blue_mask), 255};
             }
         XDestroyImage(shot);
-        ok = guidemo::writePng(path, image);
+        ok = tools::writePng(path, image);
     }
     XCloseDisplay(display);
     return ok;

@@ -45,6 +45,7 @@ int runParams(const CommandLine& cl);
 int runPresets(const CommandLine& cl);
 int runRender(const CommandLine& cl);
 int runState(const CommandLine& cl);
+int runEditor(const CommandLine& cl);
 
 // Shared by the subcommands' option loops.
 bool isHelp(const std::string& arg);

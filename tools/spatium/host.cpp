@@ -655,4 +655,66 @@ AAX_Result Instance::setStateChunk(const std::vector<std::uint8_t>& bytes) {
     return parameters_->SetChunk(chunk.fChunkID, &chunk);
 }
 
+// ---- editor
+
+class EditorView::Container final : public AAX_IACFViewContainer {
+public:
+    AAX_EViewContainer_Type GetType() const override {
+#if defined(_WIN32)
+        return AAX_eViewContainer_Type_HWND;
+#else
+        // AAX names no X11 container; the plug-in takes the pointer as a Window id.
+        return AAX_eViewContainer_Type_NULL;
+#endif
+    }
+    void* GetPtr() const override {
+        return parent;
+    }
+
+    void* parent = nullptr;
+};
+
+EditorView::EditorView(Instance& instance) : container_(std::make_unique<Container>()) {
+    const AAX_CEffectGUIFactory create = instance.plugin().effect().createGUI;
+    if (!create) throw HostError("the plug-in offers no editor");
+    gui_ = create();
+    if (!gui_) throw HostError("the plug-in could not create its editor object");
+    const AAX_Result result = gui_->Initialize(&instance.controller());
+    if (result != AAX_SUCCESS) {
+        gui_->Release();
+        throw HostError("the plug-in's editor failed to initialise: " + resultText(result));
+    }
+}
+
+EditorView::~EditorView() {
+    close();
+    gui_->Uninitialize();
+    gui_->Release();
+}
+
+void EditorView::open(void* parent) {
+    container_->parent = parent;
+    const AAX_Result result = gui_->SetViewContainer(container_.get());
+    if (result != AAX_SUCCESS)
+        throw HostError("the plug-in could not open its editor: " + resultText(result));
+    open_ = true;
+}
+
+void EditorView::close() {
+    if (!open_) return;
+    gui_->SetViewContainer(nullptr);
+    open_ = false;
+}
+
+void EditorView::idle() {
+    if (open_) gui_->TimerWakeup();
+}
+
+void EditorView::size(std::int32_t& width, std::int32_t& height) const {
+    AAX_Point point;
+    gui_->GetViewSize(&point);
+    width = static_cast<std::int32_t>(point.horz);
+    height = static_cast<std::int32_t>(point.vert);
+}
+
 } // namespace spatium::host

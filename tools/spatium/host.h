@@ -160,6 +160,7 @@ public:
     Instance& operator=(const Instance&) = delete;
 
     AAX_IACFEffectParameters& parameters() { return *parameters_; }
+    Plugin& plugin() { return plugin_; }
     // What the instance's editor object is initialised with.
     AAX_IACFController& controller();
     const ComponentDescription& component() const { return component_; }
@@ -204,6 +205,33 @@ private:
     std::vector<const float*> inputPointers_;
     std::vector<float*> outputPointers_;
     std::int32_t bufferLength_ = 0;
+};
+
+// The plug-in's editor object of one instance, as a host holds it: the view is
+// opened inside a native parent window, idled periodically and closed again.
+class EditorView {
+public:
+    // Throws HostError when the plug-in offers no editor or refuses to start it.
+    explicit EditorView(Instance& instance);
+    ~EditorView();
+    EditorView(const EditorView&) = delete;
+    EditorView& operator=(const EditorView&) = delete;
+
+    // parent is the native window (an X11 Window id or an HWND) as a pointer.
+    void open(void* parent);
+    void close();
+    bool isOpen() const { return open_; }
+    // The host's periodic wake-up; the plug-in handles its window's events.
+    void idle();
+    // The editor's size in pixels; 0 x 0 before the first open.
+    void size(std::int32_t& width, std::int32_t& height) const;
+
+private:
+    class Container;
+
+    AAX_IACFEffectGUI* gui_ = nullptr;
+    std::unique_ptr<Container> container_;
+    bool open_ = false;
 };
 
 // Picks the component with the given input count and stereo output.

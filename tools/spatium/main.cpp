@@ -19,6 +19,7 @@ commands:
   params          every parameter: ID, name, type, steps, default, value, text
   presets         the factory presets handed out as preset blobs
   render          render an audio file (or the built-in demo) through the plug-in
+  editor          open the plug-in's editor in a window while audio plays
   state show|check FILE
                   decode a saved state chunk / check that the plug-in restores it
 
@@ -64,8 +65,10 @@ int main(int argc, char** argv) {
         if (command == "presets") return runPresets(cl);
         if (command == "render") return runRender(cl);
         if (command == "state") return runState(cl);
+        if (command == "editor") return runEditor(cl);
         throw UsageError("unknown command \"" + command +
-                         "\"; the commands are describe, params, presets, render and state");
+                         "\"; the commands are describe, params, presets, render, state and "
+                         "editor");
     } catch (const UsageError& e) {
         std::cerr << "spatium" << (command.empty() ? "" : " " + command) << ": " << e.what()
                   << "\n(see \"spatium" << (command.empty() ? "" : " " + command) << " --help\")\n";

@@ -1,11 +1,11 @@
-#include "pngwrite.h"
+#include "tools/pngwrite/pngwrite.h"
 
 #include <png.h>
 
 #include <cstdio>
 #include <vector>
 
-namespace guidemo {
+namespace tools {
 
 bool writePng(const std::string& path, const corvid::OwnedImage<corvid::RGBA>& image) {
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -36,4 +36,4 @@ bool writePng(const std::string& path, const corvid::OwnedImage<corvid::RGBA>& i
     return std::fclose(file) == 0 && ok;
 }
 
-} // namespace guidemo
+} // namespace tools

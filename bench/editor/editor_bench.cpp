@@ -1,0 +1,126 @@
+// The editor's costs in one run with the bare panel's, so the two compare on the
+// same machine state: opening (decode every resource, build the tree, first full
+// paint), a full repaint of the complete editor and of the bare panel, and one
+// frame of dragging the pan knob while audio plays. The memory an open editor
+// holds is reported as counters of the opening benchmark.
+
+#include "corvid/window/headlesswindow.h"
+#include "spatium/gui/editor.h"
+#include "spatium/gui/layout.h"
+#include "spatium/params.h"
+#include "spatium/spatium.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using spatium::SpatiumGUI;
+
+std::unique_ptr<spatium::SpatiumClient> makeClient() {
+    auto client = corvid::createClient<spatium::SpatiumClient>(&spatium::createSpatiumEditor);
+    client->hostReset(48000.0, 1024, 2, 2);
+    return client;
+}
+
+template <typename T>
+double mipmapBytes(const corvid::Mipmap<T>& m) {
+    double bytes = 0;
+    for (int i = 0; i < m.levelCount(); ++i)
+        bytes += double(m.level(i).width()) * m.level(i).height() * sizeof(T);
+    return bytes;
+}
+
+template <typename T>
+double imageBytes(const corvid::OwnedImage<T>& image) {
+    return double(image.width()) * image.height() * sizeof(T);
+}
+
+void BM_OpenEditor(benchmark::State& state) {
+    auto client = makeClient();
+    std::unique_ptr<SpatiumGUI> gui;
+    for (auto _ : state) {
+        gui = std::make_unique<SpatiumGUI>(*client);
+        gui->openHeadlessEditor(corvid::PixelFormat::BGRA8).pumpEvents();
+        benchmark::DoNotOptimize(gui->getWindowImage().pixels());
+        state.PauseTiming();
+        gui.reset();
+        state.ResumeTiming();
+    }
+    gui = std::make_unique<SpatiumGUI>(*client);
+    gui->openHeadlessEditor(corvid::PixelFormat::BGRA8).pumpEvents();
+    // What one open editor holds.
+    const auto& panel = gui->panel();
+    state.counters["mapsBytes"] = mipmapBytes(gui->getDiffuseMap()) +
+                                  mipmapBytes(gui->getDepthMap()) +
+                                  mipmapBytes(gui->getMaterialMap());
+    state.counters["skyboxBytes"] = mipmapBytes(*gui->getContext().skybox);
+    state.counters["panelBytes"] =
+        imageBytes(*panel.diffuse) + imageBytes(*panel.depth) + imageBytes(*panel.material);
+    state.counters["windowImageBytes"] =
+        double(spatium::layout::kEditorWidth) * spatium::layout::kEditorHeight * 4;
+    // The phase scope's glow: one 32-bit cell per pixel of its box.
+    state.counters["glowImageBytes"] = double(spatium::layout::phaseDisplay.box.width()) *
+                                       spatium::layout::phaseDisplay.box.height() * 4;
+}
+BENCHMARK(BM_OpenEditor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+struct OpenEditor {
+    std::unique_ptr<spatium::SpatiumClient> client = makeClient();
+    SpatiumGUI& gui = *static_cast<SpatiumGUI*>(client->ensureEditor());
+    corvid::HeadlessWindow& window = gui.openHeadlessEditor(corvid::PixelFormat::BGRA8);
+
+    OpenEditor() {
+        for (int i = 0; i < 100; ++i) window.pumpEvents();
+    }
+    void repaintAll() {
+        gui.getContext().addDirtyRect(
+            {0, 0, spatium::layout::kEditorWidth, spatium::layout::kEditorHeight});
+        window.tick();
+    }
+};
+
+void BM_FullRepaintEditor(benchmark::State& state) {
+    OpenEditor e;
+    for (auto _ : state) e.repaintAll();
+}
+BENCHMARK(BM_FullRepaintEditor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FullRepaintBarePanel(benchmark::State& state) {
+    OpenEditor e;
+    for (const auto& c : e.gui.getChildren()) c->setVisible(false);
+    for (auto _ : state) e.repaintAll();
+}
+BENCHMARK(BM_FullRepaintBarePanel)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One 15 ms frame: the audio of that frame reaches the views, the pointer moves
+// the pan knob one pixel, and the animation tick redraws what changed.
+void BM_DragPanKnobFrame(benchmark::State& state) {
+    OpenEditor e;
+    const auto& box = spatium::layout::pan.box;
+    const std::int32_t cx = (box.minX + box.maxX) / 2, cy = (box.minY + box.maxY) / 2;
+    std::vector<float> in(720), l(720), r(720);
+    for (std::size_t i = 0; i < in.size(); ++i) in[i] = 0.4f * std::sin(0.05f * float(i));
+    corvid::MouseState held;
+    held.leftButtonDown = true;
+    e.window.mouseMove(cx, cy);
+    e.window.mouseDown(corvid::MouseButton::left, false, held);
+    std::int32_t step = 0;
+    for (auto _ : state) {
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {l.data(), r.data()};
+        e.client->hostProcess(ins, outs, 720, corvid::TransportInfo{});
+        // Up and down over the same span, so the knob never hits its end.
+        const std::int32_t offset = (step / 40) % 2 == 0 ? step % 40 : 40 - step % 40;
+        ++step;
+        e.window.mouseMove(cx, cy - offset, held);
+        e.window.pumpEvents();
+    }
+    e.window.mouseUp(corvid::MouseButton::left);
+}
+BENCHMARK(BM_DragPanKnobFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
