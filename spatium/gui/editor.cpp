@@ -177,7 +177,7 @@ void applyLook(corvid::UIKnob& knob, const KnobLook& look, const KnobAngles& ang
 }
 
 void applySliderLook(corvid::UISlider& slider, float sensitivity) {
-    slider.setDragSensitivity(sensitivity);
+    slider.dragSensitivity = sensitivity;
     slider.trackDepth = 30000;
     slider.trackUnlitDiffuse = {90, 94, 98, 0};
     slider.trackLitDiffuse = {192, 245, 255, 112};
