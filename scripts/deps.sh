@@ -10,6 +10,8 @@ PACKAGES=(
     zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev fonts-dejavu-core
     libx11-dev libxtst-dev xvfb xauth
     clang libclang-rt-14-dev
+    lv2-dev liblilv-dev lilv-utils serdi sordi jalv jackd2
+    x42-plugins calf-plugins zam-plugins
 )
 
 missing=()
