@@ -27,6 +27,15 @@ cmake --build --preset tsan -j"$JOBS" --target $THREADED
 ctest --preset tsan -R "^($(echo $THREADED | tr ' ' '|'))\$"
 stages=$((stages + 1))
 
+echo "=== lv2 ==="
+# The bundle against Debian's LV2 tools: its Turtle validates, lilv lists both
+# plug-ins and shows the latency port (release build from stage 1).
+BUNDLE=build/release/lv2/spatium.lv2
+lv2_validate "$BUNDLE"/*.ttl
+LV2_PATH="$PWD/build/release/lv2" lv2ls | grep -c "spatium.example" | grep -qx 2
+LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo | grep -q "Has latency:       yes"
+stages=$((stages + 1))
+
 echo "=== fuzz ==="
 ./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 stages=$((stages + 1))
