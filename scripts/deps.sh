@@ -11,6 +11,8 @@ PACKAGES=(
     libx11-dev libxtst-dev xvfb xauth
     libasound2-dev
     clang libclang-rt-14-dev
+    lv2-dev liblilv-dev lilv-utils serdi sordi jalv jackd2
+    x42-plugins calf-plugins zam-plugins
 )
 
 missing=()

@@ -26,7 +26,7 @@ echo "=== artwork ==="
 stages=$((stages + 1))
 
 echo "=== tsan ==="
-THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests view_alloc_tests widget_tests knob_tests"
+THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests view_alloc_tests widget_tests knob_tests editor_alloc_tests"
 cmake --preset tsan >/dev/null
 # shellcheck disable=SC2086
 cmake --build --preset tsan -j"$JOBS" --target $THREADED
@@ -38,6 +38,15 @@ echo "=== clang ==="
 cmake --preset clang >/dev/null
 cmake --build --preset clang -j"$JOBS"
 ctest --preset clang -j"$JOBS"
+stages=$((stages + 1))
+
+echo "=== lv2 ==="
+# The bundle against Debian's LV2 tools: its Turtle validates, lilv lists both
+# plug-ins and shows the latency port (release build from stage 1).
+BUNDLE=build/release/lv2/spatium.lv2
+lv2_validate "$BUNDLE"/*.ttl
+LV2_PATH="$PWD/build/release/lv2" lv2ls | grep -c "spatium.example" | grep -qx 2
+LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo | grep -q "Has latency:       yes"
 stages=$((stages + 1))
 
 echo "=== fuzz ==="

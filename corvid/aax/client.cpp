@@ -3,6 +3,7 @@
 #include "corvid/aax/describe.h"
 #include "corvid/core/error.h"
 #include "corvid/core/fpcontrol.h"
+#include "corvid/host/hostparams.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,24 +16,17 @@
 
 namespace corvid::aax {
 
-namespace {
+using host::clamp01;
+using host::kMaxValueText;
+using host::valueTextSize;
 
-constexpr std::int32_t kContinuousSteps = 2048;
+namespace {
 
 // Room for "%d" of any int32 and its terminator.
 struct ParamIDText {
     char text[16];
     explicit ParamIDText(std::int32_t index) { std::snprintf(text, sizeof text, "%d", index); }
 };
-
-double clamp01(double x) {
-    return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
-}
-
-// Buffer size for a text the host asked for at most maxLength bytes of.
-std::size_t valueTextSize(std::int32_t maxLength) {
-    return static_cast<std::size_t>(std::clamp(maxLength, 0, kMaxValueText));
-}
 
 void setText(AAX_IString* out, const char* buffer, std::size_t size) {
     out->Set(size == 0 ? "" : buffer);
@@ -218,12 +212,6 @@ DawKind AAXHostCommand::hostKind() {
     return DawKind::protools;
 }
 
-void AAXParameterListener::parameterChanged(Parameter*) {
-    changeCount_.fetch_add(1);
-}
-void AAXParameterListener::parameterEditBegun(Parameter*) {}
-void AAXParameterListener::parameterEditEnded(Parameter*) {}
-
 // ---- the adapter
 
 bool parseParameterID(AAX_CParamID id, std::int32_t parameterCount, std::int32_t& index) {
@@ -237,13 +225,11 @@ bool parseParameterID(AAX_CParamID id, std::int32_t parameterCount, std::int32_t
     return true;
 }
 
-AAXClient::AAXClient(std::unique_ptr<Client> client) : client_(std::move(client)) {
+AAXClient::AAXClient(std::unique_ptr<Client> client)
+    : client_(std::move(client)), runner_(*client_, kMaxHostFrames) {
     client_->setHostCommand(&hostCommand_);
     for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
         client_->parameter(i)->addListener(&listener_);
-    outputStorage_.assign(static_cast<std::size_t>(client_->maxOutputs()) * kMaxHostFrames, 0.0f);
-    inputPointers_.assign(static_cast<std::size_t>(client_->maxInputs()), nullptr);
-    outputPointers_.assign(static_cast<std::size_t>(client_->maxOutputs()), nullptr);
 }
 
 AAXClient::~AAXClient() {
@@ -264,11 +250,10 @@ AAX_Result AAXClient::Initialize(AAX_IACFController* controller) {
     if (automation.valid())
         for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
             automation.RegisterParameter(ParamIDText(i).text);
-    resetPending_.store(1);
     AAX_CSampleRate rate = 0.0f;
     if (controller_.GetSampleRate(&rate) != AAX_SUCCESS) rate = 0.0f;
-    lastSampleRate_ = rate;
-    controller_.SetSignalLatency(client_->latencyInSamples(static_cast<double>(rate)));
+    runner_.restart(static_cast<double>(rate));
+    controller_.SetSignalLatency(runner_.latency());
     return AAX_SUCCESS;
 }
 
@@ -295,12 +280,7 @@ AAX_Result AAXClient::GetParameterNumberOfSteps(AAX_CParamID id, std::int32_t* s
     Parameter* p = findParameter(id);
     if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
     if (!steps) return AAX_ERROR_NULL_ARGUMENT;
-    if (auto* integer = dynamic_cast<IntegerParameter*>(p))
-        *steps = integer->max() - integer->min() + 1;
-    else if (dynamic_cast<BoolParameter*>(p))
-        *steps = 2;
-    else
-        *steps = kContinuousSteps;
+    *steps = host::parameterSteps(*p);
     return AAX_SUCCESS;
 }
 
@@ -357,12 +337,10 @@ AAX_Result AAXClient::GetParameterStringFromValue(AAX_CParamID id, double value,
     Parameter* p = findParameter(id);
     if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
     if (!text) return AAX_ERROR_NULL_ARGUMENT;
-    // The integer mapping has no answer for NaN, and the logarithmic curve does not
-    // clamp, so the host's value is brought into range first.
-    if (std::isnan(value)) return AAX_ERROR_INVALID_STRING_CONVERSION;
     char buffer[kMaxValueText] = {};
     const std::size_t size = valueTextSize(maxLength);
-    if (size > 0) p->textForNormalized(clamp01(value), buffer, size);
+    if (!host::textForHostValue(*p, value, buffer, size))
+        return AAX_ERROR_INVALID_STRING_CONVERSION;
     setText(text, buffer, size);
     return AAX_SUCCESS;
 }
@@ -477,7 +455,7 @@ AAX_Result AAXClient::CompareActiveChunk(const AAX_SPlugInChunk* chunk,
 
 AAX_Result AAXClient::GetNumberOfChanges(std::int32_t* changes) const {
     if (!changes) return AAX_ERROR_NULL_ARGUMENT;
-    *changes = listener_.changeCount();
+    *changes = listener_.count();
     return AAX_SUCCESS;
 }
 
@@ -517,28 +495,11 @@ void AAXClient::renderBlock(void* const* fields) {
     auto* const* hostIn = static_cast<float* const*>(fields[AAX_eField_AudioIn]);
     auto* const* hostOut = static_cast<float* const*>(fields[AAX_eField_AudioOut]);
     const auto* length = static_cast<const std::int32_t*>(fields[AAX_eField_BufferLength]);
-    // The product's processing reads and writes exactly the channels of a declared
-    // layout; anything else would run it past its buffers, so such blocks are skipped.
-    const auto& layouts = client_->channelLayouts();
-    const bool declared = std::any_of(layouts.begin(), layouts.end(), [&](const ChannelLayout& l) {
-        return l.numInputs == inputs && l.numOutputs == outputs;
-    });
-    if (!declared || !length || !(rate > 0.0f) || !hostIn || !hostOut) return;
-    for (std::int32_t c = 0; c < inputs; ++c)
-        if (!hostIn[c]) return;
-    for (std::int32_t c = 0; c < outputs; ++c)
-        if (!hostOut[c]) return;
-
-    int expected = 1;
-    const bool pending = resetPending_.compare_exchange_strong(expected, 0);
-    if (pending || rate != lastSampleRate_ || inputs != lastInputs_ || outputs != lastOutputs_) {
-        client_->hostReset(static_cast<double>(rate), kMaxHostFrames, inputs, outputs);
-        if (rate != lastSampleRate_)
-            controller_.SetSignalLatency(client_->latencyInSamples(static_cast<double>(rate)));
-        lastSampleRate_ = rate;
-        lastInputs_ = inputs;
-        lastOutputs_ = outputs;
-    }
+    if (!length) return;
+    const host::BlockRunner::Prepared prepared =
+        runner_.prepare(static_cast<double>(rate), inputs, outputs, hostIn, hostOut);
+    if (!prepared.ready) return;
+    if (prepared.latencyChanged) controller_.SetSignalLatency(runner_.latency());
 
     if (client_->info().receivesMidi) {
         AAX_VMIDINode midi(static_cast<AAX_IMIDINode*>(fields[AAX_eField_MIDIInput]));
@@ -554,28 +515,7 @@ void AAXClient::renderBlock(void* const* fields) {
             }
     }
     AAX_VMIDINode transportNode(static_cast<AAX_IMIDINode*>(fields[AAX_eField_Transport]));
-    TransportInfo transport = AAX_VTransport(transportNode.GetTransport()).read();
-
-    // Hosts promise blocks of at most kMaxHostFrames; a longer one is taken in
-    // slices rather than written past the private buffers.
-    const std::int32_t frames = *length;
-    for (std::int32_t done = 0; done < frames;) {
-        const std::int32_t n = std::min(frames - done, kMaxHostFrames);
-        for (std::int32_t c = 0; c < inputs; ++c)
-            inputPointers_[static_cast<std::size_t>(c)] = hostIn[c] + done;
-        for (std::int32_t c = 0; c < outputs; ++c)
-            outputPointers_[static_cast<std::size_t>(c)] =
-                outputStorage_.data() + static_cast<std::size_t>(c) * kMaxHostFrames;
-        client_->hostProcess(inputPointers_.data(), outputPointers_.data(), n, transport);
-        // The host may hand the same buffer as input and output; the product
-        // writes to private buffers so its input stays intact while it runs.
-        for (std::int32_t c = 0; c < outputs; ++c)
-            std::memcpy(hostOut[c] + done,
-                        outputStorage_.data() + static_cast<std::size_t>(c) * kMaxHostFrames,
-                        static_cast<std::size_t>(n) * sizeof(float));
-        transport.samplePosition += n;
-        done += n;
-    }
+    runner_.process(hostIn, hostOut, *length, AAX_VTransport(transportNode.GetTransport()).read());
 }
 
 } // namespace corvid::aax

@@ -5,6 +5,8 @@
 
 #include "corvid/aax/acf.h"
 #include "corvid/client/client.h"
+#include "corvid/host/blockrunner.h"
+#include "corvid/host/changecounter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -117,24 +119,10 @@ private:
     AAX_VAutomationDelegate delegate_;
 };
 
-// Counts parameter changes so the host can tell that the state is dirty.
-class AAXParameterListener : public IParameterListener {
-public:
-    void parameterChanged(Parameter* parameter) override;
-    void parameterEditBegun(Parameter* parameter) override;
-    void parameterEditEnded(Parameter* parameter) override;
-    std::int32_t changeCount() const { return changeCount_.load() & 0x7FFFFFFF; }
-
-private:
-    std::atomic<std::int32_t> changeCount_{0};
-};
-
 // The one state chunk's ID.
 inline constexpr AAX_CTypeID kStateChunkID = AAX_FourCC('C', 'o', 'r', 'v');
 // Largest host block; the size of the private output buffers.
 inline constexpr std::int32_t kMaxHostFrames = 1024;
-// Longest value text handed to the host, terminator included.
-inline constexpr std::int32_t kMaxValueText = 32;
 
 // "%d" host IDs; anything else is not a parameter of this plug-in.
 bool parseParameterID(AAX_CParamID id, std::int32_t parameterCount, std::int32_t& index);
@@ -187,18 +175,10 @@ private:
 
     // Declared before the client: the client's parameters hold pointers to both.
     AAXHostCommand hostCommand_;
-    AAXParameterListener listener_;
+    host::ChangeCounter listener_;
     std::unique_ptr<Client> client_;
+    host::BlockRunner runner_;
     AAX_VController controller_;
-    std::atomic<int> resetPending_{0};
-
-    // Audio thread only.
-    AAX_CSampleRate lastSampleRate_ = 0.0f;
-    std::int32_t lastInputs_ = -1;
-    std::int32_t lastOutputs_ = -1;
-    std::vector<float> outputStorage_; // maxOutputs blocks of kMaxHostFrames
-    std::vector<float*> inputPointers_;
-    std::vector<float*> outputPointers_;
 };
 
 } // namespace corvid::aax

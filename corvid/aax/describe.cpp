@@ -7,6 +7,9 @@ namespace {
 constexpr std::int32_t kPrivateDataSize = 8; // room for the adapter's pointer
 constexpr std::uint32_t kAllMidiChannels = 0xFFFF;
 constexpr std::size_t kEffectNameShort = 31;
+// The description comes before any sample rate is known; the product's latency is
+// asked at the most common one.
+constexpr double kDescriptionRate = 48000.0;
 constexpr std::size_t kPackageNameShort = 16;
 
 // Keeps the first failure of a sequence of host calls.
@@ -208,7 +211,8 @@ AAX_Result describeEffect(Client& client, AAX_VCollection& collection,
                                       stemFormatForChannels(layout.numInputs)));
         status(properties.AddProperty(AAX_eProperty_OutputStemFormat,
                                       stemFormatForChannels(layout.numOutputs)));
-        status(properties.AddProperty(AAX_eProperty_LatencyContribution, 3));
+        status(properties.AddProperty(AAX_eProperty_LatencyContribution,
+                                      client.latencyInSamples(kDescriptionRate)));
         status(properties.AddProperty(AAX_eProperty_CanBypass, 0));
         status(component.AddProcessProc(factories.render, properties));
         status(effect.AddComponent(component));

@@ -52,9 +52,7 @@ AAX_Result AAXEffectGUI::Uninitialize() {
 }
 
 void AAXEffectGUI::close() {
-    if (!open_ || !effect_) return;
-    if (IGraphics* editor = effect_->client().ensureEditor()) editor->closeEditor();
-    open_ = false;
+    session_.close();
 }
 
 AAX_Result AAXEffectGUI::SetViewContainer(AAX_IACFViewContainer* container) {
@@ -64,33 +62,27 @@ AAX_Result AAXEffectGUI::SetViewContainer(AAX_IACFViewContainer* container) {
         close();
         return AAX_SUCCESS;
     }
-    IGraphics* editor = effect_->client().ensureEditor();
-    if (!editor) return AAX_ERROR_UNIMPLEMENTED;
-    // A second container without a clear in between replaces the first window.
-    close();
-    editor->openEditor(AAX_VViewContainer(container).GetPtr(), nullptr, DawKind::protools, 0);
-    open_ = true;
+    if (!session_.open(effect_->client(), AAX_VViewContainer(container).GetPtr(),
+                       DawKind::protools))
+        return AAX_ERROR_UNIMPLEMENTED;
     return AAX_SUCCESS;
 }
 
 AAX_Result AAXEffectGUI::TimerWakeup() {
-    if (!open_ || !effect_) return AAX_SUCCESS;
+    if (!session_.isOpen()) return AAX_SUCCESS;
     FpEnvironmentGuard fpGuard;
-    if (IGraphics* editor = effect_->client().ensureEditor()) editor->idleEditor();
+    session_.idle();
     return AAX_SUCCESS;
 }
 
 AAX_Result AAXEffectGUI::GetViewSize(AAX_Point* size) const {
     if (!effect_) return AAX_ERROR_NULL_ARGUMENT;
     if (!size) return AAX_ERROR_NULL_ARGUMENT;
-    Client& client = effect_->client();
     // Never wait for the editor: when someone else holds it, the host keeps the
     // size it already has.
-    if (IGraphics* editor = client.tryTakeEditor()) {
-        std::int32_t width = 0;
-        std::int32_t height = 0;
-        editor->editorSize(&width, &height);
-        client.releaseEditor();
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    if (host::editorSizeWithToken(effect_->client(), width, height)) {
         size->horz = static_cast<float>(width);
         size->vert = static_cast<float>(height);
     }

@@ -4,6 +4,7 @@
 
 #include "corvid/aax/acf.h"
 #include "corvid/aax/client.h"
+#include "corvid/host/editorsession.h"
 
 namespace corvid::aax {
 
@@ -49,7 +50,7 @@ private:
     // The parameters object of the same instance; the host keeps it alive for as
     // long as the editor, and the reference taken here makes sure of it.
     AAXClient* effect_ = nullptr;
-    bool open_ = false;
+    host::EditorSession session_;
 };
 
 } // namespace corvid::aax

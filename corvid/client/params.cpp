@@ -156,6 +156,11 @@ void FloatParameter::storeNormalized(double normalized) {
     value_.exchange(fromNormalized(normalized));
 }
 
+void FloatParameter::storeNormalizedFromAudio(double normalized) {
+    if (!sanitizeNormalized(normalized)) return;
+    value_.exchange(fromNormalized(normalized));
+}
+
 void FloatParameter::formatValue(char* buffer, std::size_t size) {
     double v;
     {
@@ -278,6 +283,11 @@ void IntegerParameter::storeNormalized(double normalized) {
     value_.exchange(integerForNormalized(normalized));
 }
 
+void IntegerParameter::storeNormalizedFromAudio(double normalized) {
+    if (!sanitizeNormalized(normalized)) return;
+    value_.exchange(integerForNormalized(normalized));
+}
+
 void IntegerParameter::formatValue(char* buffer, std::size_t size) {
     std::int32_t v;
     {
@@ -371,6 +381,11 @@ bool BoolParameter::parseNormalized(std::string_view text, double& normalized) {
 void BoolParameter::storeNormalized(double normalized) {
     if (std::isnan(normalized)) return;
     ScopedLock guard(valueLock());
+    value_.exchange(normalized >= 0.5);
+}
+
+void BoolParameter::storeNormalizedFromAudio(double normalized) {
+    if (std::isnan(normalized)) return;
     value_.exchange(normalized >= 0.5);
 }
 

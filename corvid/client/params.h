@@ -57,6 +57,10 @@ public:
     // Sets the value without notifying. A NaN is ignored and values outside [0, 1]
     // are clamped, so a corrupt chunk or host cannot push a plain value out of range.
     virtual void storeNormalized(double normalized) = 0;
+    // Audio thread, for formats that deliver host changes there: the same store
+    // without the lock (one atomic exchange) and without listeners; whoever calls
+    // it tells the listeners later from another thread.
+    virtual void storeNormalizedFromAudio(double normalized) = 0;
     virtual void formatValue(char* buffer, std::size_t size) = 0;
     virtual void notifyListeners();
     virtual void editorChangeHook();
@@ -98,6 +102,7 @@ public:
     bool parseNormalized(std::string_view text, double& normalized) override;
     bool isDiscrete() const override { return false; }
     void storeNormalized(double normalized) override;
+    void storeNormalizedFromAudio(double normalized) override;
     void formatValue(char* buffer, std::size_t size) override;
 
     virtual double toNormalized(double plain) = 0;
@@ -172,6 +177,7 @@ public:
     bool parseNormalized(std::string_view text, double& normalized) override;
     bool isDiscrete() const override { return true; }
     void storeNormalized(double normalized) override;
+    void storeNormalizedFromAudio(double normalized) override;
     void formatValue(char* buffer, std::size_t size) override;
 
     std::int32_t value() const { return value_.load(std::memory_order_relaxed); }
@@ -217,6 +223,7 @@ public:
     bool parseNormalized(std::string_view text, double& normalized) override;
     bool isDiscrete() const override { return true; }
     void storeNormalized(double normalized) override;
+    void storeNormalizedFromAudio(double normalized) override;
     void formatValue(char* buffer, std::size_t size) override;
 
     bool value() const { return value_.load(std::memory_order_relaxed); }

@@ -1,11 +1,10 @@
 // The library's entry points: the AAX registration calls and the factory-preset
 // export. Everything else in the library stays hidden from the host.
 
+#include "corvid/host/entry.h"
 #include "corvid/aax/client.h"
 #include "corvid/aax/describe.h"
 #include "corvid/aax/effectgui.h"
-#include "corvid/core/fpcontrol.h"
-#include "corvid/core/init.h"
 #include "spatium/gui/editor.h"
 #include "spatium/spatium.h"
 
@@ -14,11 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#if defined(_WIN32)
-#define SPATIUM_EXPORT extern "C" __declspec(dllexport)
-#else
-#define SPATIUM_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+#define SPATIUM_EXPORT CORVID_EXPORT
 
 namespace {
 
@@ -26,14 +21,7 @@ using corvid::aax::AAX_VHostServices;
 using corvid::aax::AAXClient;
 using corvid::aax::AAXEffectGUI;
 
-// What every entry point does first and undoes last.
-class EntryScope {
-public:
-    EntryScope() { corvid::globalInitialize(); }
-
-private:
-    corvid::FpEnvironmentGuard fpGuard_;
-};
+using corvid::host::EntryScope;
 
 std::mutex gHostServicesLock;
 std::unique_ptr<AAX_VHostServices> gHostServices;

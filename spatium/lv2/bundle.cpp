@@ -1,0 +1,31 @@
+#include "spatium/lv2/bundle.h"
+
+#include "spatium/params.h"
+#include "spatium/spatium.h"
+
+namespace spatium {
+
+namespace {
+
+std::unique_ptr<corvid::Client> createSpatium() {
+    return corvid::createClient<SpatiumClient>();
+}
+
+// The reserved block stays automatable and saved, but has nothing to show.
+bool isReserved(const corvid::Parameter& parameter) {
+    return parameter.index() >= kReserved0;
+}
+
+} // namespace
+
+corvid::lv2::BundleSpec lv2Bundle() {
+    corvid::lv2::BundleSpec spec;
+    spec.create = &createSpatium;
+    spec.baseUri = "https://spatium.example/plugins/spatium";
+    spec.binary = "spatium.so";
+    spec.variants = {{"mono", "mono in", {1, 2}}, {"stereo", "stereo in", {2, 2}}};
+    spec.hidden = &isReserved;
+    return spec;
+}
+
+} // namespace spatium

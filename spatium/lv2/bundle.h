@@ -1,0 +1,11 @@
+#pragma once
+// Spatium as the LV2 bundle publishes it: shared by the plug-in library and the
+// program that writes the bundle's Turtle files.
+
+#include "corvid/lv2/bundle.h"
+
+namespace spatium {
+
+corvid::lv2::BundleSpec lv2Bundle();
+
+} // namespace spatium

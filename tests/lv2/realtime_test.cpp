@@ -1,0 +1,252 @@
+// The LV2 run() under the real-time rules: counts heap allocations and mutex locks
+// made on the audio thread while the host automates every kind of control, and
+// checks that listeners hear of port changes only from deliverChanges().
+
+#include "corvid/lv2/plugin.h"
+#include "spatium/lv2/bundle.h"
+#include "spatium/params.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+thread_local bool tCounting = false;
+std::atomic<long> gAllocations{0};
+std::atomic<long> gLocks{0};
+
+void* countedAlloc(std::size_t size, std::size_t align) {
+    if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (size == 0) size = 1;
+    void* p = align > alignof(std::max_align_t)
+                  ? std::aligned_alloc(align, (size + align - 1) / align * align)
+                  : std::malloc(size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+using MutexLockFn = int (*)(pthread_mutex_t*);
+
+} // namespace
+
+// Every std::mutex and std::recursive_mutex lock goes through here.
+extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
+    static const auto next = reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+    if (tCounting) gLocks.fetch_add(1, std::memory_order_relaxed);
+    return next(mutex);
+}
+extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) {
+    static const auto next =
+        reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_trylock"));
+    if (tCounting) gLocks.fetch_add(1, std::memory_order_relaxed);
+    return next(mutex);
+}
+
+void* operator new(std::size_t size) {
+    return countedAlloc(size, 0);
+}
+void* operator new[](std::size_t size) {
+    return countedAlloc(size, 0);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+    return countedAlloc(size, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+    return countedAlloc(size, static_cast<std::size_t>(a));
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return countedAlloc(size, 0);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return countedAlloc(size, 0);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+class UridMap {
+public:
+    UridMap() {
+        map_.handle = this;
+        map_.map = [](LV2_URID_Map_Handle h, const char* uri) -> LV2_URID {
+            auto& ids = static_cast<UridMap*>(h)->ids_;
+            return ids.emplace(uri, static_cast<LV2_URID>(ids.size() + 1)).first->second;
+        };
+        feature_ = {LV2_URID__map, &map_};
+        features_[0] = &feature_;
+    }
+    const LV2_Feature* const* features() const { return features_; }
+
+private:
+    std::map<std::string, LV2_URID> ids_;
+    LV2_URID_Map map_{};
+    LV2_Feature feature_{};
+    const LV2_Feature* features_[2] = {nullptr, nullptr};
+};
+
+// Records which thread tells it of changes.
+class ThreadListener : public corvid::IParameterListener {
+public:
+    void parameterChanged(corvid::Parameter*) override {
+        if (tCounting)
+            onAudio.fetch_add(1);
+        else
+            elsewhere.fetch_add(1);
+    }
+    void parameterEditBegun(corvid::Parameter*) override {}
+    void parameterEditEnded(corvid::Parameter*) override {}
+    std::atomic<long> onAudio{0};
+    std::atomic<long> elsewhere{0};
+};
+
+struct Rig {
+    corvid::lv2::BundleSpec spec = spatium::lv2Bundle();
+    UridMap map;
+    std::unique_ptr<corvid::lv2::Instance> instance;
+    std::vector<float> controls;
+    std::vector<std::vector<float>> audio;
+    float latency = 0.0f;
+
+    explicit Rig(std::size_t variant) {
+        instance = std::make_unique<corvid::lv2::Instance>(spec, spec.variants[variant], 48000.0,
+                                                           map.features());
+        const corvid::lv2::PortLayout& ports = instance->ports();
+        controls.resize(ports.controls);
+        for (std::uint32_t i = 0; i < ports.controls; ++i) {
+            controls[i] = static_cast<float>(
+                instance->plainValue(static_cast<std::int32_t>(i)).defaultValue());
+            instance->connect(i, &controls[i]);
+        }
+        audio.assign(ports.inputs + ports.outputs, std::vector<float>(4096, 0.0f));
+        for (std::uint32_t c = 0; c < ports.inputs + ports.outputs; ++c) {
+            for (std::size_t i = 0; i < 4096; ++i)
+                audio[c][i] =
+                    static_cast<float>(0.3 * std::sin(0.01 * static_cast<double>(i * (c + 1))));
+            instance->connect(ports.firstInput() + c, audio[c].data());
+        }
+        instance->connect(ports.latencyPort(), &latency);
+        instance->activate();
+    }
+};
+
+} // namespace
+
+TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
+    for (std::size_t variant : {0u, 1u}) {
+        Rig rig(variant);
+        ThreadListener listener;
+        corvid::Client& client = rig.instance->client();
+        for (std::int32_t i = 0; i < client.parameterCount(); ++i)
+            client.parameter(i)->addListener(&listener);
+
+        // The counters work: what the counting thread does is seen.
+        tCounting = true;
+        delete new int(1);
+        {
+            std::mutex m;
+            m.lock();
+            m.unlock();
+        }
+        tCounting = false;
+        ASSERT_EQ(gAllocations.exchange(0), 1);
+        ASSERT_GE(gLocks.exchange(0), 1);
+
+        rig.instance->run(256); // the first run takes every port
+        rig.instance->deliverChanges();
+        tCounting = true;
+        for (int r = 0; r < 20000; ++r) {
+            const auto k = static_cast<float>(r);
+            rig.controls[spatium::kPan] = -90.0f + std::fmod(7.0f * k, 181.0f);
+            rig.controls[spatium::kDistance] = -24.0f + std::fmod(3.0f * k, 30.0f);
+            rig.controls[spatium::kMidToSideDelay] = 3.0f + std::fmod(k, 9.0f);
+            rig.controls[spatium::kOutputLevel] = r % 3 ? -200.0f : 6.0f;
+            rig.controls[spatium::kTestMono] = static_cast<float>(r % 2);
+            rig.controls[spatium::kLfoTempo] = static_cast<float>(r % 12);
+            rig.controls[spatium::kReserved0] = static_cast<float>(r % 17);
+            rig.instance->run(static_cast<std::uint32_t>(1 + (r * 131) % 4096));
+        }
+        tCounting = false;
+        EXPECT_EQ(gAllocations.exchange(0), 0);
+        EXPECT_EQ(gLocks.exchange(0), 0);
+        EXPECT_EQ(listener.onAudio.load(), 0);
+        EXPECT_EQ(rig.latency, 3.0f);
+
+        // The UI side hears of each changed parameter once, however many runs
+        // changed it.
+        listener.elsewhere = 0;
+        rig.instance->deliverChanges();
+        EXPECT_EQ(listener.elsewhere.load(), 7);
+        rig.instance->deliverChanges();
+        EXPECT_EQ(listener.elsewhere.load(), 7);
+        for (std::int32_t i = 0; i < client.parameterCount(); ++i)
+            client.parameter(i)->removeListener(&listener);
+    }
+}
+
+TEST(Lv2RealTime, PortValuesReachTheParametersClampedAndRounded) {
+    Rig rig(1);
+    corvid::Client& client = rig.instance->client();
+    auto& pan = dynamic_cast<corvid::FloatParameter&>(*client.parameter(spatium::kPan));
+    auto& gain = dynamic_cast<corvid::FloatParameter&>(*client.parameter(spatium::kOutputLevel));
+    auto& tempo = dynamic_cast<corvid::IntegerParameter&>(*client.parameter(spatium::kLfoTempo));
+    auto& mono = dynamic_cast<corvid::BoolParameter&>(*client.parameter(spatium::kTestMono));
+    rig.controls[spatium::kPan] = 500.0f;
+    rig.controls[spatium::kOutputLevel] = -130.0f;
+    rig.controls[spatium::kLfoTempo] = 6.6f;
+    rig.controls[spatium::kTestMono] = 0.7f;
+    rig.instance->run(64);
+    EXPECT_EQ(pan.value(), 90.0);
+    EXPECT_EQ(gain.value(), -INFINITY); // at or below the floor: silence
+    EXPECT_EQ(tempo.value(), 7);
+    EXPECT_TRUE(mono.value());
+    // A NaN from a broken host changes nothing.
+    rig.controls[spatium::kPan] = NAN;
+    rig.instance->run(64);
+    EXPECT_EQ(pan.value(), 90.0);
+    // A value set by the editor is not undone by ports that did not move.
+    pan.setFromEditor(-10.0);
+    rig.instance->run(64);
+    EXPECT_EQ(pan.value(), -10.0);
+}
