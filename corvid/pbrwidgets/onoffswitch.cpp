@@ -2,8 +2,7 @@
 
 #include "corvid/graphics/draw.h"
 #include "corvid/gui/context.h"
-#include "corvid/pbrwidgets/dragrule.h"
-#include "corvid/pbrwidgets/paintbox.h"
+#include "corvid/pbrwidgets/slider.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,36 +10,18 @@
 namespace corvid {
 
 namespace {
-
-constexpr std::uint8_t kHoverGlow = 40;
-
-std::int32_t rounded(float v) {
-    return static_cast<std::int32_t>(std::clamp(v + 0.5f, -1.0e7f, 1.0e7f));
-}
-
-std::uint16_t ramp(float from, float to, float t) {
-    // Linear from the start value at the first row (or column) toward the end value.
-    const auto u = static_cast<std::uint32_t>(t * 65535.0f + 0.5f);
-    const auto a = static_cast<std::uint32_t>(from), b = static_cast<std::uint32_t>(to);
-    return static_cast<std::uint16_t>((b * u + a * (65535u - u)) / 65535u);
-}
-
+constexpr int kHoverGlow = 40;
+constexpr double kInsetFraction = 0.1;
 } // namespace
 
-UIOnOffSwitch::UIOnOffSwitch(UIContext& context, BoolParameter* parameter_)
-    : UIElement(context), parameter(parameter_) {
+UIOnOffSwitch::UIOnOffSwitch(UIContext& context, BoolParameter* p)
+    : UIElement(context), parameter(p) {
     parameter->addListener(this);
 }
 
 UIOnOffSwitch::~UIOnOffSwitch() {
     parameter->removeListener(this);
 }
-
-void UIOnOffSwitch::parameterChanged(Parameter*) {
-    markDirty();
-}
-void UIOnOffSwitch::parameterEditBegun(Parameter*) {}
-void UIOnOffSwitch::parameterEditEnded(Parameter*) {}
 
 bool UIOnOffSwitch::onMouseClick(std::int32_t, std::int32_t, MouseButton, bool, MouseState) {
     parameter->beginEdit();
@@ -55,53 +36,67 @@ void UIOnOffSwitch::onMouseEnter() {
 void UIOnOffSwitch::onMouseExit() {
     markDirty();
 }
-void UIOnOffSwitch::onDragEnd() {
-    markDirty();
-}
 
 void UIOnOffSwitch::animateSelf(double dt, double) {
-    if (approach(onAmount, parameter->value() ? 1.0 : 0.0, static_cast<double>(animationSpeed), dt))
+    const double target = parameter->value() ? 1.0 : 0.0;
+    const double a = std::exp(-static_cast<double>(animationSpeed) * dt);
+    const float next = static_cast<float>(onAmount * a + target * (1.0 - a));
+    if (std::fabs(next - onAmount) > 0.001f) {
+        onAmount = next;
         markDirty();
+    }
 }
 
 void UIOnOffSwitch::paintMaps(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
                               const ImageView<RGBA>& materialMap,
                               const std::vector<IntRect>& dirtyRects) {
-    const IntRect element = elementInCrop(position);
-    const float W = static_cast<float>(position.width()), H = static_cast<float>(position.height());
-    const float a = std::isfinite(onAmount) ? std::clamp(onAmount, 0.0f, 1.0f) : 0.0f;
-    const IntRect inner =
-        IntRect{rounded(0.1f * W), rounded(0.1f * H), rounded(0.9f * W), rounded(0.9f * H)}
-            .translated(element.minX, element.minY);
-    auto channel = [&](std::uint8_t off, std::uint8_t on) {
-        return static_cast<std::uint8_t>((1.0f - a) * static_cast<float>(off) +
-                                         a * static_cast<float>(on));
+    // The crop starts at the window edge for an element reaching past it.
+    const std::int32_t ox = std::min(position.minX, 0), oy = std::min(position.minY, 0);
+    const double w = position.width(), h = position.height();
+    const double a = std::clamp(static_cast<double>(onAmount), 0.0, 1.0);
+    const IntRect box{ox, oy, ox + position.width(), oy + position.height()};
+    const IntRect inner{ox + truncToPixels(kInsetFraction * w + 0.5),
+                        oy + truncToPixels(kInsetFraction * h + 0.5),
+                        ox + truncToPixels((1.0 - kInsetFraction) * w + 0.5),
+                        oy + truncToPixels((1.0 - kInsetFraction) * h + 0.5)};
+    auto mix = [a](std::uint8_t off, std::uint8_t on) {
+        return static_cast<std::uint8_t>((1.0 - a) * off + a * on);
     };
-    RGBA face{channel(offDiffuse.r, onDiffuse.r), channel(offDiffuse.g, onDiffuse.g),
-              channel(offDiffuse.b, onDiffuse.b), channel(offDiffuse.a, onDiffuse.a)};
+    RGBA colour{mix(offDiffuse.r, onDiffuse.r), mix(offDiffuse.g, onDiffuse.g),
+                mix(offDiffuse.b, onDiffuse.b), mix(offDiffuse.a, onDiffuse.a)};
     if (isMouseOver() || getContext().dragged == this)
-        face.a = static_cast<std::uint8_t>(std::min(255, face.a + kHoverGlow));
-    const float start = (1.0f - a) * depthB + a * depthA;
-    const float end = (1.0f - a) * depthA + a * depthB;
+        colour.a = static_cast<std::uint8_t>(std::min(255, colour.a + kHoverGlow));
+    const double s = (1.0 - a) * depthB + a * depthA;
+    const double e = (1.0 - a) * depthA + a * depthB;
     const bool vertical = orientation == 0;
     const std::int32_t span = vertical ? inner.height() : inner.width();
 
-    for (const IntRect& box : dirtyRects) {
-        const IntRect cut = box.intersect(element).intersect(diffuseMap.bounds());
-        if (cut.isEmpty()) continue;
-        fillRect(depthMap, L16(surroundDepth), cut);
-        const IntRect face_ = inner.intersect(cut);
-        if (face_.isEmpty()) continue;
-        fillRect(diffuseMap, face, face_);
-        fillRect(materialMap, switchMaterial, face_);
-        for (std::int32_t y = face_.minY; y < face_.maxY; ++y) {
+    for (const IntRect& dirty : dirtyRects) {
+        const IntRect clip = dirty.intersect(diffuseMap.bounds());
+        if (clip.isEmpty()) continue;
+        const ImageView<L16> depth = depthMap.withClip(clip);
+        fillRect(depth, L16(surroundDepth), box);
+        const IntRect part = inner.intersect(clip);
+        if (part.isEmpty()) continue;
+        fillRect(diffuseMap.withClip(clip), colour, inner);
+        fillRect(materialMap.withClip(clip), switchMaterial, inner);
+        // One value per row (or column), from the start value at the first to
+        // the end value past the last.
+        for (std::int32_t y = part.minY; y < part.maxY; ++y) {
             L16* row = depthMap.row(y);
-            for (std::int32_t x = face_.minX; x < face_.maxX; ++x) {
+            for (std::int32_t x = part.minX; x < part.maxX; ++x) {
                 const std::int32_t k = vertical ? y - inner.minY : x - inner.minX;
-                row[x] = L16(ramp(start, end, static_cast<float>(k) / static_cast<float>(span)));
+                const double t = span > 0 ? static_cast<double>(k) / span : 0.0;
+                row[x] = L16(static_cast<std::uint16_t>(std::clamp(s + (e - s) * t, 0.0, 65535.0)));
             }
         }
     }
 }
+
+void UIOnOffSwitch::parameterChanged(Parameter*) {
+    markDirty();
+}
+void UIOnOffSwitch::parameterEditBegun(Parameter*) {}
+void UIOnOffSwitch::parameterEditEnded(Parameter*) {}
 
 } // namespace corvid
