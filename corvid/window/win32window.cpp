@@ -31,19 +31,41 @@ std::wstring makeClassName() {
     return name;
 }
 
+// One notch of a wheel, as Windows counts it.
+constexpr float kWheelDeltaPerNotch = WHEEL_DELTA;
+
 } // namespace
+
+HINSTANCE Win32Window::ownModule() {
+    HMODULE module = nullptr;
+    // Any address inside this module names it; the window procedure is one.
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&Win32Window::windowProc), &module))
+        fatalError("Win32 window: cannot find its own module");
+    return module;
+}
+
+SIZE Win32Window::outerSizeFor(DWORD style, std::int32_t width, std::int32_t height) {
+    RECT frame{0, 0, width, height};
+    if (!AdjustWindowRectEx(&frame, style, FALSE, 0)) return {width, height};
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 Win32Window::Win32Window(void* parentWindow, IWindowListener* windowListener, std::int32_t width,
                          std::int32_t height)
     : listener(windowListener), className(makeClassName()) {
-    HINSTANCE module = GetModuleHandleA(nullptr);
+    module = ownModule();
+    // IDC_ARROW is a resource number in the form of either character set; the
+    // number is what LoadCursorW needs.
+    cursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.style = CS_DBLCLKS | CS_OWNDC;
     windowClass.lpfnWndProc = &Win32Window::windowProc;
     windowClass.cbClsExtra = 0;
     windowClass.cbWndExtra = 0;
     windowClass.hInstance = module;
     windowClass.hIcon = nullptr;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hCursor = cursor;
     windowClass.hbrBackground = nullptr;
     windowClass.lpszMenuName = nullptr;
     windowClass.lpszClassName = className.c_str();
@@ -51,12 +73,16 @@ Win32Window::Win32Window(void* parentWindow, IWindowListener* windowListener, st
 
     HWND parent = static_cast<HWND>(parentWindow);
     DWORD style = WS_CHILD | WS_VISIBLE;
+    SIZE outer{width, height};
     if (parent == nullptr) {
+        // A window of its own: the editor must fill its client area, so the frame
+        // and title bar come on top of the editor's size.
         parent = GetDesktopWindow();
-        style = WS_VISIBLE;
+        style = kStandaloneStyle;
+        outer = outerSizeFor(style, width, height);
     }
     hwnd = CreateWindowExW(0, className.c_str(), nullptr, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           width, height, parent, nullptr, module, nullptr);
+                           outer.cx, outer.cy, parent, nullptr, module, nullptr);
     if (hwnd == nullptr) fatalError("Win32 window: cannot create the window");
 
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -70,10 +96,11 @@ Win32Window::Win32Window(void* parentWindow, IWindowListener* windowListener, st
 
 Win32Window::~Win32Window() {
     if (hwnd != nullptr) {
+        KillTimer(hwnd, kTimerId);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         DestroyWindow(hwnd);
     }
-    UnregisterClassW(className.c_str(), GetModuleHandleA(nullptr));
+    UnregisterClassW(className.c_str(), module);
 }
 
 void Win32Window::pumpEvents() {
@@ -131,7 +158,7 @@ MouseState Win32Window::stateFrom(WPARAM wParam) {
 
 LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
     FpEnvironmentGuard fp;
     if (self->listener == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
     return self->handleMessage(message, wParam, lParam);
@@ -153,7 +180,8 @@ void Win32Window::blit() {
     if (r.right > r.left && r.bottom > r.top && !windowImage.isEmpty()) {
         BITMAPINFOHEADER header{};
         header.biSize = 40;
-        header.biWidth = windowImage.width();
+        // A DIB row is as long as its width says; the image's pitch is the row.
+        header.biWidth = static_cast<LONG>(windowImage.pitch() / 4);
         header.biHeight = -windowImage.height(); // rows top to bottom
         header.biPlanes = 1;
         header.biBitCount = 32;
@@ -179,7 +207,7 @@ LRESULT Win32Window::mouseDown(MouseButton button, bool isDoubleClick, UINT mess
         afterEvent();
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT Win32Window::mouseUp(MouseButton button, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -188,19 +216,63 @@ LRESULT Win32Window::mouseUp(MouseButton button, UINT message, WPARAM wParam, LP
         afterEvent();
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT Win32Window::mouseWheel(bool horizontal, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Wheel messages carry the pointer in screen coordinates.
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(hwnd, &at);
+    const float notches = GET_WHEEL_DELTA_WPARAM(wParam) / kWheelDeltaPerNotch;
+    // Windows counts the vertical wheel positive away from the user and the
+    // horizontal one positive to the right, as the listener does.
+    const float dx = horizontal ? notches : 0.0f;
+    const float dy = horizontal ? 0.0f : notches;
+    if (listener->onMouseWheel(at.x, at.y, dx, dy, stateFrom(GET_KEYSTATE_WPARAM(wParam)))) {
+        afterEvent();
+        return 0;
+    }
+    // Unhandled: DefWindowProc hands the wheel on to the parent, so a host's
+    // scrolling view still scrolls.
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_GETDLGCODE:
+        // Inside a host's dialog the dialog manager would otherwise take arrows,
+        // Enter, Escape and Tab for its own navigation before the editor sees them.
+        return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_SETCURSOR:
+        // Over the client area the editor's arrow, not whatever the host's parent
+        // window would set.
+        if (LOWORD(lParam) == HTCLIENT && cursor != nullptr) {
+            SetCursor(cursor);
+            return TRUE;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_MOUSEWHEEL:
+        return mouseWheel(false, message, wParam, lParam);
+    case WM_MOUSEHWHEEL:
+        return mouseWheel(true, message, wParam, lParam);
+    case WM_NCDESTROY:
+        // The host destroyed its parent window and this one with it: nothing is
+        // left to destroy, and no message may reach this object any more.
+        {
+            HWND gone = hwnd;
+            SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+            hwnd = nullptr;
+            closed = true;
+            return DefWindowProcW(gone, message, wParam, lParam);
+        }
     case WM_SIZE:
         clientWidth = LOWORD(lParam);
         clientHeight = HIWORD(lParam);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_PAINT: {
         RECT update;
         if (!GetUpdateRect(hwnd, &update, FALSE))
-            return DefWindowProcA(hwnd, message, wParam, lParam);
+            return DefWindowProcW(hwnd, message, wParam, lParam);
         RECT client;
         GetClientRect(hwnd, &client);
         const std::int32_t w = client.right - client.left, h = client.bottom - client.top;
@@ -237,7 +309,7 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     case WM_TIMER:
-        if (wParam != kTimerId) return DefWindowProcA(hwnd, message, wParam, lParam);
+        if (wParam != kTimerId) return DefWindowProcW(hwnd, message, wParam, lParam);
         {
             const std::uint32_t now = timeMs();
             listener->animateSelf((now - lastTickTime) * 0.001, (now - creationTime) * 0.001);
@@ -283,9 +355,9 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                        lParam);
     case WM_CAPTURECHANGED:
         listener->onCaptureLost();
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
 

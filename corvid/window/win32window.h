@@ -1,7 +1,10 @@
 #pragma once
 // The Windows window: a child of the host's editor window that turns window
 // messages into listener calls, ticks the animation every 15 ms and blits the
-// window image with SetDIBitsToDevice. Built only for Windows.
+// window image with SetDIBitsToDevice. Built only for Windows. It uses the
+// wide-character window functions throughout, whether or not UNICODE is defined,
+// and registers its class under the module that holds this code (the plug-in
+// DLL), not under the host executable.
 
 #ifdef _WIN32
 
@@ -36,12 +39,20 @@ public:
 
     // One GetMessage / TranslateMessage / DispatchMessage cycle.
     void pumpEvents() override;
-    // True only after the window received WM_CLOSE and destroyed its HWND.
+    // True once the native window is gone: after WM_CLOSE of a window of its own,
+    // or when the host destroyed the parent and with it this window.
     bool isClosed() override { return closed; }
     std::uint32_t timeMs() override;
     void* nativeHandle() override { return hwnd; }
 
     static Key mapVirtualKey(WPARAM virtualKey);
+    // The module this code was linked into: the plug-in DLL inside a host.
+    static HINSTANCE ownModule();
+    // Outer size of a window of its own whose client area is width x height.
+    static SIZE outerSizeFor(DWORD style, std::int32_t width, std::int32_t height);
+    // Style of a window without a host parent: a frame that can be moved and closed.
+    static constexpr DWORD kStandaloneStyle =
+        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,11 +60,14 @@ private:
     LRESULT mouseDown(MouseButton button, bool isDoubleClick, UINT message, WPARAM wParam,
                       LPARAM lParam);
     LRESULT mouseUp(MouseButton button, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT mouseWheel(bool horizontal, UINT message, WPARAM wParam, LPARAM lParam);
     void afterEvent();
     void blit();
     static MouseState stateFrom(WPARAM wParam);
 
     HWND hwnd = nullptr;
+    HINSTANCE module = nullptr;
+    HCURSOR cursor = nullptr;
     WNDCLASSW windowClass{};
     std::int64_t performanceFrequency = 1;
     std::uint32_t creationTime = 0, lastTickTime = 0;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <thread>
@@ -18,14 +19,23 @@ namespace {
 thread_local bool tCounting = false;
 std::atomic<long> gAudioAllocations{0};
 
+// Every allocation, aligned or not, takes the same path and is freed by the same
+// function: the C runtime of Windows has no aligned_alloc, and what its
+// _aligned_malloc returns must not reach free(). The block from malloc is kept
+// just below the aligned pointer handed out.
 void* countedAlloc(std::size_t size, std::size_t align) {
     if (tCounting) gAudioAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (size == 0) size = 1;
-    void* p = align > alignof(std::max_align_t)
-                  ? std::aligned_alloc(align, (size + align - 1) / align * align)
-                  : std::malloc(size);
-    if (!p) throw std::bad_alloc();
-    return p;
+    if (align < alignof(std::max_align_t)) align = alignof(std::max_align_t);
+    void* raw = std::malloc(size + align + sizeof(void*));
+    if (!raw) throw std::bad_alloc();
+    const auto base = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
+    auto* aligned = reinterpret_cast<void**>((base + align - 1) / align * align);
+    aligned[-1] = raw;
+    return aligned;
+}
+
+void countedFree(void* p) noexcept {
+    if (p) std::free(static_cast<void**>(p)[-1]);
 }
 
 } // namespace
@@ -57,28 +67,28 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     }
 }
 void operator delete(void* p) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete[](void* p) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    countedFree(p);
 }
 
 using namespace spatium;

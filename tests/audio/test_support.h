@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -93,8 +94,8 @@ inline std::vector<float> tones(std::size_t n, float rate, float phase = 0.0f) {
     std::vector<float> v(n);
     for (std::size_t i = 0; i < n; ++i) {
         const double t = double(i) / rate;
-        v[i] = float(0.3 * std::sin(2 * M_PI * 220.0 * t + phase) +
-                     0.2 * std::sin(2 * M_PI * 1370.0 * t + 2 * phase));
+        v[i] = float(0.3 * std::sin(2 * std::numbers::pi * 220.0 * t + phase) +
+                     0.2 * std::sin(2 * std::numbers::pi * 1370.0 * t + 2 * phase));
     }
     return v;
 }

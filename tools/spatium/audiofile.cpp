@@ -1,23 +1,25 @@
 #include "tools/spatium/audiofile.h"
 
 #include "tools/spatium/host.h"
+#include "tools/spatium/paths.h"
 
+#if defined(_WIN32)
+// sf_wchar_open, which opens a file by its UTF-16 name, needs both.
+#include <windows.h>
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#endif
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
-
 namespace spatium::host {
 
 namespace {
 
 std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
+    std::string ext = utf8FromPath(pathFromUtf8(path).extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext;
@@ -33,11 +35,11 @@ int containerFor(const std::string& path) {
     return 0;
 }
 
-std::string processTag() {
+SNDFILE* openSoundFile(const std::string& path, int mode, SF_INFO* info) {
 #if defined(_WIN32)
-    return "partial";
+    return sf_wchar_open(pathFromUtf8(path).c_str(), mode, info);
 #else
-    return "partial-" + std::to_string(static_cast<long>(::getpid()));
+    return sf_open(path.c_str(), mode, info);
 #endif
 }
 
@@ -45,10 +47,11 @@ std::string processTag() {
 
 AudioReader::AudioReader(const std::string& path) : path_(path) {
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) throw HostError(path + ": no such file");
-    if (std::filesystem::is_directory(path, error)) throw HostError(path + ": is a directory");
+    const std::filesystem::path native = pathFromUtf8(path);
+    if (!std::filesystem::exists(native, error)) throw HostError(path + ": no such file");
+    if (std::filesystem::is_directory(native, error)) throw HostError(path + ": is a directory");
     SF_INFO info{};
-    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    file_ = openSoundFile(path, SFM_READ, &info);
     if (!file_)
         throw HostError(path + ": not a readable audio file (" + sf_strerror(nullptr) + ")");
     channels_ = info.channels;
@@ -84,22 +87,27 @@ AudioWriter::AudioWriter(const std::string& path, std::int32_t channels, std::in
     const int container = containerFor(path);
     if (container == 0)
         throw HostError(path + ": unknown output type; use .wav, .aif, .aiff, .caf, .w64 or .rf64");
-    const std::filesystem::path target(path);
-    tempPath_ =
-        (target.parent_path() / ("." + target.filename().string() + "." + processTag())).string();
+    tempPath_ = temporaryPathFor(path);
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = container | SF_FORMAT_FLOAT;
-    file_ = sf_open(tempPath_.c_str(), SFM_WRITE, &info);
-    if (!file_) throw HostError("cannot write " + path + ": " + sf_strerror(nullptr));
+    file_ = openSoundFile(tempPath_, SFM_WRITE, &info);
+    if (!file_) {
+        const std::string reason = sf_strerror(nullptr);
+        // The library may have created the file before it failed; no destructor
+        // runs for a constructor that throws.
+        std::error_code error;
+        std::filesystem::remove(pathFromUtf8(tempPath_), error);
+        throw HostError("cannot write " + path + ": " + reason);
+    }
 }
 
 AudioWriter::~AudioWriter() {
     if (file_) sf_close(file_);
     if (!committed_) {
         std::error_code error;
-        std::filesystem::remove(tempPath_, error);
+        std::filesystem::remove(pathFromUtf8(tempPath_), error);
     }
 }
 
@@ -114,7 +122,7 @@ void AudioWriter::commit() {
     file_ = nullptr;
     if (closed != 0) throw HostError("cannot write " + path_ + ": " + sf_error_number(closed));
     std::error_code error;
-    std::filesystem::rename(tempPath_, path_, error);
+    std::filesystem::rename(pathFromUtf8(tempPath_), pathFromUtf8(path_), error);
     if (error) throw HostError("cannot write " + path_ + ": " + error.message());
     committed_ = true;
 }

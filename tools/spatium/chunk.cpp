@@ -2,6 +2,7 @@
 
 #include "corvid/aax/acf.h"
 #include "tools/spatium/host.h"
+#include "tools/spatium/paths.h"
 
 #include <bit>
 #include <cerrno>
@@ -117,9 +118,10 @@ std::vector<std::uint8_t> chunkFromFile(const std::vector<std::uint8_t>& bytes) 
 
 std::vector<std::uint8_t> readFile(const std::string& path) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    const std::filesystem::path native = pathFromUtf8(path);
+    if (std::filesystem::is_directory(native, error))
         throw HostError("cannot read " + path + ": it is a directory");
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(native, std::ios::binary);
     if (!in) throw HostError("cannot read " + path + ": " + std::strerror(errno));
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                     std::istreambuf_iterator<char>());
@@ -128,23 +130,28 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
 }
 
 void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string temp = path + ".partial";
+    const std::filesystem::path temp = pathFromUtf8(temporaryPathFor(path));
+    std::error_code error;
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw HostError("cannot write " + path + ": " + std::strerror(errno));
+        if (!out) {
+            const std::string reason = std::strerror(errno);
+            std::filesystem::remove(temp, error);
+            throw HostError("cannot write " + path + ": " + reason);
+        }
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
-            std::filesystem::remove(temp);
+            std::filesystem::remove(temp, error);
             throw HostError("cannot write " + path);
         }
     }
-    std::error_code error;
-    std::filesystem::rename(temp, path, error);
+    std::filesystem::rename(temp, pathFromUtf8(path), error);
     if (error) {
-        std::filesystem::remove(temp);
-        throw HostError("cannot write " + path + ": " + error.message());
+        const std::string reason = error.message();
+        std::filesystem::remove(temp, error);
+        throw HostError("cannot write " + path + ": " + reason);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "tools/spatium/chunk.h"
 #include "tools/spatium/json.h"
+#include "tools/spatium/paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -120,14 +121,15 @@ bool takeSettingsOption(const std::vector<std::string>& args, std::size_t& i, Se
 std::unique_ptr<Plugin> loadPlugin(const std::string& explicitPath) {
     if (!explicitPath.empty()) {
         std::error_code error;
-        if (!std::filesystem::exists(explicitPath, error))
+        if (!std::filesystem::exists(pathFromUtf8(explicitPath), error))
             throw HostError("plug-in library " + explicitPath + " does not exist");
         return std::make_unique<Plugin>(explicitPath);
     }
     const std::vector<std::string> candidates = defaultPluginCandidates();
     for (const std::string& path : candidates) {
         std::error_code error;
-        if (std::filesystem::exists(path, error)) return std::make_unique<Plugin>(path);
+        if (std::filesystem::exists(pathFromUtf8(path), error))
+            return std::make_unique<Plugin>(path);
     }
     std::string tried;
     for (const std::string& path : candidates) tried += "\n  " + path;
@@ -560,11 +562,11 @@ int runPresets(const CommandLine& cl) {
     std::vector<std::string> files;
     if (!exportDir.empty()) {
         std::error_code error;
-        std::filesystem::create_directories(exportDir, error);
+        std::filesystem::create_directories(pathFromUtf8(exportDir), error);
         if (error) throw HostError("cannot create " + exportDir + ": " + error.message());
         for (std::size_t i = 0; i < presets.size(); ++i) {
-            const std::string path =
-                (std::filesystem::path(exportDir) / fileNameFor(i, presets[i].name)).string();
+            const std::string path = utf8FromPath(
+                pathFromUtf8(exportDir) / pathFromUtf8(fileNameFor(i, presets[i].name)));
             writeFileAtomically(path, presets[i].blob);
             files.push_back(path);
         }

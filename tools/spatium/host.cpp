@@ -1,4 +1,5 @@
 #include "tools/spatium/host.h"
+#include "tools/spatium/paths.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -264,7 +265,7 @@ namespace {
 
 void* openLibrary(const std::string& path, std::string& error) {
 #if defined(_WIN32)
-    HMODULE module = LoadLibraryA(path.c_str());
+    HMODULE module = LoadLibraryW(pathFromUtf8(path).c_str());
     if (!module) error = "Windows error " + std::to_string(GetLastError());
     return reinterpret_cast<void*>(module);
 #else
@@ -302,9 +303,10 @@ void resolve(void* handle, const char* name, Proc& proc, const std::string& path
 
 std::filesystem::path executableDirectory() {
 #if defined(_WIN32)
-    char buffer[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::filesystem::path(std::string(buffer, n)).parent_path();
+    std::wstring buffer(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    buffer.resize(n);
+    return std::filesystem::path(buffer).parent_path();
 #else
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -316,8 +318,8 @@ std::filesystem::path executableDirectory() {
 
 std::vector<std::string> defaultPluginCandidates() {
     const std::filesystem::path dir = executableDirectory();
-    return {(dir / kLibraryName).string(),
-            (dir / SPATIUM_RELATIVE_LIBDIR / kLibraryName).lexically_normal().string()};
+    return {utf8FromPath(dir / kLibraryName),
+            utf8FromPath((dir / SPATIUM_RELATIVE_LIBDIR / kLibraryName).lexically_normal())};
 }
 
 Plugin::Plugin(const std::string& path) : path_(path), host_(std::make_unique<HostObject>()) {

@@ -2,9 +2,12 @@
 // library as an AAX host would and describes, inspects and renders through it.
 
 #include "tools/spatium/commands.h"
+#include "tools/spatium/paths.h"
 
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 using namespace spatium::host;
 
@@ -32,16 +35,18 @@ options:
 } // namespace
 
 int main(int argc, char** argv) {
+    // File names among the arguments are kept as UTF-8 from here on.
+    const std::vector<std::string> argument = utf8Arguments(argc, argv);
     CommandLine cl;
-    cl.program = argc > 0 ? argv[0] : "spatium";
+    cl.program = argc > 0 ? argument[0] : "spatium";
     std::string command;
     try {
         for (int i = 1; i < argc; ++i) {
-            const std::string arg = argv[i];
+            const std::string& arg = argument[static_cast<std::size_t>(i)];
             if (arg == "--plugin" || arg.rfind("--plugin=", 0) == 0) {
                 if (arg == "--plugin") {
                     if (i + 1 >= argc) throw UsageError("--plugin needs a path");
-                    cl.pluginPath = argv[++i];
+                    cl.pluginPath = argument[static_cast<std::size_t>(++i)];
                 } else {
                     cl.pluginPath = arg.substr(std::strlen("--plugin="));
                 }

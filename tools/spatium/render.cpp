@@ -3,6 +3,7 @@
 #include "tools/spatium/commands.h"
 #include "tools/spatium/demo.h"
 #include "tools/spatium/json.h"
+#include "tools/spatium/paths.h"
 
 #include <algorithm>
 #include <atomic>
@@ -58,7 +59,8 @@ extern "C" void onInterrupt(int) {
     gInterrupted.store(true);
 }
 
-bool samePath(const std::string& a, const std::string& b) {
+bool samePath(const std::string& utf8A, const std::string& utf8B) {
+    const std::filesystem::path a = pathFromUtf8(utf8A), b = pathFromUtf8(utf8B);
     std::error_code error;
     if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
         return std::filesystem::equivalent(a, b, error);
