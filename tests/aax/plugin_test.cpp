@@ -561,7 +561,9 @@ TEST_F(PluginTest, RenderSurvivesHostsThatBreakTheBlockContract) {
     Instance odd(plugin(), component(2), 48000.0);
     odd.setStemFormats(AAX_eStemFormat_5_1, AAX_eStemFormat_Stereo);
     std::vector<std::vector<float>> out(2, std::vector<float>(256, 7.0f));
-    const float* in[2] = {signal[0].data(), signal[1].data()};
+    // A host reporting 5.1 hands over six input buffers.
+    const float* in[6] = {signal[0].data(), signal[1].data(), signal[0].data(),
+                          signal[1].data(), signal[0].data(), signal[1].data()};
     float* outs[2] = {out[0].data(), out[1].data()};
     odd.render(in, outs, 256);
     EXPECT_EQ(out, std::vector<std::vector<float>>(2, std::vector<float>(256, 7.0f)));

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -61,21 +61,27 @@ struct Box {
     bool overlaps(const Box& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
 };
 
+// The layout's child and hint lines: SPATIUM_CHILD(name, widget, "parameter", x0, y0,
+// x1, y1) and SPATIUM_HINT("parameter", x, y).
 std::vector<Box> layoutBoxes() {
     std::ifstream in(SPATIUM_LAYOUT);
     std::vector<Box> boxes;
-    const std::regex child(
-        R"re(^SPATIUM_CHILD\((\w+),\s*\w+,\s*"[^"]*",\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\))re");
-    const std::regex hint(R"re(^SPATIUM_HINT\("([^"]*)",\s*(\d+),\s*(\d+)\))re");
     std::string line;
-    std::smatch m;
     while (std::getline(in, line)) {
-        if (std::regex_search(line, m, child))
+        const bool child = line.rfind("SPATIUM_CHILD(", 0) == 0;
+        const bool hint = line.rfind("SPATIUM_HINT(", 0) == 0;
+        if (!child && !hint) continue;
+        // The numbers follow the last quote; the name precedes the first comma.
+        const std::size_t quote = line.rfind('"');
+        int v[4] = {0, 0, 0, 0};
+        const int n =
+            std::sscanf(line.c_str() + quote + 1, ", %d, %d, %d, %d", &v[0], &v[1], &v[2], &v[3]);
+        const std::size_t open = line.find('(');
+        if (child && n == 4)
             boxes.push_back(
-                {std::stoi(m[2]), std::stoi(m[3]), std::stoi(m[4]), std::stoi(m[5]), m[1]});
-        else if (std::regex_search(line, m, hint))
-            boxes.push_back({std::stoi(m[2]) - 2, std::stoi(m[3]), std::stoi(m[2]) + 38,
-                             std::stoi(m[3]) + 22, "hint " + m[1].str()});
+                {v[0], v[1], v[2], v[3], line.substr(open + 1, line.find(',') - open - 1)});
+        else if (hint && n == 2)
+            boxes.push_back({v[0] - 2, v[1], v[0] + 38, v[1] + 22, "hint " + line.substr(open)});
     }
     return boxes;
 }
