@@ -25,12 +25,6 @@ using namespace spatium;
 using namespace spatium::testing;
 using corvid::IntRect;
 
-// How far the lighting of one pixel reads around it: the glow samples the fifth
-// diffuse mipmap level bilinearly, and each cubic level above the second widens
-// what a sample covers (96 pixels covers it with room to spare).
-constexpr std::int32_t kCompositorReach = 96;
-constexpr std::int32_t kWidening = SpatiumGUI::kRedrawMargin + kCompositorReach;
-
 TEST(EditorLayout, EveryChildSitsInItsBoxInCreationOrderWithTheHintsLast) {
     auto client = clientWithEditor();
     SpatiumGUI& gui = editorOf(*client);
