@@ -40,7 +40,7 @@ std::uint8_t mixChannel(std::uint8_t unlit, std::uint8_t lit, float p) {
 UIKnob::UIKnob(UIContext& context, FloatParameter* parameter_)
     : UIElement(context), parameter(parameter_) {
     dragSensitivity = 0.25f;
-    parameter->addListener(this);
+    parameter->addListener(&changeHook);
     pressAmount = 0.0f;
     clearCrossingMarks();
 }
@@ -48,7 +48,7 @@ UIKnob::UIKnob(UIContext& context, FloatParameter* parameter_)
 UIKnob::~UIKnob() {
     // The parameter notifies under its listener lock, so once this returns no
     // callback is running on another thread and none will reach this object.
-    parameter->removeListener(this);
+    parameter->removeListener(&changeHook);
 }
 
 float UIKnob::getDragSensitivity() {
@@ -168,8 +168,10 @@ void UIKnob::onDragMove(std::int32_t, std::int32_t y, std::int32_t, std::int32_t
 }
 
 void UIKnob::animateSelf(double dt, double) {
+    bool dirty = changeHook.changed.exchange(false);
     if (approach(pressAmount, isDragged() ? 1.0 : 0.0, static_cast<double>(pressSpeed), dt))
-        markDirty();
+        dirty = true;
+    if (dirty) markDirty();
 }
 
 void UIKnob::paintMaps(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,

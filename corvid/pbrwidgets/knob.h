@@ -7,6 +7,7 @@
 #include "corvid/graphics/color.h"
 #include "corvid/gui/element.h"
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
 
@@ -98,10 +99,26 @@ public:
     void animateSelf(double dt, double time) override;
 
     KnobGeometry geometry() const;
+    // The listener the knob registers with its parameter.
+    const IParameterListener* parameterHook() const { return &changeHook; }
     bool hitTest(std::int32_t x, std::int32_t y) const;
 
 protected:
     bool isDragged() const;
+
+    // What the parameter holds on to. The knob is a base class: while a derived
+    // knob is being built or torn down its own dispatch is in flux, so another
+    // thread's callback must not reach it. The hook is complete before it is
+    // registered and outlives its removal; it only raises a flag, and the knob's
+    // animation turns the flag into a redraw on the GUI thread.
+    class ChangeHook final : public IParameterListener {
+    public:
+        void parameterChanged(Parameter*) override { changed.store(true); }
+        void parameterEditBegun(Parameter*) override {}
+        void parameterEditEnded(Parameter*) override {}
+        std::atomic<bool> changed{true};
+    };
+    ChangeHook changeHook;
     // The parameter's normalised value, 0 for a value no drawing can use.
     double drawableValue() const;
 };

@@ -5,9 +5,10 @@
 #include <utility>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <shellapi.h>
+// windows.h first: shellapi.h builds on its declarations.
 #include <windows.h>
+
+#include <shellapi.h>
 #else
 #include <cerrno>
 #include <climits>

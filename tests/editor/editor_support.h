@@ -3,6 +3,7 @@
 
 #include "corvid/client/client.h"
 #include "corvid/gui/graphics.h"
+#include "corvid/pbrwidgets/knob.h"
 #include "corvid/window/headlesswindow.h"
 #include "spatium/gui/editor.h"
 #include "spatium/gui/layout.h"
@@ -34,6 +35,9 @@ inline corvid::Parameter* parameterNamed(corvid::Client& client, std::string_vie
 inline std::set<std::string> boundNames(corvid::Client& client, const corvid::UIElement& e) {
     std::set<std::string> names;
     const auto* listener = dynamic_cast<const corvid::IParameterListener*>(&e);
+    // A knob registers a hook of its own rather than itself.
+    if (const auto* knob = dynamic_cast<const corvid::UIKnob*>(&e))
+        listener = knob->parameterHook();
     if (!listener) return names;
     for (std::int32_t i = 0; i < client.parameterCount(); ++i) {
         corvid::Parameter* p = client.parameter(i);
