@@ -26,7 +26,7 @@ echo "=== artwork ==="
 stages=$((stages + 1))
 
 echo "=== tsan ==="
-THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests view_alloc_tests widget_tests knob_tests editor_alloc_tests"
+THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests view_alloc_tests widget_tests knob_tests editor_alloc_tests editor_session_tests"
 cmake --preset tsan >/dev/null
 # shellcheck disable=SC2086
 cmake --build --preset tsan -j"$JOBS" --target $THREADED
