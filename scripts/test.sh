@@ -45,8 +45,11 @@ echo "=== lv2 ==="
 # plug-ins and shows the latency port (release build from stage 1).
 BUNDLE=build/release/lv2/spatium.lv2
 lv2_validate "$BUNDLE"/*.ttl
-LV2_PATH="$PWD/build/release/lv2" lv2ls | grep -c "spatium.example" | grep -qx 2
-LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo | grep -q "Has latency:       yes"
+# Outputs are taken whole first: grep -q closing a pipe early would fail the stage.
+plugins=$(LV2_PATH="$PWD/build/release/lv2" lv2ls)
+[ "$(grep -c "spatium.example" <<<"$plugins")" -eq 2 ]
+info=$(LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo)
+grep "Has latency:       yes" <<<"$info" >/dev/null
 stages=$((stages + 1))
 
 echo "=== fuzz ==="
