@@ -20,7 +20,7 @@ struct Variant {
     ChannelLayout layout;
 };
 
-struct BundleSpec {
+struct BundleDescription {
     ClientFactory create = nullptr;
     // Stable: hosts store it in sessions. Every URI of the bundle lives below it.
     std::string baseUri;

@@ -49,9 +49,9 @@ DawKind GestureSink::hostKind() {
 
 // ---- the instance
 
-Instance::Instance(const BundleSpec& spec, const Variant& variant, double sampleRate,
+Instance::Instance(const BundleDescription& bundle, const Variant& variant, double sampleRate,
                    const LV2_Feature* const* features)
-    : spec_(spec), client_(spec.create()), ports_(*client_, variant.layout),
+    : bundle_(bundle), client_(bundle.create()), ports_(*client_, variant.layout),
       sampleRate_(sampleRate), runner_(*client_, kMaxHostFrames) {
     client_->setHostCommand(&gestures_);
     plain_.reserve(ports_.controls);
@@ -59,7 +59,7 @@ Instance::Instance(const BundleSpec& spec, const Variant& variant, double sample
         plain_.emplace_back(*client_->parameter(i));
     if (auto* map = static_cast<const LV2_URID_Map*>(findFeature(features, LV2_URID__map))) {
         chunkType_ = map->map(map->handle, LV2_ATOM__Chunk);
-        stateKey_ = map->map(map->handle, spec.stateKeyUri().c_str());
+        stateKey_ = map->map(map->handle, bundle.stateKeyUri().c_str());
     }
     controls_.assign(ports_.controls, nullptr);
     // NaN never equals a port value, so the first run takes every control.
@@ -145,7 +145,7 @@ LV2_State_Status Instance::restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
     // so it is read into a scratch client first: the instance only ever sees a
     // chunk that loads completely.
     try {
-        spec_.create()->presetBank().readStateChunk(bytes, size);
+        bundle_.create()->presetBank().readStateChunk(bytes, size);
     } catch (const CorvidError&) {
         return LV2_STATE_ERR_UNKNOWN;
     }
@@ -168,9 +168,9 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char
                        const LV2_Feature* const* features) {
     host::EntryScope scope;
     const Descriptors::Entry& entry = entryOf(descriptor);
-    const BundleSpec& spec = entry.owner->spec();
+    const BundleDescription& bundle = entry.owner->bundle();
     if (!(rate > 0.0)) return nullptr;
-    return new Instance(spec, spec.variants[entry.variant], rate, features);
+    return new Instance(bundle, bundle.variants[entry.variant], rate, features);
 }
 
 void connectPort(LV2_Handle instance, std::uint32_t port, void* data) {
@@ -214,12 +214,12 @@ const void* extensionData(const char* uri) {
 
 } // namespace
 
-Descriptors::Descriptors(BundleSpec spec) : spec_(std::move(spec)) {
+Descriptors::Descriptors(BundleDescription bundle) : bundle_(std::move(bundle)) {
     static_assert(std::is_standard_layout_v<Entry>);
-    uris_.reserve(spec_.variants.size());
-    for (std::size_t v = 0; v < spec_.variants.size(); ++v)
-        uris_.push_back(spec_.pluginUri(spec_.variants[v]));
-    for (std::size_t v = 0; v < spec_.variants.size(); ++v) {
+    uris_.reserve(bundle_.variants.size());
+    for (std::size_t v = 0; v < bundle_.variants.size(); ++v)
+        uris_.push_back(bundle_.pluginUri(bundle_.variants[v]));
+    for (std::size_t v = 0; v < bundle_.variants.size(); ++v) {
         auto entry = std::make_unique<Entry>();
         entry->descriptor =
             LV2_Descriptor{uris_[v].c_str(), &instantiate, &connectPort,  &activate, &run,

@@ -42,14 +42,14 @@ private:
 
 class Instance {
 public:
-    Instance(const BundleSpec& spec, const Variant& variant, double sampleRate,
+    Instance(const BundleDescription& bundle, const Variant& variant, double sampleRate,
              const LV2_Feature* const* features);
     ~Instance();
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
 
     Client& client() { return *client_; }
-    const BundleSpec& spec() const { return spec_; }
+    const BundleDescription& bundle() const { return bundle_; }
     const PortLayout& ports() const { return ports_; }
     const host::PlainValue& plainValue(std::int32_t index) const {
         return plain_[static_cast<std::size_t>(index)];
@@ -72,7 +72,7 @@ public:
 private:
     void readControls();
 
-    const BundleSpec& spec_;
+    const BundleDescription& bundle_;
     GestureSink gestures_;
     std::unique_ptr<Client> client_;
     PortLayout ports_;
@@ -96,11 +96,11 @@ private:
 // as long as the library is loaded.
 class Descriptors {
 public:
-    explicit Descriptors(BundleSpec spec);
+    explicit Descriptors(BundleDescription bundle);
     Descriptors(const Descriptors&) = delete;
     Descriptors& operator=(const Descriptors&) = delete;
 
-    const BundleSpec& spec() const { return spec_; }
+    const BundleDescription& bundle() const { return bundle_; }
     // Null past the last variant.
     const LV2_Descriptor* descriptor(std::uint32_t index) const;
 
@@ -111,7 +111,7 @@ public:
     };
 
 private:
-    BundleSpec spec_;
+    BundleDescription bundle_;
     std::vector<std::string> uris_;
     std::vector<std::unique_ptr<Entry>> entries_;
 };

@@ -125,7 +125,7 @@ void writeAudioPort(std::ostream& out, const char* kind, std::uint32_t index,
         << " ;\n    ]";
 }
 
-void writeControlPort(std::ostream& out, const BundleSpec& spec, Parameter& parameter) {
+void writeControlPort(std::ostream& out, const BundleDescription& bundle, Parameter& parameter) {
     const host::PlainValue plain(parameter);
     out << "    [\n        a lv2:InputPort, lv2:ControlPort ;\n        lv2:index "
         << parameter.index() << " ;\n        lv2:symbol " << quoted(portSymbol(parameter))
@@ -150,7 +150,7 @@ void writeControlPort(std::ostream& out, const BundleSpec& spec, Parameter& para
     case host::PlainKind::linear:
         break;
     }
-    if (spec.hidden && spec.hidden(parameter)) properties.push_back("pprops:notOnGUI");
+    if (bundle.hidden && bundle.hidden(parameter)) properties.push_back("pprops:notOnGUI");
     for (std::size_t i = 0; i < properties.size(); ++i)
         out << (i == 0 ? "        lv2:portProperty " : ", ") << properties[i];
     if (!properties.empty()) out << " ;\n";
@@ -185,50 +185,51 @@ std::string portSymbol(const Parameter& parameter) {
     return symbol;
 }
 
-std::string manifestTurtle(const BundleSpec& spec, Client& client) {
+std::string manifestTurtle(const BundleDescription& bundle, Client& client) {
     std::ostringstream out;
     out << kPrefixes;
-    for (const Variant& v : spec.variants)
-        out << iri(spec.pluginUri(v)) << "\n    a lv2:Plugin ;\n    lv2:binary <" << spec.binary
+    for (const Variant& v : bundle.variants)
+        out << iri(bundle.pluginUri(v)) << "\n    a lv2:Plugin ;\n    lv2:binary <" << bundle.binary
             << "> ;\n    rdfs:seeAlso <" << kPluginsFile << "> .\n\n";
-    if (client.info().hasEditor && spec.offerUi)
-        out << iri(spec.uiUri()) << "\n    a ui:X11UI ;\n    ui:binary <" << spec.binary
+    if (client.info().hasEditor && bundle.offerUi)
+        out << iri(bundle.uiUri()) << "\n    a ui:X11UI ;\n    ui:binary <" << bundle.binary
             << "> ;\n    rdfs:seeAlso <" << kPluginsFile << "> .\n\n";
     const PresetBank& bank = client.presetBank();
     for (std::int32_t p = 0; p < bank.presetCount(); ++p) {
-        out << iri(spec.presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo ";
-        for (std::size_t v = 0; v < spec.variants.size(); ++v)
-            out << (v ? ", " : "") << iri(spec.pluginUri(spec.variants[v]));
+        out << iri(bundle.presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo ";
+        for (std::size_t v = 0; v < bundle.variants.size(); ++v)
+            out << (v ? ", " : "") << iri(bundle.pluginUri(bundle.variants[v]));
         out << " ;\n    rdfs:label " << quoted(bank.presets()[static_cast<std::size_t>(p)]->name)
             << " ;\n    rdfs:seeAlso <" << kPresetsFile << "> .\n\n";
     }
     return out.str();
 }
 
-std::string pluginsTurtle(const BundleSpec& spec, Client& client) {
+std::string pluginsTurtle(const BundleDescription& bundle, Client& client) {
     const PluginDescription& info = client.info();
     std::ostringstream out;
     out << kPrefixes;
-    out << iri(spec.stateKeyUri())
+    out << iri(bundle.stateKeyUri())
         << "\n    a rdf:Property ;\n    rdfs:label \"state chunk\" ;\n"
            "    rdfs:comment \"Every parameter's normalised value and the current preset.\" ;\n"
            "    rdfs:range atom:Chunk .\n\n";
-    out << iri(spec.baseUri) << "\n    a doap:Project ;\n    doap:name " << quoted(info.pluginName)
-        << " ;\n    doap:maintainer [ foaf:name " << quoted(info.vendorName) << " ] .\n\n";
-    for (const Variant& v : spec.variants) {
+    out << iri(bundle.baseUri) << "\n    a doap:Project ;\n    doap:name "
+        << quoted(info.pluginName) << " ;\n    doap:maintainer [ foaf:name "
+        << quoted(info.vendorName) << " ] .\n\n";
+    for (const Variant& v : bundle.variants) {
         const PortLayout ports(client, v.layout);
-        out << iri(spec.pluginUri(v)) << "\n    a lv2:Plugin";
+        out << iri(bundle.pluginUri(v)) << "\n    a lv2:Plugin";
         if (const char* c = classFor(info.category)) out << ", " << c;
         out << " ;\n    doap:name " << quoted(info.pluginName + " (" + v.name + ")")
-            << " ;\n    lv2:project " << iri(spec.baseUri) << " ;\n    lv2:minorVersion "
+            << " ;\n    lv2:project " << iri(bundle.baseUri) << " ;\n    lv2:minorVersion "
             << 2 * (info.versionMajor * 100 + info.versionMinor) << " ;\n    lv2:microVersion "
             << info.versionPatch
             << " ;\n    lv2:optionalFeature lv2:hardRTCapable, urid:map ;\n"
                "    lv2:extensionData state:interface ;\n";
-        if (info.hasEditor && spec.offerUi) out << "    ui:ui " << iri(spec.uiUri()) << " ;\n";
+        if (info.hasEditor && bundle.offerUi) out << "    ui:ui " << iri(bundle.uiUri()) << " ;\n";
         out << "    lv2:port\n";
         for (std::int32_t i = 0; i < client.parameterCount(); ++i) {
-            writeControlPort(out, spec, *client.parameter(i));
+            writeControlPort(out, bundle, *client.parameter(i));
             out << ",\n";
         }
         for (std::uint32_t c = 0; c < ports.inputs; ++c) {
@@ -253,15 +254,15 @@ std::string pluginsTurtle(const BundleSpec& spec, Client& client) {
     return out.str();
 }
 
-std::string presetsTurtle(const BundleSpec& spec, Client& client) {
+std::string presetsTurtle(const BundleDescription& bundle, Client& client) {
     std::ostringstream out;
     out << kPrefixes;
     const PresetBank& bank = client.presetBank();
     for (std::int32_t p = 0; p < bank.presetCount(); ++p) {
         const Preset& preset = *bank.presets()[static_cast<std::size_t>(p)];
-        out << iri(spec.presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo ";
-        for (std::size_t v = 0; v < spec.variants.size(); ++v)
-            out << (v ? ", " : "") << iri(spec.pluginUri(spec.variants[v]));
+        out << iri(bundle.presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo ";
+        for (std::size_t v = 0; v < bundle.variants.size(); ++v)
+            out << (v ? ", " : "") << iri(bundle.pluginUri(bundle.variants[v]));
         out << " ;\n    rdfs:label " << quoted(preset.name) << " ;\n    lv2:port";
         for (std::int32_t i = 0; i < client.parameterCount(); ++i) {
             Parameter& parameter = *client.parameter(i);
@@ -274,7 +275,7 @@ std::string presetsTurtle(const BundleSpec& spec, Client& client) {
         }
         // The chunk carries what port values cannot: the preset's index and the
         // exact normalised values.
-        out << " ;\n    state:state [\n        " << iri(spec.stateKeyUri()) << " "
+        out << " ;\n    state:state [\n        " << iri(bundle.stateKeyUri()) << " "
             << quoted(base64(bank.writePresetChunk(p))) << "^^xsd:base64Binary ;\n    ] .\n\n";
     }
     return out.str();

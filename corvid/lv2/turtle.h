@@ -15,8 +15,8 @@ inline constexpr const char* kPresetsFile = "presets.ttl";
 // underscores ("M-to-S Amount." gives "m_to_s_amount"). Stored in sessions: stable.
 std::string portSymbol(const Parameter& parameter);
 
-std::string manifestTurtle(const BundleSpec& spec, Client& client);
-std::string pluginsTurtle(const BundleSpec& spec, Client& client);
-std::string presetsTurtle(const BundleSpec& spec, Client& client);
+std::string manifestTurtle(const BundleDescription& bundle, Client& client);
+std::string pluginsTurtle(const BundleDescription& bundle, Client& client);
+std::string presetsTurtle(const BundleDescription& bundle, Client& client);
 
 } // namespace corvid::lv2

@@ -18,14 +18,14 @@ bool isReserved(const corvid::Parameter& parameter) {
 
 } // namespace
 
-corvid::lv2::BundleSpec lv2Bundle() {
-    corvid::lv2::BundleSpec spec;
-    spec.create = &createSpatium;
-    spec.baseUri = "https://spatium.example/plugins/spatium";
-    spec.binary = "spatium.so";
-    spec.variants = {{"mono", "mono in", {1, 2}}, {"stereo", "stereo in", {2, 2}}};
-    spec.hidden = &isReserved;
-    return spec;
+corvid::lv2::BundleDescription lv2Bundle() {
+    corvid::lv2::BundleDescription bundle;
+    bundle.create = &createSpatium;
+    bundle.baseUri = "https://spatium.example/plugins/spatium";
+    bundle.binary = "spatium.so";
+    bundle.variants = {{"mono", "mono in", {1, 2}}, {"stereo", "stereo in", {2, 2}}};
+    bundle.hidden = &isReserved;
+    return bundle;
 }
 
 } // namespace spatium

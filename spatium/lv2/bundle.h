@@ -6,6 +6,6 @@
 
 namespace spatium {
 
-corvid::lv2::BundleSpec lv2Bundle();
+corvid::lv2::BundleDescription lv2Bundle();
 
 } // namespace spatium

@@ -29,12 +29,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const corvid::lv2::BundleSpec spec = spatium::lv2Bundle();
-    const auto client = spec.create();
+    const corvid::lv2::BundleDescription bundle = spatium::lv2Bundle();
+    const auto client = bundle.create();
     const bool ok =
-        writeFile(dir + "/manifest.ttl", corvid::lv2::manifestTurtle(spec, *client)) &&
+        writeFile(dir + "/manifest.ttl", corvid::lv2::manifestTurtle(bundle, *client)) &&
         writeFile(dir + "/" + corvid::lv2::kPluginsFile,
-                  corvid::lv2::pluginsTurtle(spec, *client)) &&
-        writeFile(dir + "/" + corvid::lv2::kPresetsFile, corvid::lv2::presetsTurtle(spec, *client));
+                  corvid::lv2::pluginsTurtle(bundle, *client)) &&
+        writeFile(dir + "/" + corvid::lv2::kPresetsFile,
+                  corvid::lv2::presetsTurtle(bundle, *client));
     return ok ? 0 : 1;
 }

@@ -142,7 +142,7 @@ public:
 };
 
 struct Rig {
-    corvid::lv2::BundleSpec spec = spatium::lv2Bundle();
+    corvid::lv2::BundleDescription bundle = spatium::lv2Bundle();
     UridMap map;
     std::unique_ptr<corvid::lv2::Instance> instance;
     std::vector<float> controls;
@@ -150,7 +150,7 @@ struct Rig {
     float latency = 0.0f;
 
     explicit Rig(std::size_t variant) {
-        instance = std::make_unique<corvid::lv2::Instance>(spec, spec.variants[variant], 48000.0,
+        instance = std::make_unique<corvid::lv2::Instance>(bundle, bundle.variants[variant], 48000.0,
                                                            map.features());
         const corvid::lv2::PortLayout& ports = instance->ports();
         controls.resize(ports.controls);
