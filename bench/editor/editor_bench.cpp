@@ -116,6 +116,8 @@ void BM_DragPanKnobFrame(benchmark::State& state) {
         // Up and down over the same span, so the knob never hits its end.
         const std::int32_t offset = (step / 40) % 2 == 0 ? step % 40 : 40 - step % 40;
         ++step;
+        // The motion and the timer tick of one round of the event loop: one paint.
+        const corvid::HeadlessWindow::PaintBatch frame(e.window);
         e.window.mouseMove(cx, cy - offset, held);
         e.window.pumpEvents();
     }

@@ -106,7 +106,9 @@ void HeadlessWindow::resize(std::int32_t width, std::int32_t height) {
 }
 
 void HeadlessWindow::afterEvent() {
+    if (listener_ == nullptr) return;
     listener_->collectDirtyAreas();
+    if (batchDepth_ > 0) return;
     const IntRect bounds = listener_->dirtyBounds();
     if (!bounds.isEmpty()) paint(bounds);
 }

@@ -48,6 +48,22 @@ public:
     void paint(const IntRect& area);
     void paint() { paint({0, 0, clientWidth_, clientHeight_}); }
 
+    // Events delivered while a batch is held only collect their dirty areas; the
+    // batch's end repaints them once, as a platform window does for all the events
+    // it drains in one round (a drag's motion and the timer tick make one frame).
+    class PaintBatch {
+    public:
+        explicit PaintBatch(HeadlessWindow& window) : window_(window) { ++window_.batchDepth_; }
+        ~PaintBatch() {
+            if (--window_.batchDepth_ == 0) window_.afterEvent();
+        }
+        PaintBatch(const PaintBatch&) = delete;
+        PaintBatch& operator=(const PaintBatch&) = delete;
+
+    private:
+        HeadlessWindow& window_;
+    };
+
     // What has reached the "screen" so far, in the window's pixel format.
     const OwnedImage<RGBA>& screen() const { return screen_; }
     PixelFormat pixelFormat() const { return format_; }
@@ -72,6 +88,7 @@ private:
     std::uint32_t lastTickMs_ = 0;
     std::int32_t lastX_ = 0, lastY_ = 0;
     bool closed_ = false;
+    int batchDepth_ = 0;
     int paintCount_ = 0;
     int resizeCount_ = 0;
     IntRect lastBlit_;

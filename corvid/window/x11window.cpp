@@ -125,8 +125,14 @@ struct X11Window::Impl {
         }
     }
 
-    void afterEvent() {
-        listener->collectDirtyAreas();
+    // Events only collect what they dirtied; the repaint waits until the queue is
+    // drained and the timer has ticked, so a burst of motion events and the tick
+    // after them make one frame instead of one each.
+    void afterEvent() { listener->collectDirtyAreas(); }
+
+    void paintDirty() {
+        if (listener == nullptr || !alive) return;
+        FpEnvironmentGuard fp;
         const IntRect bounds = listener->dirtyBounds();
         if (!bounds.isEmpty()) paint(bounds);
     }
@@ -417,6 +423,7 @@ void X11Window::pumpEvents() {
 void X11Window::pumpPendingEvents() {
     impl->dispatchQueued();
     impl->tickIfDue();
+    impl->paintDirty();
 }
 
 bool X11Window::isClosed() {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -268,6 +269,42 @@ TEST(Redraw, ElementsAreDrawnInZOrderAndOnlyTheDirtyAreaIsRelit) {
             ASSERT_EQ(window.screen().pixelAt(x, y), before.pixelAt(x, y)) << x << "," << y;
         }
     EXPECT_GT(window.screen().pixelAt(12, 12).g, window.screen().pixelAt(12, 12).b);
+}
+
+TEST(Redraw, ABatchOfEventsIsOnePaintOfEverythingTheyDirtied) {
+    // Two windows, one painting after every event and one batching: the same
+    // pictures, with one paint instead of three.
+    std::vector<RGBA> screens[2];
+    int paints[2] = {};
+    for (int batched = 0; batched < 2; ++batched) {
+        GUIGraphics gui(120, 90, 2);
+        auto& a = static_cast<Flat&>(gui.addChild(
+            std::make_unique<Flat>(gui.getContext(), IntRect{5, 5, 30, 30}, RGBA{0, 0, 200, 0})));
+        auto& b = static_cast<Flat&>(gui.addChild(std::make_unique<Flat>(
+            gui.getContext(), IntRect{70, 50, 110, 85}, RGBA{0, 200, 0, 0})));
+        HeadlessWindow& window = gui.openHeadlessEditor();
+        window.tick();
+        const int start = window.paintCount();
+        {
+            std::optional<HeadlessWindow::PaintBatch> batch;
+            if (batched) batch.emplace(window);
+            a.color = {200, 0, 0, 0};
+            a.markDirtyRect({0, 0, 25, 25});
+            window.mouseMove(10, 10);
+            b.color = {200, 200, 0, 0};
+            b.markDirtyRect({0, 0, 40, 35});
+            window.mouseMove(80, 60);
+            window.tick();
+            if (batched) {
+                EXPECT_EQ(window.paintCount(), start);
+            }
+        }
+        paints[batched] = window.paintCount() - start;
+        screens[batched].assign(window.screen().data(), window.screen().data() + 120 * 90);
+    }
+    EXPECT_EQ(paints[0], 2);
+    EXPECT_EQ(paints[1], 1);
+    EXPECT_TRUE(screens[0] == screens[1]);
 }
 
 TEST(Redraw, AClickBeforeAnyMoveIsAtTheWindowOrigin) {
