@@ -77,8 +77,8 @@ void* GUIGraphics::openEditor(void* parentWindow, void*, DawKind, std::int32_t b
         attachWindow(
             std::make_unique<Win32Window>(parentWindow, windowListener.get(), width, height));
 #else
-        attachWindow(
-            std::make_unique<X11Window>(parentWindow, windowListener.get(), width, height));
+        // No window (no display reachable): no editor, and the host is told so.
+        attachWindow(X11Window::open(parentWindow, windowListener.get(), width, height));
 #endif
     } else {
         attachWindow(nullptr);

@@ -12,6 +12,10 @@ IGraphics* EditorSession::open(Client& client, void* parent, DawKind host, void*
     close();
     void* window = editor->openEditor(parent, nullptr, host, 0);
     if (nativeWindow) *nativeWindow = window;
+    if (!window) {
+        editor->closeEditor();
+        return nullptr;
+    }
     client_ = &client;
     return editor;
 }

@@ -17,7 +17,8 @@ public:
     EditorSession& operator=(const EditorSession&) = delete;
 
     // Editor thread. Shows the client's editor inside parent and answers its native
-    // window; null (nothing opened) when the plug-in has no editor.
+    // window; null (nothing opened) when the plug-in has no editor or no window
+    // could be made (no display).
     IGraphics* open(Client& client, void* parent, DawKind host, void** nativeWindow = nullptr);
     // Editor thread. Closes the window of the last open, if any.
     void close();

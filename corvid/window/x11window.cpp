@@ -335,26 +335,38 @@ struct X11Window::Impl {
     }
 };
 
-X11Window::X11Window(void* parentWindow, IWindowListener* listener, std::int32_t width,
-                     std::int32_t height)
-    : impl(std::make_unique<Impl>()) {
+X11Window::X11Window() : impl(std::make_unique<Impl>()) {}
+
+std::unique_ptr<X11Window> X11Window::open(void* parentWindow, IWindowListener* listener,
+                                           std::int32_t width, std::int32_t height) {
+    std::unique_ptr<X11Window> window(new X11Window);
+    if (!window->create(parentWindow, listener, width, height)) return nullptr;
+    return window;
+}
+
+bool X11Window::create(void* parentWindow, IWindowListener* listener, std::int32_t width,
+                       std::int32_t height) {
     Impl& w = *impl;
     w.listener = listener;
     w.display = XOpenDisplay(nullptr);
-    if (w.display == nullptr) fatalError("X11 window: cannot open the display");
+    if (w.display == nullptr) return false;
     const int screen = DefaultScreen(w.display);
     w.visual = DefaultVisual(w.display, screen);
     w.depth = DefaultDepth(w.display, screen);
-    if (w.visual->c_class != TrueColor || (w.depth != 24 && w.depth != 32))
-        fatalError("X11 window: the screen needs a 24-bit true-colour visual");
-    if (w.visual->red_mask == 0xFF0000 && w.visual->green_mask == 0xFF00 &&
+    bool usable = w.visual->c_class == TrueColor && (w.depth == 24 || w.depth == 32);
+    if (usable && w.visual->red_mask == 0xFF0000 && w.visual->green_mask == 0xFF00 &&
         w.visual->blue_mask == 0xFF)
         w.format = PixelFormat::BGRA8;
-    else if (w.visual->red_mask == 0xFF && w.visual->green_mask == 0xFF00 &&
+    else if (usable && w.visual->red_mask == 0xFF && w.visual->green_mask == 0xFF00 &&
              w.visual->blue_mask == 0xFF0000)
         w.format = PixelFormat::RGBA8;
     else
-        fatalError("X11 window: unsupported colour layout of the screen");
+        usable = false;
+    if (!usable) {
+        XCloseDisplay(w.display);
+        w.display = nullptr;
+        return false;
+    }
 
     w.hasParent = parentWindow != nullptr;
     w.parent = w.hasParent ? static_cast<::Window>(reinterpret_cast<std::uintptr_t>(parentWindow))
@@ -372,7 +384,11 @@ X11Window::X11Window(void* parentWindow, IWindowListener* listener, std::int32_t
     w.window = XCreateWindow(w.display, w.parent, 0, 0, static_cast<unsigned>(w.clientWidth),
                              static_cast<unsigned>(w.clientHeight), 0, w.depth, InputOutput,
                              w.visual, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
-    if (w.window == 0) fatalError("X11 window: cannot create the window");
+    if (w.window == 0) {
+        XCloseDisplay(w.display);
+        w.display = nullptr;
+        return false;
+    }
     w.alive = true;
     w.gc = XCreateGC(w.display, w.window, 0, nullptr);
     if (!w.hasParent) {
@@ -396,10 +412,12 @@ X11Window::X11Window(void* parentWindow, IWindowListener* listener, std::int32_t
 
     w.creationMs = w.lastTickMs = monotonicMs();
     w.nextTickMs = w.creationMs + kTimerPeriodMs;
+    return true;
 }
 
 X11Window::~X11Window() {
     Impl& w = *impl;
+    if (w.display == nullptr) return;
     w.releaseImage();
     if (w.gc != nullptr) XFreeGC(w.display, w.gc);
     if (w.alive) XDestroyWindow(w.display, w.window);
