@@ -5,6 +5,8 @@
 
 #include "corvid/client/client.h"
 
+#include "tests/support/countingalloc.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,83 +15,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-
-namespace {
-
-thread_local bool tCounting = false;
-std::atomic<long> gAudioAllocations{0};
-
-// Every allocation, aligned or not, takes the same path and is freed by the same
-// function: the C runtime of Windows has no aligned_alloc, and what its
-// _aligned_malloc returns must not reach free(). The block from malloc is kept
-// just below the aligned pointer handed out.
-void* countedAlloc(std::size_t size, std::size_t align) {
-    if (tCounting) gAudioAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (align < alignof(std::max_align_t)) align = alignof(std::max_align_t);
-    void* raw = std::malloc(size + align + sizeof(void*));
-    if (!raw) throw std::bad_alloc();
-    const auto base = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
-    auto* aligned = reinterpret_cast<void**>((base + align - 1) / align * align);
-    aligned[-1] = raw;
-    return aligned;
-}
-
-void countedFree(void* p) noexcept {
-    if (p) std::free(static_cast<void**>(p)[-1]);
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new[](std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    countedFree(p);
-}
 
 using namespace spatium;
 using namespace spatium::testing;
@@ -103,10 +28,10 @@ TEST(RealTime, RenderingAllocatesNothing) {
     // The counter works: an allocation on a counting thread is seen. A direct call
     // of the operator, since a compiler may leave out a new-expression whose
     // result is only deleted (Clang does).
-    tCounting = true;
+    corvid::testing::countAllocationsOnThisThread(true);
     ::operator delete(::operator new(sizeof(int)));
-    tCounting = false;
-    ASSERT_EQ(gAudioAllocations.exchange(0), 1);
+    corvid::testing::countAllocationsOnThisThread(false);
+    ASSERT_EQ(corvid::testing::takeCountedAllocations(), 1);
 
     std::atomic<bool> stop{false};
     std::thread automation([&] {
@@ -141,15 +66,15 @@ TEST(RealTime, RenderingAllocatesNothing) {
     std::vector<float> l(512), r(512);
     const float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {l.data(), r.data()};
-    tCounting = true;
+    corvid::testing::countAllocationsOnThisThread(true);
     for (int i = 0; i < 100000; ++i) {
         const int frames = 1 + (i * 37) % 512;
         c->processSubBlock(ins, outs, frames, corvid::TransportInfo{});
     }
-    tCounting = false;
+    corvid::testing::countAllocationsOnThisThread(false);
     stop.store(true);
     automation.join();
     holder.join();
-    EXPECT_EQ(gAudioAllocations.load(), 0);
+    EXPECT_EQ(corvid::testing::countedAllocations(), 0);
     EXPECT_GT(editor->phaseCalls, 0);
 }
