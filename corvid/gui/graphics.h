@@ -107,6 +107,14 @@ protected:
     std::vector<IntRect> disjointAreas;
     std::vector<IntRect> lightTiles;
     std::vector<UIElement*> elementsToPaint;
+    // Z-order with the tree order as tie-break, sorted in place: a stable sort
+    // would take a temporary buffer from the heap every frame.
+    struct PaintOrder {
+        std::int32_t zOrder;
+        std::size_t treeIndex;
+        UIElement* element;
+    };
+    std::vector<PaintOrder> paintOrder;
     std::int32_t redrawMargin = kDefaultRedrawMargin;
     OwnedImage<RGBA> windowImage;
 

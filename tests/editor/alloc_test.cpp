@@ -63,3 +63,37 @@ TEST(EditorRealTime, RenderingWithTheEditorAnimatingAllocatesNothing) {
     EXPECT_EQ(corvid::testing::countedAllocations(), 0);
     EXPECT_GE(frames.load(), 20);
 }
+
+TEST(EditorRealTime, ADragFrameOnTheEditorThreadAllocatesNothingOnceWarm) {
+    auto client = clientWithEditor();
+    SpatiumGUI& gui = editorOf(*client);
+    client->hostReset(48000.0, 512, 2, 2);
+    auto& window = gui.openHeadlessEditor();
+    const auto& box = layout::pan.box;
+    const std::int32_t cx = (box.minX + box.maxX) / 2, cy = (box.minY + box.maxY) / 2;
+    const auto in = noise(512, 3);
+    std::vector<float> l(512), r(512);
+    corvid::MouseState held;
+    held.leftButtonDown = true;
+    window.mouseMove(cx, cy);
+    window.mouseDown(corvid::MouseButton::left, false, held);
+    long counted = 0;
+    // Frames of a drag with audio feeding the scope and the panorama; the first
+    // ones size the frame's lists, after which a frame takes nothing from the heap.
+    for (int frame = 0; frame < 200; ++frame) {
+        float* ins[2] = {const_cast<float*>(in.data()), const_cast<float*>(in.data())};
+        float* outs[2] = {l.data(), r.data()};
+        client->hostProcess(ins, outs, 512, corvid::TransportInfo{});
+        if (frame == 100) corvid::testing::takeCountedAllocations();
+        corvid::testing::countAllocationsOnThisThread(frame >= 100);
+        {
+            const corvid::HeadlessWindow::PaintBatch batch(window);
+            window.mouseMove(cx, cy - frame % 40, held);
+            window.pumpEvents();
+        }
+        corvid::testing::countAllocationsOnThisThread(false);
+        counted = corvid::testing::countedAllocations();
+    }
+    window.mouseUp(corvid::MouseButton::left);
+    EXPECT_EQ(counted, 0);
+}
