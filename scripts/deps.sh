@@ -13,6 +13,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     lv2-dev liblilv-dev lilv-utils serdi sordi jalv jackd2
     x42-plugins calf-plugins zam-plugins
+    ardour
 )
 
 missing=()
