@@ -303,6 +303,41 @@ TEST_F(Lv2UiTest, OpensInTheParentAtItsFixedSizeAndPaintsFromIdle) {
     EXPECT_EQ(host.log.size(), 1u);
 }
 
+// GTK picks its own visual for the windows it embeds UIs in, often not the
+// screen's default; the editor must still open in them.
+TEST_F(Lv2UiTest, OpensInAParentOfAnotherVisualThanTheScreens) {
+    XVisualInfo wanted{};
+    wanted.screen = DefaultScreen(display);
+    wanted.depth = DefaultDepth(display, wanted.screen);
+    wanted.c_class = TrueColor;
+    int count = 0;
+    XVisualInfo* visuals = XGetVisualInfo(
+        display, VisualScreenMask | VisualDepthMask | VisualClassMask, &wanted, &count);
+    Visual* other = nullptr;
+    for (int i = 0; i < count && !other; ++i)
+        if (visuals[i].visual != DefaultVisual(display, wanted.screen)) other = visuals[i].visual;
+    if (!other) {
+        if (visuals) XFree(visuals);
+        GTEST_SKIP() << "the X server has one true-colour visual only";
+    }
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(display, DefaultRootWindow(display), other, AllocNone);
+    attributes.border_pixel = 0;
+    XDestroyWindow(display, parent);
+    parent =
+        XCreateWindow(display, DefaultRootWindow(display), 0, 0, kEditorWidth, kEditorHeight, 0,
+                      wanted.depth, InputOutput, other, CWColormap | CWBorderPixel, &attributes);
+    XFree(visuals);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    EXPECT_NE(openPainted(), 0u);
+    uiDescriptor->cleanup(ui);
+    ui = nullptr;
+    XDestroyWindow(display, parent);
+    parent = 0;
+    XFreeColormap(display, attributes.colormap);
+}
+
 TEST_F(Lv2UiTest, DraggingThePanKnobWritesThePanPortBetweenTouches) {
     const ::Window window = openPainted();
     ASSERT_NE(window, 0u);
