@@ -50,6 +50,19 @@ plugins=$(LV2_PATH="$PWD/build/release/lv2" lv2ls)
 [ "$(grep -c "spatium.example" <<<"$plugins")" -eq 2 ]
 info=$(LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo)
 grep "Has latency:       yes" <<<"$info" >/dev/null
+# Ardour, where installed: a headless session loads the plug-in on a track and
+# saves the Pan it was given.
+if command -v ardour7-lua >/dev/null; then
+    session=$(mktemp -d)
+    rmdir "$session"
+    SPATIUM_SESSION="$session" LV2_PATH="$PWD/build/release/lv2" \
+        ardour7-lua tests/lv2/ardour_session.lua
+    saved=$(cat "$session/spatium.ardour")
+    grep 'symbol="pan" value="30"' <<<"$saved" >/dev/null
+    rm -rf "$session"
+else
+    echo "Ardour (ardour7-lua) is not installed: its session check is skipped"
+fi
 stages=$((stages + 1))
 
 echo "=== fuzz ==="
