@@ -16,12 +16,4 @@ inline const void* findFeature(const LV2_Feature* const* features, const char* u
     return nullptr;
 }
 
-// True when the host lists the feature, whatever data it carries.
-inline bool hasFeature(const LV2_Feature* const* features, const char* uri) {
-    if (!features) return false;
-    for (const LV2_Feature* const* f = features; *f; ++f)
-        if ((*f)->URI && std::strcmp((*f)->URI, uri) == 0) return true;
-    return false;
-}
-
 } // namespace corvid::lv2

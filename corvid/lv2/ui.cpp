@@ -8,7 +8,6 @@
 #include <lv2/urid/urid.h>
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
