@@ -108,6 +108,10 @@ void GUIGraphics::idleEditor() {
     if (window) window->pumpPendingEvents();
 }
 
+bool GUIGraphics::editorWindowGone() {
+    return window && window->isClosed();
+}
+
 IWindowListener& GUIGraphics::getWindowListener() {
     return *windowListener;
 }

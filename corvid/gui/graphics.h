@@ -48,6 +48,7 @@ public:
     void closeEditor() override;
     void editorSize(std::int32_t* width, std::int32_t* height) override;
     void idleEditor() override;
+    bool editorWindowGone() override;
 
     // How far around a dirty rectangle the lighting is redone: it must cover what
     // the lighting of one pixel reads around it (normals, shadow rays, glow).

@@ -23,8 +23,10 @@ public:
     // Editor thread. Closes the window of the last open, if any.
     void close();
     bool isOpen() const { return client_ != nullptr; }
-    // Editor thread. The host's periodic wake-up, passed to an open editor.
-    void idle();
+    // Editor thread. The host's periodic wake-up, passed to an open editor. False
+    // once its window has gone from under it (closed by the user, or destroyed with
+    // the host's parent); the session stays open until close().
+    bool idle();
 
 private:
     Client* client_ = nullptr;
