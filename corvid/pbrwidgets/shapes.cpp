@@ -63,40 +63,6 @@ inline float distanceSq(float x, std::int32_t i, float dy2) {
     return dx * dx + dy2;
 }
 
-struct Run {
-    std::int32_t begin, end;
-};
-
-// The columns of [lo, hi) whose squared distance is below limitSq. Float rounding
-// keeps the squared distance monotone in |i - x| on each side of the centre, so they
-// form one run around the nearest column; a square root guesses its ends and the
-// per-pixel test itself moves them, so the run holds exactly the pixels that test
-// would accept. An empty run sits at the nearest column.
-inline Run runBelow(float x, float dy2, float limitSq, std::int32_t lo, std::int32_t hi,
-                    std::int32_t nearest) {
-    if (!(distanceSq(x, nearest, dy2) < limitSq)) return {nearest, nearest};
-    const auto below = [&](std::int32_t i) { return distanceSq(x, i, dy2) < limitSq; };
-    const float half = std::sqrt(std::max(limitSq - dy2, 0.0f));
-    std::int32_t b = std::clamp(toPixel(x - half), lo, nearest);
-    if (below(b))
-        while (b > lo && below(b - 1)) --b;
-    else
-        while (!below(b)) ++b;
-    std::int32_t e = std::clamp(toPixel(x + half), nearest, hi - 1);
-    if (below(e))
-        while (e + 1 < hi && below(e + 1)) ++e;
-    else
-        while (!below(e)) --e;
-    return {b, e + 1};
-}
-
-// The column of [lo, hi) closest to x, where a row's squared distance is least.
-std::int32_t nearestColumn(float x, float dy2, std::int32_t lo, std::int32_t hi) {
-    const std::int32_t f = toPixel(std::floor(x));
-    const std::int32_t n = distanceSq(x, f + 1, dy2) < distanceSq(x, f, dy2) ? f + 1 : f;
-    return std::clamp(n, lo, hi - 1);
-}
-
 template <std::uint32_t Max>
 std::uint32_t weightOf(float v) {
     if (!(v > 0.0f)) return 0;
@@ -140,6 +106,11 @@ __m128i fadeWeights4(__m128 x, __m128 dy2, __m128 r1sq, __m128 span, std::int32_
 inline __m128i narrowTo16(__m128i v) {
     const __m128i biased = _mm_sub_epi32(v, _mm_set1_epi32(32768));
     return _mm_xor_si128(_mm_packs_epi32(biased, biased), _mm_set1_epi16(-32768));
+}
+
+// All bits in the lanes of columns at + k that are at least `from`.
+inline __m128i lanesFrom(std::int32_t at, std::int32_t from) {
+    return _mm_cmpgt_epi32(_mm_setr_epi32(at, at + 1, at + 2, at + 3), _mm_set1_epi32(from - 1));
 }
 
 // (w c + (255 - w) d) / 255 per channel of four pixels; the sums stay below 65281,
@@ -199,11 +170,11 @@ struct DepthLanes {
     std::uint16_t value;
 };
 
-// A soft disc row by row. Each row's pixels below the outer radius and below the
-// full one are found as runs; the full run is filled, the fade on either side is
-// weighted four pixels at a time, and nothing outside the disc is visited beyond
-// the last group of four, whose extra pixels keep their values. The result is that
-// of testing every pixel of the disc's square.
+// A soft disc row by row, over the columns whose distance can fall inside the
+// outer radius (a square root's span widened by two pixels, every pixel in it
+// still weighted), four pixels at a time. The columns two pixels clear inside the
+// full radius are filled instead. The result is that of weighting every pixel of
+// the disc's square one by one.
 template <typename Lanes>
 void walkSoftDisc(const ImageView<typename Lanes::Pixel>& view, float x, float y, float outerRadius,
                   float fullRadius, const Lanes& lanes, float strength) {
@@ -215,46 +186,56 @@ void walkSoftDisc(const ImageView<typename Lanes::Pixel>& view, float x, float y
     const Span s = square(view.drawableArea(), x, y, r.outer);
     if (s.x0 >= s.x1) return;
     const bool fullStrength = strength == 1.0f;
-    const std::uint32_t fullWeight = discWeight<kMax>(0.0f, r1sq, r2sq, strength);
     const __m128 vx = _mm_set1_ps(x), vr1 = _mm_set1_ps(r1sq), vspan = _mm_set1_ps(r2sq - r1sq);
     for (std::int32_t j = s.y0; j < s.y1; ++j) {
         const float dy = y - static_cast<float>(j);
         const float dy2 = dy * dy;
         if (!(dy2 < r2sq)) continue;
-        const std::int32_t nearest = nearestColumn(x, dy2, s.x0, s.x1);
-        const Run outer = runBelow(x, dy2, r2sq, s.x0, s.x1, nearest);
-        if (outer.begin == outer.end) continue;
-        const Run inner = runBelow(x, dy2, r1sq, outer.begin, outer.end, nearest);
+        const float outerHalf = std::sqrt(r2sq - dy2) + 2.0f;
+        const std::int32_t i0 = std::max(s.x0, toPixel(x - outerHalf));
+        const std::int32_t i1 = std::min(s.x1, toPixel(x + outerHalf) + 1);
         Pixel* row = view.row(j);
+        const auto onePixel = [&](std::int32_t i) {
+            lanes.blend(row[i], discWeight<kMax>(distanceSq(x, i, dy2), r1sq, r2sq, strength));
+        };
         if (!fullStrength) {
-            for (std::int32_t i = outer.begin; i < outer.end; ++i)
-                lanes.blend(row[i], discWeight<kMax>(distanceSq(x, i, dy2), r1sq, r2sq, strength));
+            for (std::int32_t i = i0; i < i1; ++i) onePixel(i);
             continue;
         }
+        std::int32_t f0 = i1, f1 = i1;
+        if (dy2 < r1sq) {
+            const float fullHalf = std::sqrt(r1sq - dy2) - 2.0f;
+            if (fullHalf > 0.0f) {
+                f0 = std::clamp(toPixel(std::ceil(x - fullHalf)), i0, i1);
+                f1 = std::clamp(toPixel(std::floor(x + fullHalf)) + 1, f0, i1);
+            }
+        }
         const __m128 vdy2 = _mm_set1_ps(dy2);
-        // Groups of four from `from`, stopping once `until` is passed; a group may run
-        // on into the full run or past the disc, but never past what may be drawn.
+        // Groups of four from `from` until `until` is passed. A group may run on into
+        // the full columns (full weight) or past the disc (no weight, values kept),
+        // but never past what may be drawn.
         const auto fade = [&](std::int32_t from, std::int32_t until) {
             for (; from < until; from += 4) {
                 if (from + 4 > s.x1) {
-                    for (; from < until; ++from)
-                        lanes.blend(row[from],
-                                    discWeight<kMax>(distanceSq(x, from, dy2), r1sq, r2sq, 1.0f));
-                    return from;
+                    // The last four drawable pixels, those before `from` (done already)
+                    // with no weight.
+                    if (s.x1 - s.x0 < 4) {
+                        for (; from < until; ++from) onePixel(from);
+                        return from;
+                    }
+                    const std::int32_t last = s.x1 - 4;
+                    lanes.blend4(row + last,
+                                 _mm_and_si128(fadeWeights4<kMax>(vx, vdy2, vr1, vspan, last),
+                                               lanesFrom(last, from)));
+                    return s.x1;
                 }
                 lanes.blend4(row + from, fadeWeights4<kMax>(vx, vdy2, vr1, vspan, from));
             }
             return from;
         };
-        const std::int32_t afterLeft = fade(outer.begin, inner.begin);
-        if (afterLeft < inner.end) {
-            if (fullWeight == kMax)
-                lanes.fill(row + afterLeft, inner.end - afterLeft);
-            else
-                for (std::int32_t i = afterLeft; i < inner.end; ++i)
-                    lanes.blend(row[i], fullWeight);
-        }
-        fade(std::max(afterLeft, inner.end), outer.end);
+        const std::int32_t afterLeft = fade(i0, f0);
+        if (afterLeft < f1) lanes.fill(row + afterLeft, f1 - afterLeft);
+        fade(std::max(afterLeft, f1), i1);
     }
 }
 
@@ -351,6 +332,24 @@ inline float roughAngle(float dy, float dx) {
     return dy < 0.0f ? -a : a;
 }
 
+// The rough angle of four pixels of one row.
+inline __m128 roughAngles(__m128 dy, __m128 dx) {
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 ax = _mm_andnot_ps(sign, dx), ay = _mm_andnot_ps(sign, dy);
+    const __m128 z = _mm_div_ps(_mm_min_ps(ax, ay), _mm_max_ps(ax, ay));
+    const __m128 z2 = _mm_mul_ps(z, z);
+    __m128 p = _mm_set1_ps(-0.01172120f);
+    for (const float c : {0.05265332f, -0.11643287f, 0.19354346f, -0.33262347f, 0.99997726f})
+        p = _mm_add_ps(_mm_set1_ps(c), _mm_mul_ps(z2, p));
+    __m128 a = _mm_mul_ps(z, p);
+    const __m128 steep = _mm_cmpgt_ps(ay, ax);
+    a = _mm_or_ps(_mm_and_ps(steep, _mm_sub_ps(_mm_set1_ps(kHalfPi), a)), _mm_andnot_ps(steep, a));
+    const __m128 left = _mm_cmplt_ps(dx, _mm_setzero_ps());
+    a = _mm_or_ps(_mm_and_ps(left, _mm_sub_ps(_mm_set1_ps(kPi), a)), _mm_andnot_ps(left, a));
+    const __m128 up = _mm_cmplt_ps(dy, _mm_setzero_ps());
+    return _mm_xor_ps(a, _mm_and_ps(up, sign));
+}
+
 // Far more than the rough angle's error, so outside these bands its verdict on an
 // arc is the exact angle's.
 constexpr float kAngleMargin = 1.0e-3f;
@@ -365,17 +364,18 @@ public:
     // kMax is the widest end ramp, 1/d at the smallest distance drawn.
     template <std::size_t N>
     AngleVerdicts(const PreparedArc (&arcs)[N], float outerRadius, float kMax) {
-        // About eight slices per pixel of the outer rim, so few pixels share a slice
-        // with an end; a power of two between 64 and the table's size.
+        // About four slices per pixel of the outer rim: fine enough that few pixels
+        // share a slice with an end, coarse enough that the table costs less than
+        // the exact angles it saves. A power of two between 64 and the table's size.
         bins = 64;
-        while (bins < kMaxBins && static_cast<float>(bins) < 8.0f * outerRadius) bins *= 2;
+        while (bins < kMaxBins && static_cast<float>(bins) < 4.0f * outerRadius) bins *= 2;
         width = kTwoPi / static_cast<float>(bins);
         scale = static_cast<float>(bins) / kTwoPi;
         for (std::int32_t n = 0; n < bins; ++n) {
-            // The slice widened by a whole slice each way, so a rough angle whose index
-            // rounded into a neighbour is still covered.
-            const float lo = -kPi + static_cast<float>(n - 1) * width - kAngleMargin;
-            const float hi = -kPi + static_cast<float>(n + 2) * width + kAngleMargin;
+            // The slice widened by the margin, which also covers a rough angle whose
+            // index rounded into the neighbouring slice.
+            const float lo = -kPi + static_cast<float>(n) * width - kAngleMargin;
+            const float hi = -kPi + static_cast<float>(n + 1) * width + kAngleMargin;
             std::uint8_t v = lo < -kPi + kAngleMargin || hi > kPi - kAngleMargin ? kExact : 0;
             for (std::size_t k = 0; k < N && v != kExact; ++k) {
                 const PreparedArc& arc = arcs[k];
@@ -395,6 +395,15 @@ public:
             verdict[static_cast<std::size_t>(n)] = v;
         }
     }
+
+    __m128i indices(__m128 rough) const {
+        const __m128 t = _mm_mul_ps(_mm_add_ps(rough, _mm_set1_ps(kPi)), _mm_set1_ps(scale));
+        // max before min: a NaN (a lane off the ring) becomes slice 0.
+        const __m128 c =
+            _mm_min_ps(_mm_max_ps(t, _mm_setzero_ps()), _mm_set1_ps(static_cast<float>(bins - 1)));
+        return _mm_cvttps_epi32(c);
+    }
+    std::uint8_t byIndex(std::int32_t n) const { return verdict[static_cast<std::size_t>(n)]; }
 
     std::uint8_t at(float rough) const {
         const float t = (rough + kPi) * scale;
@@ -416,6 +425,68 @@ inline void plotInside(RGBA& pixel, RGBA color, float radialCoverage) {
     blend(pixel, color, w >= 255.0f ? 255u : static_cast<std::uint32_t>(w));
 }
 
+// Both arcs at a pixel that lies near an end, with the exact angle.
+template <std::size_t N>
+void exactPixel(RGBA& pixel, const PreparedArc (&arcs)[N], float d, float angle, float radial) {
+    for (const PreparedArc& arc : arcs)
+        if (arc.draws) plotArc(pixel, arc, d, angle, radial);
+}
+
+struct Ring {
+    __m128 x, ri, ro, riSq, roSq;
+};
+
+// Four pixels of a ring row: each arc's weight where the rough angle settles it,
+// and the lanes of ring pixels whose angle must be found exactly (their weights
+// are 0). The float operations are those of the one-pixel test.
+struct RingGroup {
+    __m128i weight[2];
+    int exactLanes;
+};
+
+inline RingGroup ringGroup(const Ring& r, const AngleVerdicts& verdicts, __m128 dy, __m128 dy2,
+                           std::int32_t i) {
+    const __m128 col = _mm_cvtepi32_ps(_mm_setr_epi32(i, i + 1, i + 2, i + 3));
+    const __m128 dx = _mm_sub_ps(col, r.x);
+    const __m128 d2 = _mm_add_ps(_mm_mul_ps(dx, dx), dy2);
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    __m128 ring = _mm_and_ps(_mm_and_ps(_mm_cmpnlt_ps(d2, r.riSq), _mm_cmplt_ps(d2, r.roSq)),
+                             _mm_cmpneq_ps(d2, zero));
+    const __m128 d = _mm_sqrt_ps(d2);
+    ring = _mm_and_ps(ring, _mm_and_ps(_mm_cmpnlt_ps(d, r.ri), _mm_cmplt_ps(d, r.ro)));
+    const __m128 nearOuter = _mm_cmpgt_ps(d, _mm_sub_ps(r.ro, one));
+    const __m128 nearInner = _mm_cmplt_ps(d, _mm_add_ps(r.ri, one));
+    const __m128 inner =
+        _mm_or_ps(_mm_and_ps(nearInner, _mm_sub_ps(d, r.ri)), _mm_andnot_ps(nearInner, one));
+    const __m128 radial =
+        _mm_or_ps(_mm_and_ps(nearOuter, _mm_sub_ps(r.ro, d)), _mm_andnot_ps(nearOuter, inner));
+    const __m128 w = _mm_add_ps(_mm_mul_ps(radial, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
+    const __m128 full = _mm_cmpge_ps(w, _mm_set1_ps(255.0f));
+    const __m128i weight =
+        _mm_and_si128(_mm_castps_si128(_mm_and_ps(ring, _mm_cmpge_ps(w, one))),
+                      _mm_or_si128(_mm_and_si128(_mm_castps_si128(full), _mm_set1_epi32(255)),
+                                   _mm_andnot_si128(_mm_castps_si128(full), _mm_cvttps_epi32(w))));
+    alignas(16) std::int32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), verdicts.indices(roughAngles(dy, dx)));
+    const int ringLanes = _mm_movemask_ps(ring);
+    RingGroup g{{_mm_setzero_si128(), _mm_setzero_si128()}, 0};
+    alignas(16) std::int32_t in[2][4] = {};
+    for (int lane = 0; lane < 4; ++lane) {
+        if (!(ringLanes & (1 << lane))) continue;
+        const std::uint8_t v = verdicts.byIndex(index[lane]);
+        if (v == AngleVerdicts::kExact) {
+            g.exactLanes |= 1 << lane;
+            continue;
+        }
+        in[0][lane] = v & 1u ? -1 : 0;
+        in[1][lane] = v & 2u ? -1 : 0;
+    }
+    for (int k = 0; k < 2; ++k)
+        g.weight[k] =
+            _mm_and_si128(weight, _mm_load_si128(reinterpret_cast<const __m128i*>(in[k])));
+    return g;
+}
+
 template <std::size_t N>
 void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
               const PreparedArc (&arcs)[N]) {
@@ -431,6 +502,10 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
     // The ramp at an end is 1/d wide, widest at the inner rim; with no hole every
     // pixel near an end takes the exact angle.
     const AngleVerdicts verdicts(arcs, ro, ri > 0.0f ? 1.0f / ri : kCoordinateLimit);
+    const Ring rings{_mm_set1_ps(x), _mm_set1_ps(ri), _mm_set1_ps(ro), _mm_set1_ps(riSq),
+                     _mm_set1_ps(roSq)};
+    static_assert(N <= 2, "a ring group carries two arcs' weights");
+    const RgbaLanes lanes[2] = {RgbaLanes(arcs[0].color), RgbaLanes(arcs[N - 1].color)};
     for (std::int32_t j = s.y0; j < s.y1; ++j) {
         const float dy = static_cast<float>(j) - y;
         const float dy2 = dy * dy;
@@ -447,27 +522,65 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
             holeEnd = std::max(holeStart, std::min(i1, toPixel(x + holeHalf)));
         }
         RGBA* row = view.row(j);
-        for (std::int32_t i = i0; i < i1; ++i) {
-            if (i == holeStart && holeEnd > holeStart) {
-                i = holeEnd - 1;
-                continue;
-            }
+        const float rowDy = dy;
+        const auto onePixel = [&](std::int32_t i) {
             const float dx = static_cast<float>(i) - x;
             const float d2 = dx * dx + dy2;
             // The square root and the angle only for pixels of the ring itself.
-            if (d2 < riSq || d2 >= roSq || d2 == 0.0f) continue;
+            if (d2 < riSq || d2 >= roSq || d2 == 0.0f) return;
             const float d = std::sqrt(d2);
-            if (d < ri || d >= ro) continue;
+            if (d < ri || d >= ro) return;
             const float radial = d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
-            const std::uint8_t verdict = verdicts.at(roughAngle(dy, dx));
+            const std::uint8_t verdict = verdicts.at(roughAngle(rowDy, dx));
             if (verdict == AngleVerdicts::kExact) {
-                const float angle = std::atan2(dy, dx);
-                for (const PreparedArc& arc : arcs)
-                    if (arc.draws) plotArc(row[i], arc, d, angle, radial);
+                exactPixel(row[i], arcs, d, std::atan2(rowDy, dx), radial);
             } else {
                 for (std::size_t k = 0; k < N; ++k)
                     if (verdict & (1u << k)) plotInside(row[i], arcs[k].color, radial);
             }
+        };
+        const __m128 vdy = _mm_set1_ps(dy), vdy2 = _mm_set1_ps(dy2);
+        // Groups of four from `from` until `until` is passed; a group may run on into
+        // the hole or past the ring, whose pixels it leaves as they are, but never
+        // past what may be drawn.
+        const auto run = [&](std::int32_t from, std::int32_t until) {
+            for (; from < until; from += 4) {
+                // The last group is the last four drawable pixels, those before
+                // `from` (done already) with no weight.
+                std::int32_t at = from;
+                __m128i keep = _mm_set1_epi32(-1);
+                int keepLanes = 0xF;
+                if (from + 4 > s.x1) {
+                    if (s.x1 - s.x0 < 4) {
+                        for (; from < until; ++from) onePixel(from);
+                        return from;
+                    }
+                    at = s.x1 - 4;
+                    keep = lanesFrom(at, from);
+                    keepLanes = _mm_movemask_ps(_mm_castsi128_ps(keep));
+                    from = s.x1 - 4;
+                }
+                const RingGroup g = ringGroup(rings, verdicts, vdy, vdy2, at);
+                for (std::size_t k = 0; k < N; ++k)
+                    if (arcs[k].draws) lanes[k].blend4(row + at, _mm_and_si128(g.weight[k], keep));
+                const int exactLanes = g.exactLanes & keepLanes;
+                if (exactLanes == 0) continue;
+                for (std::int32_t lane = 0; lane < 4; ++lane)
+                    if (exactLanes & (1 << lane)) {
+                        const float dx = static_cast<float>(at + lane) - x;
+                        const float d = std::sqrt(dx * dx + dy2);
+                        const float radial =
+                            d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
+                        exactPixel(row[at + lane], arcs, d, std::atan2(rowDy, dx), radial);
+                    }
+            }
+            return from;
+        };
+        if (holeEnd > holeStart) {
+            const std::int32_t afterLeft = run(i0, holeStart);
+            run(std::max(afterLeft, holeEnd), i1);
+        } else {
+            run(i0, i1);
         }
     }
 }
