@@ -1,8 +1,9 @@
-// The tile game's and the radio buttons' drawing against a plain reference: every
+// The tile game's, the radio buttons' and the logo's drawing against a plain reference: every
 // pixel of the element worked out from the formulas on its own, no spans, no
 // clipping arithmetic. The widgets must give the same bytes on all three maps,
 // drawn whole or box by box.
 
+#include "corvid/pbrwidgets/logo.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/widgets/harness.h"
 #include "vireo/gui/radiobutton.h"
@@ -215,6 +216,63 @@ TEST(ReferenceDrawing, RadioButtonsEqualTheButtonFormulas) {
             Maps pieces(w, h, 4);
             pieces.paint(*set, parts);
             EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 4, parts)), "");
+        }
+}
+
+void referenceLogo(const UILogo& logo, const OwnedImage<RGBA>& art, Maps& m, const IntRect& box) {
+    const float g = std::clamp(logo.glowAmount, 0.0f, 1.0f);
+    const unsigned emissive = unsigned(int((1.0f - g) * float(logo.emissiveRest) +
+                                           g * float(logo.emissiveHovered) + 0.5f)) &
+                              255u;
+    for (int y = 0; y < art.height(); ++y)
+        for (int x = 0; x < art.width(); ++x) {
+            if (!box.contains(box.minX + x, box.minY + y)) continue;
+            const RGBA src = const_cast<OwnedImage<RGBA>&>(art).pixelAt(x, y);
+            RGBA& d = m.diffuse.pixelAt(box.minX + x, box.minY + y);
+            const unsigned a = src.a;
+            const unsigned alpha =
+                logo.emissiveBase + (emissive * ((a * a + (255 - a) * d.a) / 255) + 128) / 256;
+            d = {std::uint8_t((src.r * a + d.r * (255 - a)) / 255),
+                 std::uint8_t((src.g * a + d.g * (255 - a)) / 255),
+                 std::uint8_t((src.b * a + d.b * (255 - a)) / 255),
+                 std::uint8_t(std::min(alpha, 255u))};
+        }
+}
+
+TEST(ReferenceDrawing, LogoEqualsTheImageBlendWithItsGlow) {
+    UIContext ctx;
+    std::mt19937 rng(13);
+    OwnedImage<RGBA> art(23, 11);
+    for (std::int32_t y = 0; y < 11; ++y)
+        for (std::int32_t x = 0; x < 23; ++x)
+            art.pixelAt(x, y) = {std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()),
+                                 std::uint8_t(x == 0   ? 0
+                                              : x == 1 ? 255
+                                                       : rng())};
+    // Image inside the box, cut by it, and a one-pixel box; base emissives up to one
+    // that would wrap a byte.
+    const IntRect boxes[] = {{2, 3, 40, 20}, {1, 2, 14, 8}, {3, 3, 4, 4}};
+    for (const IntRect& box : boxes)
+        for (int state = 0; state < 3; ++state) {
+            SCOPED_TRACE(testing::Message()
+                         << box.width() << "x" << box.height() << " state " << state);
+            UILogo logo(ctx);
+            logo.setPosition(box);
+            logo.image = &art;
+            logo.glowAmount = state == 0 ? 0.0f : state == 1 ? 0.37f : 1.0f;
+            logo.emissiveRest = std::uint8_t(state * 11);
+            logo.emissiveHovered = 200;
+            logo.emissiveBase = state == 2 ? 240 : 3;
+            const int w = box.maxX + 3, h = box.maxY + 3;
+            Maps expected(w, h, 5);
+            referenceLogo(logo, art, expected, box);
+            Maps whole(w, h, 5);
+            whole.paint(logo, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            Maps pieces(w, h, 5);
+            pieces.paint(logo, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 5, parts)), "");
         }
 }
 
