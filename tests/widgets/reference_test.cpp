@@ -1,8 +1,10 @@
-// The tile game's, the radio buttons' and the logo's drawing against a plain reference: every
-// pixel of the element worked out from the formulas on its own, no spans, no
+// The tile game's, the radio buttons', the logo's and the label's drawing against a plain
+// reference: every pixel of the element worked out from the formulas on its own, no spans, no
 // clipping arithmetic. The widgets must give the same bytes on all three maps,
 // drawn whole or box by box.
 
+#include "corvid/graphics/font.h"
+#include "corvid/pbrwidgets/label.h"
 #include "corvid/pbrwidgets/logo.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/widgets/harness.h"
@@ -273,6 +275,42 @@ TEST(ReferenceDrawing, LogoEqualsTheImageBlendWithItsGlow) {
             Maps pieces(w, h, 5);
             pieces.paint(logo, parts);
             EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 5, parts)), "");
+        }
+}
+
+// The text primitive has its own tests; here it is the label's placement and colour:
+// centred on the box's centre, the emissive raised while a clickable label is hovered.
+TEST(ReferenceDrawing, LabelCentresItsTextInItsColour) {
+    TestEditor root(200, 100);
+    UIContext& ctx = root.getContext();
+    std::mt19937 rng(17);
+    const IntRect boxes[] = {{4, 3, 120, 21}, {2, 2, 31, 13}, {5, 1, 6, 9}};
+    for (const IntRect& box : boxes)
+        for (int state = 0; state < 3; ++state) {
+            SCOPED_TRACE(testing::Message()
+                         << box.width() << "x" << box.height() << " state " << state);
+            UILabel label(ctx);
+            label.setPosition(box);
+            label.setFont(&testFont());
+            label.setText(state == 2 ? "M-to-S Lowpass" : "Spatium");
+            label.setTextSize(state == 1 ? 9.5f : 12.0f);
+            label.setLetterSpacing(state == 2 ? 0.7f : 0.0f);
+            label.setTextColor({20, 200, 90, 230});
+            label.clickable = state != 0;
+            if (state != 0) label.dispatchMove(box.minX, box.minY, 0, 0, MouseState{});
+            const int w = box.maxX + 4, h = box.maxY + 4;
+            Maps expected(w, h, 6);
+            const RGBA colour{20, 200, 90, std::uint8_t(state != 0 ? 255 : 230)};
+            drawText(expected.diffuse.asView().crop(box), testFont(), label.text, label.textSize,
+                     label.letterSpacing, colour, float(box.width()) * 0.5f,
+                     float(box.height()) * 0.5f, alignCentre, alignCentre);
+            Maps whole(w, h, 6);
+            whole.paint(label, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            Maps pieces(w, h, 6);
+            pieces.paint(label, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 6, parts)), "");
         }
 }
 
