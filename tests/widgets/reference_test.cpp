@@ -1,4 +1,5 @@
-// The tile game's, the radio buttons', the logo's and the label's drawing against a plain
+// The tile game's, the radio buttons', the logo's, the label's and the dropdown's
+// drawing against a plain
 // reference: every pixel of the element worked out from the formulas on its own, no spans, no
 // clipping arithmetic. The widgets must give the same bytes on all three maps,
 // drawn whole or box by box.
@@ -8,6 +9,7 @@
 #include "corvid/pbrwidgets/logo.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/widgets/harness.h"
+#include "vireo/gui/dropdown.h"
 #include "vireo/gui/radiobutton.h"
 
 #include <gtest/gtest.h>
@@ -312,6 +314,80 @@ TEST(ReferenceDrawing, LabelCentresItsTextInItsColour) {
             pieces.paint(label, parts);
             EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 6, parts)), "");
         }
+}
+
+void referenceDropdown(const vireo::VireoDropdown& dd, int n, int value, int hoverRow, Maps& m,
+                       const IntRect& box) {
+    const float rh = float(box.height()) / float(n + 1);
+    const int rows =
+        std::min(n + 1, int(std::clamp(dd.openAmount, 0.0f, 1.0f) * float(n + 1) * 0.9999f) + 1);
+    const auto top = [&](int j) { return j > n ? box.height() : int(float(j) * rh); };
+    const auto label = [&](int k) -> std::string {
+        return k >= 0 && k < int(dd.labels.size()) ? dd.labels[std::size_t(k)] : std::string();
+    };
+    const int selected = value + 1;
+    for (int j = 0; j < rows; ++j) {
+        RGBA d =
+            j == 0 ? dd.headerDiffuse : (j == selected ? dd.selectedItemDiffuse : dd.itemDiffuse);
+        if (j > 0 && j == hoverRow && j != selected) d.a = std::uint8_t(std::min(255, d.a + 40));
+        for (int y = top(j); y < top(j + 1); ++y)
+            for (int x = 0; x < box.width(); ++x) {
+                m.depth.pixelAt(box.minX + x, box.minY + y) = L16(j == 0 ? 0 : 65535);
+                m.diffuse.pixelAt(box.minX + x, box.minY + y) = d;
+                m.material.pixelAt(box.minX + x, box.minY + y) = dd.listMaterial;
+            }
+        const std::string text = j == 0 ? label(value) : label(j - 1);
+        if (text.empty() || top(j + 1) <= top(j)) continue;
+        const IntRect row{box.minX, box.minY + top(j), box.maxX, box.minY + top(j + 1)};
+        drawText(m.diffuse.asView().crop(row), testFont(), text, dd.textSize, 0.0f,
+                 j == 0 || j == selected ? dd.selectedTextColor : dd.textColor,
+                 float(box.width()) * 0.5f, (float(j) + 0.5f) * rh - float(top(j)), alignCentre,
+                 alignCentre);
+    }
+}
+
+TEST(ReferenceDrawing, DropdownUnfoldsItsRowsAsTheFormulasSay) {
+    Host host;
+    std::mt19937 rng(19);
+    struct Case {
+        IntRect box;
+        int choices, labels;
+    };
+    const Case cases[] = {{{2, 3, 49, 323}, 12, 12}, {{1, 2, 31, 43}, 6, 2}, {{0, 1, 5, 4}, 4, 4}};
+    for (const Case& c : cases) {
+        auto tempo = host.integer(0, 0, c.choices - 1, 0);
+        for (float openAmount : {0.0f, 0.45f, 1.0f})
+            for (int state = 0; state < 2; ++state) {
+                SCOPED_TRACE(testing::Message() << c.box.width() << "x" << c.box.height()
+                                                << " open " << openAmount << " state " << state);
+                UIContext ctx;
+                vireo::VireoDropdown dd(ctx, tempo.get(), &testFont());
+                for (int k = 0; k < c.labels; ++k)
+                    dd.labels.push_back("1/" + std::to_string(k + 1));
+                dd.setPosition(c.box);
+                dd.openAmount = openAmount;
+                const int value = state == 0 ? 0 : c.choices / 2;
+                tempo->storeNormalized(double(value) / double(c.choices - 1));
+                // The pointer over the second choice row.
+                const float rh = float(c.box.height()) / float(c.choices + 1);
+                int hoverRow = -1;
+                if (state == 1) {
+                    const int y = int(2.5f * rh);
+                    dd.dispatchMove(c.box.minX, c.box.minY + y, 0, 0, MouseState{});
+                    hoverRow = std::min(int(float(y) / rh), c.choices);
+                }
+                const int w = c.box.maxX + 3, h = c.box.maxY + 3;
+                Maps expected(w, h, 8);
+                referenceDropdown(dd, c.choices, value, hoverRow, expected, c.box);
+                Maps whole(w, h, 8);
+                whole.paint(dd, {{0, 0, w, h}});
+                EXPECT_EQ(whole.firstDifference(expected), "");
+                const std::vector<IntRect> parts = someBoxes(rng, w, h);
+                Maps pieces(w, h, 8);
+                pieces.paint(dd, parts);
+                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 8, parts)), "");
+            }
+    }
 }
 
 } // namespace
