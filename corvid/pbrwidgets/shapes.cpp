@@ -1,6 +1,6 @@
 #include "corvid/pbrwidgets/shapes.h"
 
-#include "corvid/graphics/drawex.h"
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +12,7 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 constexpr float kTwoPi = 6.28318530717959f;
+constexpr float kHalfPi = 1.57079632679490f;
 // Far beyond any view, so converting a clamped coordinate cannot overflow.
 constexpr float kCoordinateLimit = 1.0e7f;
 
@@ -45,7 +46,7 @@ Span square(const IntRect& drawable, float x, float y, float r) {
             std::min(toPixel(y + r + 1.0f), drawable.maxY)};
 }
 
-void blend(RGBA& d, RGBA c, std::uint32_t w) {
+inline void blend(RGBA& d, RGBA c, std::uint32_t w) {
     const std::uint32_t inv = 255u - w;
     d = {static_cast<std::uint8_t>((w * c.r + inv * d.r) / 255u),
          static_cast<std::uint8_t>((w * c.g + inv * d.g) / 255u),
@@ -55,18 +56,199 @@ void blend(RGBA& d, RGBA c, std::uint32_t w) {
 
 } // namespace
 
+namespace {
+
+inline float distanceSq(float x, std::int32_t i, float dy2) {
+    const float dx = x - static_cast<float>(i);
+    return dx * dx + dy2;
+}
+
+template <std::uint32_t Max>
+std::uint32_t weightOf(float v) {
+    if (!(v > 0.0f)) return 0;
+    constexpr float m = static_cast<float>(Max);
+    return v >= m ? Max : static_cast<std::uint32_t>(v);
+}
+
+// The disc's weight at one pixel: 1 - (d2 - r1^2) / (r2^2 - r1^2) scaled to Max and
+// by the strength, full inside the full radius, nothing from the outer one on.
+template <std::uint32_t Max>
+std::uint32_t discWeight(float d2, float r1sq, float r2sq, float strength) {
+    constexpr float scale = static_cast<float>(Max);
+    if (d2 < r1sq) return weightOf<Max>(1.0f * scale * strength + 0.5f);
+    if (!(d2 < r2sq)) return 0;
+    const float s = 1.0f - (d2 - r1sq) / (r2sq - r1sq);
+    return s <= 0.0f ? 0u : weightOf<Max>(s * scale * strength + 0.5f);
+}
+
+// The fade's weights of the four pixels from column i, with the float operations
+// of the one-pixel formula in its order, so each is the same. At full strength the
+// fade also gives the right weight beyond its ring: above 1 inside the full radius
+// (full weight) and at most 0 outside the disc (none).
+template <std::uint32_t Max>
+__m128i fadeWeights4(__m128 x, __m128 dy2, __m128 r1sq, __m128 span, std::int32_t i) {
+    const __m128 scale = _mm_set1_ps(static_cast<float>(Max));
+    const __m128 col = _mm_cvtepi32_ps(_mm_setr_epi32(i, i + 1, i + 2, i + 3));
+    const __m128 dx = _mm_sub_ps(x, col);
+    const __m128 d2 = _mm_add_ps(_mm_mul_ps(dx, dx), dy2);
+    const __m128 s = _mm_sub_ps(_mm_set1_ps(1.0f), _mm_div_ps(_mm_sub_ps(d2, r1sq), span));
+    const __m128 v = _mm_add_ps(_mm_mul_ps(s, scale), _mm_set1_ps(0.5f));
+    const __m128i full = _mm_castps_si128(_mm_cmpge_ps(v, scale));
+    // No strength left (s <= 0) or a weight that truncates to nothing: untouched.
+    const __m128i drawn = _mm_castps_si128(
+        _mm_and_ps(_mm_cmpnle_ps(s, _mm_setzero_ps()), _mm_cmpgt_ps(v, _mm_setzero_ps())));
+    const __m128i w = _mm_or_si128(_mm_and_si128(full, _mm_set1_epi32(static_cast<int>(Max))),
+                                   _mm_andnot_si128(full, _mm_cvttps_epi32(v)));
+    return _mm_and_si128(w, drawn);
+}
+
+// Four unsigned 32-bit lanes below 65536 as the low four 16-bit lanes.
+inline __m128i narrowTo16(__m128i v) {
+    const __m128i biased = _mm_sub_epi32(v, _mm_set1_epi32(32768));
+    return _mm_xor_si128(_mm_packs_epi32(biased, biased), _mm_set1_epi16(-32768));
+}
+
+// All bits in the lanes of columns at + k that are at least `from`.
+inline __m128i lanesFrom(std::int32_t at, std::int32_t from) {
+    return _mm_cmpgt_epi32(_mm_setr_epi32(at, at + 1, at + 2, at + 3), _mm_set1_epi32(from - 1));
+}
+
+// (w c + (255 - w) d) / 255 per channel of four pixels; the sums stay below 65281,
+// where (n + (n >> 8) + 1) >> 8 is n / 255 exactly.
+struct RgbaLanes {
+    using Pixel = RGBA;
+    static constexpr std::uint32_t kMax = 255u;
+    explicit RgbaLanes(RGBA c)
+        : colour(_mm_setr_epi16(c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a)), value(c) {}
+    void blend4(RGBA* p, __m128i w) const {
+        const __m128i w16 = _mm_packs_epi32(w, w);
+        const __m128i pairs = _mm_unpacklo_epi16(w16, w16);
+        const __m128i wLo = _mm_unpacklo_epi32(pairs, pairs),
+                      wHi = _mm_unpackhi_epi32(pairs, pairs);
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i out = _mm_packus_epi16(mix(wLo, _mm_unpacklo_epi8(px, zero)),
+                                             mix(wHi, _mm_unpackhi_epi8(px, zero)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
+    }
+    __m128i mix(__m128i w, __m128i d) const {
+        const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(255), w);
+        const __m128i n = _mm_add_epi16(_mm_mullo_epi16(w, colour), _mm_mullo_epi16(inv, d));
+        return _mm_srli_epi16(
+            _mm_add_epi16(_mm_add_epi16(n, _mm_srli_epi16(n, 8)), _mm_set1_epi16(1)), 8);
+    }
+    void blend(RGBA& d, std::uint32_t w) const { corvid::blend(d, value, w); }
+    void fill(RGBA* p, std::int32_t n) const { std::fill(p, p + n, value); }
+    __m128i colour;
+    RGBA value;
+};
+
+// (w v + (65535 - w) d) / 65535 for four depths, in 32 bits (the sum is at most
+// 65535^2), where (n + (n >> 16) + 1) >> 16 is n / 65535 exactly.
+struct DepthLanes {
+    using Pixel = L16;
+    static constexpr std::uint32_t kMax = 65535u;
+    explicit DepthLanes(std::uint16_t v)
+        : level(_mm_set1_epi16(static_cast<std::int16_t>(v))), value(v) {}
+    void blend4(L16* p, __m128i w) const {
+        const __m128i w16 = narrowTo16(w);
+        const __m128i inv = _mm_xor_si128(w16, _mm_set1_epi16(-1));
+        const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const __m128i a =
+            _mm_unpacklo_epi16(_mm_mullo_epi16(w16, level), _mm_mulhi_epu16(w16, level));
+        const __m128i b = _mm_unpacklo_epi16(_mm_mullo_epi16(inv, d), _mm_mulhi_epu16(inv, d));
+        const __m128i n = _mm_add_epi32(a, b);
+        const __m128i q = _mm_srli_epi32(
+            _mm_add_epi32(_mm_add_epi32(n, _mm_srli_epi32(n, 16)), _mm_set1_epi32(1)), 16);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), narrowTo16(q));
+    }
+    void blend(L16& d, std::uint32_t w) const {
+        d = L16(static_cast<std::uint16_t>((w * value + (65535u - w) * d.l) / 65535u));
+    }
+    void fill(L16* p, std::int32_t n) const { std::fill(p, p + n, L16(value)); }
+    __m128i level;
+    std::uint16_t value;
+};
+
+// A soft disc row by row, over the columns whose distance can fall inside the
+// outer radius (a square root's span widened by two pixels, every pixel in it
+// still weighted), four pixels at a time. The columns two pixels clear inside the
+// full radius are filled instead. The result is that of weighting every pixel of
+// the disc's square one by one.
+template <typename Lanes>
+void walkSoftDisc(const ImageView<typename Lanes::Pixel>& view, float x, float y, float outerRadius,
+                  float fullRadius, const Lanes& lanes, float strength) {
+    using Pixel = typename Lanes::Pixel;
+    constexpr std::uint32_t kMax = Lanes::kMax;
+    if (!finite(x) || !finite(y) || !finite(outerRadius) || !finite(fullRadius)) return;
+    const Radii r = sanitized(outerRadius, fullRadius);
+    const float r1sq = r.full * r.full, r2sq = r.outer * r.outer;
+    const Span s = square(view.drawableArea(), x, y, r.outer);
+    if (s.x0 >= s.x1) return;
+    const bool fullStrength = strength == 1.0f;
+    const __m128 vx = _mm_set1_ps(x), vr1 = _mm_set1_ps(r1sq), vspan = _mm_set1_ps(r2sq - r1sq);
+    for (std::int32_t j = s.y0; j < s.y1; ++j) {
+        const float dy = y - static_cast<float>(j);
+        const float dy2 = dy * dy;
+        if (!(dy2 < r2sq)) continue;
+        const float outerHalf = std::sqrt(r2sq - dy2) + 2.0f;
+        const std::int32_t i0 = std::max(s.x0, toPixel(x - outerHalf));
+        const std::int32_t i1 = std::min(s.x1, toPixel(x + outerHalf) + 1);
+        Pixel* row = view.row(j);
+        const auto onePixel = [&](std::int32_t i) {
+            lanes.blend(row[i], discWeight<kMax>(distanceSq(x, i, dy2), r1sq, r2sq, strength));
+        };
+        if (!fullStrength) {
+            for (std::int32_t i = i0; i < i1; ++i) onePixel(i);
+            continue;
+        }
+        std::int32_t f0 = i1, f1 = i1;
+        if (dy2 < r1sq) {
+            const float fullHalf = std::sqrt(r1sq - dy2) - 2.0f;
+            if (fullHalf > 0.0f) {
+                f0 = std::clamp(toPixel(std::ceil(x - fullHalf)), i0, i1);
+                f1 = std::clamp(toPixel(std::floor(x + fullHalf)) + 1, f0, i1);
+            }
+        }
+        const __m128 vdy2 = _mm_set1_ps(dy2);
+        // Groups of four from `from` until `until` is passed. A group may run on into
+        // the full columns (full weight) or past the disc (no weight, values kept),
+        // but never past what may be drawn.
+        const auto fade = [&](std::int32_t from, std::int32_t until) {
+            for (; from < until; from += 4) {
+                if (from + 4 > s.x1) {
+                    // The last four drawable pixels, those before `from` (done already)
+                    // with no weight.
+                    if (s.x1 - s.x0 < 4) {
+                        for (; from < until; ++from) onePixel(from);
+                        return from;
+                    }
+                    const std::int32_t last = s.x1 - 4;
+                    lanes.blend4(row + last,
+                                 _mm_and_si128(fadeWeights4<kMax>(vx, vdy2, vr1, vspan, last),
+                                               lanesFrom(last, from)));
+                    return s.x1;
+                }
+                lanes.blend4(row + from, fadeWeights4<kMax>(vx, vdy2, vr1, vspan, from));
+            }
+            return from;
+        };
+        const std::int32_t afterLeft = fade(i0, f0);
+        if (afterLeft < f1) lanes.fill(row + afterLeft, f1 - afterLeft);
+        fade(std::max(afterLeft, f1), i1);
+    }
+}
+
+} // namespace
+
 void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, float fullRadius,
               RGBA color, float strength) {
-    if (!finite(outerRadius) || !finite(fullRadius)) return;
-    const Radii r = sanitized(outerRadius, fullRadius);
-    aaDisc(view, x, y, r.full, r.outer, color, strength);
+    walkSoftDisc(view, x, y, outerRadius, fullRadius, RgbaLanes(color), strength);
 }
 
 void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
               std::uint16_t value, float strength) {
-    if (!finite(outerRadius) || !finite(fullRadius)) return;
-    const Radii r = sanitized(outerRadius, fullRadius);
-    aaDisc(view, x, y, r.full, r.outer, L16(value), strength);
+    walkSoftDisc(view, x, y, outerRadius, fullRadius, DepthLanes(value), strength);
 }
 
 void roundedDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
@@ -133,6 +315,178 @@ inline void plotArc(RGBA& pixel, const PreparedArc& arc, float d, float angle,
     blend(pixel, arc.color, w >= 255.0f ? 255u : static_cast<std::uint32_t>(w));
 }
 
+// atan2 to within 1e-5 radians (a minimax polynomial of the octant's tangent),
+// several times cheaper than the exact one. It only decides that a pixel lies well
+// inside or well outside every arc; near an end the exact angle is taken.
+inline float roughAngle(float dy, float dx) {
+    const float ax = std::fabs(dx), ay = std::fabs(dy);
+    const float z = std::min(ax, ay) / std::max(ax, ay);
+    const float z2 = z * z;
+    float a =
+        z *
+        (0.99997726f +
+         z2 * (-0.33262347f +
+               z2 * (0.19354346f + z2 * (-0.11643287f + z2 * (0.05265332f + z2 * -0.01172120f)))));
+    if (ay > ax) a = kHalfPi - a;
+    if (dx < 0.0f) a = kPi - a;
+    return dy < 0.0f ? -a : a;
+}
+
+// The rough angle of four pixels of one row.
+inline __m128 roughAngles(__m128 dy, __m128 dx) {
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 ax = _mm_andnot_ps(sign, dx), ay = _mm_andnot_ps(sign, dy);
+    const __m128 z = _mm_div_ps(_mm_min_ps(ax, ay), _mm_max_ps(ax, ay));
+    const __m128 z2 = _mm_mul_ps(z, z);
+    __m128 p = _mm_set1_ps(-0.01172120f);
+    for (const float c : {0.05265332f, -0.11643287f, 0.19354346f, -0.33262347f, 0.99997726f})
+        p = _mm_add_ps(_mm_set1_ps(c), _mm_mul_ps(z2, p));
+    __m128 a = _mm_mul_ps(z, p);
+    const __m128 steep = _mm_cmpgt_ps(ay, ax);
+    a = _mm_or_ps(_mm_and_ps(steep, _mm_sub_ps(_mm_set1_ps(kHalfPi), a)), _mm_andnot_ps(steep, a));
+    const __m128 left = _mm_cmplt_ps(dx, _mm_setzero_ps());
+    a = _mm_or_ps(_mm_and_ps(left, _mm_sub_ps(_mm_set1_ps(kPi), a)), _mm_andnot_ps(left, a));
+    const __m128 up = _mm_cmplt_ps(dy, _mm_setzero_ps());
+    return _mm_xor_ps(a, _mm_and_ps(up, sign));
+}
+
+// Far more than the rough angle's error, so outside these bands its verdict on an
+// arc is the exact angle's.
+constexpr float kAngleMargin = 1.0e-3f;
+
+// What the rough angle says about a pixel, looked up per slice of the full turn:
+// inside which arcs it lies clear of their end ramps, or that the exact angle must
+// decide (near an end, an end ramp or the half turn where atan2 wraps).
+class AngleVerdicts {
+public:
+    static constexpr std::uint8_t kExact = 0x80;
+
+    // kMax is the widest end ramp, 1/d at the smallest distance drawn.
+    template <std::size_t N>
+    AngleVerdicts(const PreparedArc (&arcs)[N], float outerRadius, float kMax) {
+        // About four slices per pixel of the outer rim: fine enough that few pixels
+        // share a slice with an end, coarse enough that the table costs less than
+        // the exact angles it saves. A power of two between 64 and the table's size.
+        bins = 64;
+        while (bins < kMaxBins && static_cast<float>(bins) < 4.0f * outerRadius) bins *= 2;
+        width = kTwoPi / static_cast<float>(bins);
+        scale = static_cast<float>(bins) / kTwoPi;
+        for (std::int32_t n = 0; n < bins; ++n) {
+            // The slice widened by the margin, which also covers a rough angle whose
+            // index rounded into the neighbouring slice.
+            const float lo = -kPi + static_cast<float>(n) * width - kAngleMargin;
+            const float hi = -kPi + static_cast<float>(n + 1) * width + kAngleMargin;
+            std::uint8_t v = lo < -kPi + kAngleMargin || hi > kPi - kAngleMargin ? kExact : 0;
+            for (std::size_t k = 0; k < N && v != kExact; ++k) {
+                const PreparedArc& arc = arcs[k];
+                if (!arc.draws) continue;
+                // As the pixel test goes: the angle itself, then a full turn on.
+                std::uint8_t arcVerdict = 0;
+                for (const float shift : {0.0f, kTwoPi}) {
+                    const float l = lo + shift, h = hi + shift;
+                    if (h < arc.a || l > arc.b) continue;
+                    const bool clear = l >= arc.a + kMax && h <= arc.b - kMax;
+                    arcVerdict = clear ? static_cast<std::uint8_t>(1u << k) : kExact;
+                    break;
+                }
+                v = static_cast<std::uint8_t>(v | arcVerdict);
+                if (arcVerdict == kExact) v = kExact;
+            }
+            verdict[static_cast<std::size_t>(n)] = v;
+        }
+    }
+
+    __m128i indices(__m128 rough) const {
+        const __m128 t = _mm_mul_ps(_mm_add_ps(rough, _mm_set1_ps(kPi)), _mm_set1_ps(scale));
+        // max before min: a NaN (a lane off the ring) becomes slice 0.
+        const __m128 c =
+            _mm_min_ps(_mm_max_ps(t, _mm_setzero_ps()), _mm_set1_ps(static_cast<float>(bins - 1)));
+        return _mm_cvttps_epi32(c);
+    }
+    std::uint8_t byIndex(std::int32_t n) const { return verdict[static_cast<std::size_t>(n)]; }
+
+    std::uint8_t at(float rough) const {
+        const float t = (rough + kPi) * scale;
+        const auto n = static_cast<std::int32_t>(std::clamp(t, 0.0f, static_cast<float>(bins - 1)));
+        return verdict[static_cast<std::size_t>(n)];
+    }
+
+private:
+    static constexpr std::int32_t kMaxBins = 1024;
+    std::int32_t bins = 64;
+    float width = 0.0f, scale = 0.0f;
+    std::uint8_t verdict[kMaxBins] = {};
+};
+
+// A pixel clear of the arc's ends: its coverage is the radial one alone.
+inline void plotInside(RGBA& pixel, RGBA color, float radialCoverage) {
+    const float w = radialCoverage * 255.0f + 0.5f;
+    if (!(w >= 1.0f)) return;
+    blend(pixel, color, w >= 255.0f ? 255u : static_cast<std::uint32_t>(w));
+}
+
+// Both arcs at a pixel that lies near an end, with the exact angle.
+template <std::size_t N>
+void exactPixel(RGBA& pixel, const PreparedArc (&arcs)[N], float d, float angle, float radial) {
+    for (const PreparedArc& arc : arcs)
+        if (arc.draws) plotArc(pixel, arc, d, angle, radial);
+}
+
+struct Ring {
+    __m128 x, ri, ro, riSq, roSq;
+};
+
+// Four pixels of a ring row: each arc's weight where the rough angle settles it,
+// and the lanes of ring pixels whose angle must be found exactly (their weights
+// are 0). The float operations are those of the one-pixel test.
+struct RingGroup {
+    __m128i weight[2];
+    int exactLanes;
+};
+
+inline RingGroup ringGroup(const Ring& r, const AngleVerdicts& verdicts, __m128 dy, __m128 dy2,
+                           std::int32_t i) {
+    const __m128 col = _mm_cvtepi32_ps(_mm_setr_epi32(i, i + 1, i + 2, i + 3));
+    const __m128 dx = _mm_sub_ps(col, r.x);
+    const __m128 d2 = _mm_add_ps(_mm_mul_ps(dx, dx), dy2);
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    __m128 ring = _mm_and_ps(_mm_and_ps(_mm_cmpnlt_ps(d2, r.riSq), _mm_cmplt_ps(d2, r.roSq)),
+                             _mm_cmpneq_ps(d2, zero));
+    const __m128 d = _mm_sqrt_ps(d2);
+    ring = _mm_and_ps(ring, _mm_and_ps(_mm_cmpnlt_ps(d, r.ri), _mm_cmplt_ps(d, r.ro)));
+    const __m128 nearOuter = _mm_cmpgt_ps(d, _mm_sub_ps(r.ro, one));
+    const __m128 nearInner = _mm_cmplt_ps(d, _mm_add_ps(r.ri, one));
+    const __m128 inner =
+        _mm_or_ps(_mm_and_ps(nearInner, _mm_sub_ps(d, r.ri)), _mm_andnot_ps(nearInner, one));
+    const __m128 radial =
+        _mm_or_ps(_mm_and_ps(nearOuter, _mm_sub_ps(r.ro, d)), _mm_andnot_ps(nearOuter, inner));
+    const __m128 w = _mm_add_ps(_mm_mul_ps(radial, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
+    const __m128 full = _mm_cmpge_ps(w, _mm_set1_ps(255.0f));
+    const __m128i weight =
+        _mm_and_si128(_mm_castps_si128(_mm_and_ps(ring, _mm_cmpge_ps(w, one))),
+                      _mm_or_si128(_mm_and_si128(_mm_castps_si128(full), _mm_set1_epi32(255)),
+                                   _mm_andnot_si128(_mm_castps_si128(full), _mm_cvttps_epi32(w))));
+    alignas(16) std::int32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), verdicts.indices(roughAngles(dy, dx)));
+    const int ringLanes = _mm_movemask_ps(ring);
+    RingGroup g{{_mm_setzero_si128(), _mm_setzero_si128()}, 0};
+    alignas(16) std::int32_t in[2][4] = {};
+    for (int lane = 0; lane < 4; ++lane) {
+        if (!(ringLanes & (1 << lane))) continue;
+        const std::uint8_t v = verdicts.byIndex(index[lane]);
+        if (v == AngleVerdicts::kExact) {
+            g.exactLanes |= 1 << lane;
+            continue;
+        }
+        in[0][lane] = v & 1u ? -1 : 0;
+        in[1][lane] = v & 2u ? -1 : 0;
+    }
+    for (int k = 0; k < 2; ++k)
+        g.weight[k] =
+            _mm_and_si128(weight, _mm_load_si128(reinterpret_cast<const __m128i*>(in[k])));
+    return g;
+}
+
 template <std::size_t N>
 void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
               const PreparedArc (&arcs)[N]) {
@@ -144,6 +498,14 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
     const float ri = std::clamp(innerRadius, 0.0f, ro);
     const float riSq = ri * ri, roSq = ro * ro;
     const Span s = square(view.drawableArea(), x, y, ro);
+    if (s.x0 >= s.x1 || s.y0 >= s.y1) return;
+    // The ramp at an end is 1/d wide, widest at the inner rim; with no hole every
+    // pixel near an end takes the exact angle.
+    const AngleVerdicts verdicts(arcs, ro, ri > 0.0f ? 1.0f / ri : kCoordinateLimit);
+    const Ring rings{_mm_set1_ps(x), _mm_set1_ps(ri), _mm_set1_ps(ro), _mm_set1_ps(riSq),
+                     _mm_set1_ps(roSq)};
+    static_assert(N <= 2, "a ring group carries two arcs' weights");
+    const RgbaLanes lanes[2] = {RgbaLanes(arcs[0].color), RgbaLanes(arcs[N - 1].color)};
     for (std::int32_t j = s.y0; j < s.y1; ++j) {
         const float dy = static_cast<float>(j) - y;
         const float dy2 = dy * dy;
@@ -160,21 +522,65 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
             holeEnd = std::max(holeStart, std::min(i1, toPixel(x + holeHalf)));
         }
         RGBA* row = view.row(j);
-        for (std::int32_t i = i0; i < i1; ++i) {
-            if (i == holeStart && holeEnd > holeStart) {
-                i = holeEnd - 1;
-                continue;
-            }
+        const float rowDy = dy;
+        const auto onePixel = [&](std::int32_t i) {
             const float dx = static_cast<float>(i) - x;
             const float d2 = dx * dx + dy2;
             // The square root and the angle only for pixels of the ring itself.
-            if (d2 < riSq || d2 >= roSq || d2 == 0.0f) continue;
+            if (d2 < riSq || d2 >= roSq || d2 == 0.0f) return;
             const float d = std::sqrt(d2);
-            if (d < ri || d >= ro) continue;
+            if (d < ri || d >= ro) return;
             const float radial = d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
-            const float angle = std::atan2(dy, dx);
-            for (const PreparedArc& arc : arcs)
-                if (arc.draws) plotArc(row[i], arc, d, angle, radial);
+            const std::uint8_t verdict = verdicts.at(roughAngle(rowDy, dx));
+            if (verdict == AngleVerdicts::kExact) {
+                exactPixel(row[i], arcs, d, std::atan2(rowDy, dx), radial);
+            } else {
+                for (std::size_t k = 0; k < N; ++k)
+                    if (verdict & (1u << k)) plotInside(row[i], arcs[k].color, radial);
+            }
+        };
+        const __m128 vdy = _mm_set1_ps(dy), vdy2 = _mm_set1_ps(dy2);
+        // Groups of four from `from` until `until` is passed; a group may run on into
+        // the hole or past the ring, whose pixels it leaves as they are, but never
+        // past what may be drawn.
+        const auto run = [&](std::int32_t from, std::int32_t until) {
+            for (; from < until; from += 4) {
+                // The last group is the last four drawable pixels, those before
+                // `from` (done already) with no weight.
+                std::int32_t at = from;
+                __m128i keep = _mm_set1_epi32(-1);
+                int keepLanes = 0xF;
+                if (from + 4 > s.x1) {
+                    if (s.x1 - s.x0 < 4) {
+                        for (; from < until; ++from) onePixel(from);
+                        return from;
+                    }
+                    at = s.x1 - 4;
+                    keep = lanesFrom(at, from);
+                    keepLanes = _mm_movemask_ps(_mm_castsi128_ps(keep));
+                    from = s.x1 - 4;
+                }
+                const RingGroup g = ringGroup(rings, verdicts, vdy, vdy2, at);
+                for (std::size_t k = 0; k < N; ++k)
+                    if (arcs[k].draws) lanes[k].blend4(row + at, _mm_and_si128(g.weight[k], keep));
+                const int exactLanes = g.exactLanes & keepLanes;
+                if (exactLanes == 0) continue;
+                for (std::int32_t lane = 0; lane < 4; ++lane)
+                    if (exactLanes & (1 << lane)) {
+                        const float dx = static_cast<float>(at + lane) - x;
+                        const float d = std::sqrt(dx * dx + dy2);
+                        const float radial =
+                            d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
+                        exactPixel(row[at + lane], arcs, d, std::atan2(rowDy, dx), radial);
+                    }
+            }
+            return from;
+        };
+        if (holeEnd > holeStart) {
+            const std::int32_t afterLeft = run(i0, holeStart);
+            run(std::max(afterLeft, holeEnd), i1);
+        } else {
+            run(i0, i1);
         }
     }
 }

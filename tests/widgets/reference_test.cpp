@@ -1,0 +1,393 @@
+// The tile game's, the radio buttons', the logo's, the label's and the dropdown's
+// drawing against a plain
+// reference: every pixel of the element worked out from the formulas on its own, no spans, no
+// clipping arithmetic. The widgets must give the same bytes on all three maps,
+// drawn whole or box by box.
+
+#include "corvid/graphics/font.h"
+#include "corvid/pbrwidgets/label.h"
+#include "corvid/pbrwidgets/logo.h"
+#include "spatium/gui/bowgame.h"
+#include "tests/widgets/harness.h"
+#include "vireo/gui/dropdown.h"
+#include "vireo/gui/radiobutton.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+using namespace corvid;
+using namespace widgettest;
+
+// A soft disc at pixel centres (x, y) of the element, whose top-left pixel sits at
+// (ox, oy) of the maps: full up to r0, fading linearly in squared distance to r1.
+// layer 0 diffuse, 1 depth, 2 material.
+void refDisc(Maps& m, int layer, std::int32_t ox, std::int32_t oy, const IntRect& element, float cx,
+             float cy, float r1, float r0, RGBA c, std::uint16_t v, float strength) {
+    for (std::int32_t j = element.minY; j < element.maxY; ++j)
+        for (std::int32_t i = element.minX; i < element.maxX; ++i) {
+            const float dx = cx - float(i - ox), dy = cy - float(j - oy);
+            const float d2 = dx * dx + dy * dy;
+            float s;
+            if (d2 < r0 * r0)
+                s = 1.0f;
+            else if (d2 < r1 * r1)
+                s = 1.0f - (d2 - r0 * r0) / (r1 * r1 - r0 * r0);
+            else
+                continue;
+            if (s <= 0.0f) continue;
+            if (layer == 1) {
+                const float f = s * 65535.0f * strength + 0.5f;
+                const auto w = std::uint32_t(std::clamp(f, 0.0f, 65535.0f));
+                L16& p = m.depth.pixelAt(i, j);
+                p = L16(std::uint16_t((w * v + (65535u - w) * p.l) / 65535u));
+            } else {
+                const float f = s * 255.0f * strength + 0.5f;
+                const auto w = std::uint32_t(std::clamp(f, 0.0f, 255.0f));
+                RGBA& p = (layer == 0 ? m.diffuse : m.material).pixelAt(i, j);
+                auto mix = [&](std::uint8_t a, std::uint8_t b) {
+                    return std::uint8_t((w * a + (255u - w) * b) / 255u);
+                };
+                p = {mix(c.r, p.r), mix(c.g, p.g), mix(c.b, p.b), mix(c.a, p.a)};
+            }
+        }
+}
+
+// Random boxes inside the maps, none overlapping another.
+std::vector<IntRect> someBoxes(std::mt19937& rng, std::int32_t w, std::int32_t h) {
+    std::vector<IntRect> boxes;
+    for (int b = 0; b < 4; ++b) {
+        const int bx = int(rng() % unsigned(w)), by = int(rng() % unsigned(h));
+        const IntRect r{bx, by, bx + 1 + int(rng() % unsigned(w - bx)),
+                        by + 1 + int(rng() % unsigned(h - by))};
+        if (std::none_of(boxes.begin(), boxes.end(),
+                         [&](const IntRect& o) { return o.overlaps(r); }))
+            boxes.push_back(r);
+    }
+    return boxes;
+}
+
+// The reference's pixels inside the boxes over the untouched background.
+Maps withinBoxes(const Maps& drawn, std::int32_t w, std::int32_t h, std::uint32_t seed,
+                 const std::vector<IntRect>& boxes) {
+    Maps out(w, h, seed);
+    for (const IntRect& b : boxes)
+        for (std::int32_t y = b.minY; y < b.maxY; ++y)
+            for (std::int32_t x = b.minX; x < b.maxX; ++x) {
+                out.diffuse.pixelAt(x, y) = const_cast<Maps&>(drawn).diffuse.pixelAt(x, y);
+                out.depth.pixelAt(x, y) = const_cast<Maps&>(drawn).depth.pixelAt(x, y);
+                out.material.pixelAt(x, y) = const_cast<Maps&>(drawn).material.pixelAt(x, y);
+            }
+    return out;
+}
+
+class Game : public spatium::BowGame {
+public:
+    using BowGame::BowGame;
+    void setPointerOver(bool over) { mouseOver = over; }
+};
+
+void referenceGame(const Game& g, bool over, Maps& m, const IntRect& box) {
+    const int W = box.width(), H = box.height();
+    const int tw = W / 5, th = H / 4;
+    if (tw <= 0 || th <= 0) return;
+    const int left = (W - 5 * tw + 1) / 2, top = (H - 4 * th) / 2;
+    bool anyLit = false, allLit = true;
+    for (bool b : g.tileLit) {
+        anyLit = anyLit || b;
+        allLit = allLit && b;
+    }
+    const bool solved = allLit || !anyLit;
+    for (int y = box.minY; y < box.maxY; ++y)
+        for (int x = box.minX; x < box.maxX; ++x) {
+            const int lx = x - box.minX - left, ly = y - box.minY - top;
+            if (lx < 0 || ly < 0) continue;
+            const int c = lx / tw, r = ly / th;
+            if (c > 4 || r > 3) continue;
+            const int inTileX = lx - c * tw, inTileY = ly - r * th;
+            if (!solved && (inTileX == 0 || inTileY == 0 || inTileX == tw - 1 || inTileY == th - 1))
+                continue;
+            const std::size_t i = std::size_t(r * 5 + c);
+            const bool lit = g.tileLit[i];
+            RGBA d = lit ? RGBA{230, 230, 230, 0} : RGBA{100, 118, 120, 0};
+            if (g.tileHovered[i] && !solved)
+                d = lit ? RGBA{230, 230, 230, 50} : RGBA{100, 128, 135, 80};
+            if (allLit && over) d = {240, 245, 250, 40};
+            m.diffuse.pixelAt(x, y) = d;
+            m.depth.pixelAt(x, y) = L16(lit ? 28000 : 3000);
+            m.material.pixelAt(x, y) = {128, 255, 255, 255};
+        }
+}
+
+TEST(ReferenceDrawing, BowGameEqualsTheTileFormulas) {
+    UIContext ctx;
+    std::mt19937 rng(5);
+    const IntRect boxes[] = {{3, 2, 108, 86}, {1, 1, 18, 14}, {2, 3, 13, 7},
+                             {0, 0, 1, 1},    {4, 4, 10, 9},  {2, 2, 58, 43}};
+    for (const IntRect& box : boxes)
+        for (int state = 0; state < 5; ++state) {
+            SCOPED_TRACE(testing::Message()
+                         << box.width() << "x" << box.height() << " state " << state);
+            Game g(ctx);
+            g.setPosition(box);
+            g.lightAll();
+            bool over = false;
+            switch (state) {
+            case 1: // mid-game, hovering a plus
+                g.flipTile(1, 2);
+                g.flipTile(3, 0);
+                g.markTileHovered(0, 4);
+                g.markTileHovered(1, 4);
+                over = true;
+                break;
+            case 2: // solved dark, hover marks that must not show
+                g.tileLit.fill(false);
+                g.markTileHovered(2, 2);
+                over = true;
+                break;
+            case 3: // all lit under the pointer
+                over = true;
+                break;
+            case 4: // one tile dark, not hovered
+                g.flipTile(3, 4);
+                break;
+            }
+            g.setPointerOver(over);
+            const int w = box.maxX + 3, h = box.maxY + 3;
+            Maps expected(w, h, 3);
+            referenceGame(g, over, expected, box);
+            Maps whole(w, h, 3);
+            whole.paint(g, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            Maps pieces(w, h, 3);
+            pieces.paint(g, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 3, parts)), "");
+        }
+}
+
+void referenceRadio(const vireo::VireoRadioButtonSet& set, int options, int selected, bool over,
+                    Maps& m, const IntRect& box) {
+    const int bh = box.height() / options;
+    if (bh <= 0) return;
+    for (int j = 0; j < options; ++j) {
+        const bool hoverRow = over && set.hoverY / bh == j && j != selected;
+        for (int y = box.minY + j * bh; y < box.minY + (j + 1) * bh; ++y)
+            for (int x = box.minX; x < box.maxX; ++x) m.diffuse.pixelAt(x, y).a = hoverRow ? 30 : 0;
+        const float cx = 0.85f * float(bh) * 0.5f, cy = float(j * bh) + float(bh) * 0.5f;
+        const float glow = std::clamp(set.optionGlow[std::size_t(j)], 0.0f, 1.0f);
+        const RGBA dot{set.onDiffuse.r, set.onDiffuse.g, set.onDiffuse.b,
+                       std::uint8_t(int(glow * 225.0f + 20.0f))};
+        refDisc(m, 1, box.minX, box.minY, box, cx, cy, 5.0f, 0.0f, {}, 40000, 0.5f);
+        refDisc(m, 0, box.minX, box.minY, box, cx, cy, 5.0f, 4.0f, set.offDiffuse, 0, 1.0f);
+        refDisc(m, 0, box.minX, box.minY, box, cx - 1.0f, cy, 3.5f, 2.5f, dot, 0, 1.0f);
+        refDisc(m, 2, box.minX, box.minY, box, cx, cy, 5.0f, 4.0f, {0, 40, 40, 255}, 0, 1.0f);
+    }
+}
+
+TEST(ReferenceDrawing, RadioButtonsEqualTheButtonFormulas) {
+    Host host;
+    auto wave = host.integer(1, 0, 3, 1);
+    UIContext ctx;
+    std::mt19937 rng(9);
+    const IntRect boxes[] = {{2, 3, 61, 143}, {1, 1, 18, 30}, {3, 2, 40, 9}, {0, 0, 1, 4}};
+    for (const IntRect& box : boxes)
+        for (int state = 0; state < 3; ++state) {
+            SCOPED_TRACE(testing::Message()
+                         << box.width() << "x" << box.height() << " state " << state);
+            auto set = vireo::VireoRadioButtonSet::create(wave.get(), ctx);
+            set->setPosition(box);
+            const int selected = state;
+            wave->storeNormalized(double(selected) / 3.0);
+            set->optionGlow[0] = state == 1 ? 0.4f : 0.0f;
+            set->optionGlow[std::size_t(selected)] = 1.0f;
+            set->optionGlow[3] = 0.73f;
+            // The pointer arrives through the element's own routing.
+            if (state != 0)
+                set->dispatchMove(box.minX,
+                                  box.minY + (state == 2 ? box.height() - 1 : box.height() / 4), 0,
+                                  0, MouseState{});
+            const int w = box.maxX + 4, h = box.maxY + 4;
+            Maps expected(w, h, 4);
+            referenceRadio(*set, 4, selected, state != 0, expected, box);
+            Maps whole(w, h, 4);
+            whole.paint(*set, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            Maps pieces(w, h, 4);
+            pieces.paint(*set, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 4, parts)), "");
+        }
+}
+
+void referenceLogo(const UILogo& logo, const OwnedImage<RGBA>& art, Maps& m, const IntRect& box) {
+    const float g = std::clamp(logo.glowAmount, 0.0f, 1.0f);
+    const unsigned emissive = unsigned(int((1.0f - g) * float(logo.emissiveRest) +
+                                           g * float(logo.emissiveHovered) + 0.5f)) &
+                              255u;
+    for (int y = 0; y < art.height(); ++y)
+        for (int x = 0; x < art.width(); ++x) {
+            if (!box.contains(box.minX + x, box.minY + y)) continue;
+            const RGBA src = const_cast<OwnedImage<RGBA>&>(art).pixelAt(x, y);
+            RGBA& d = m.diffuse.pixelAt(box.minX + x, box.minY + y);
+            const unsigned a = src.a;
+            const unsigned alpha =
+                logo.emissiveBase + (emissive * ((a * a + (255 - a) * d.a) / 255) + 128) / 256;
+            d = {std::uint8_t((src.r * a + d.r * (255 - a)) / 255),
+                 std::uint8_t((src.g * a + d.g * (255 - a)) / 255),
+                 std::uint8_t((src.b * a + d.b * (255 - a)) / 255),
+                 std::uint8_t(std::min(alpha, 255u))};
+        }
+}
+
+TEST(ReferenceDrawing, LogoEqualsTheImageBlendWithItsGlow) {
+    UIContext ctx;
+    std::mt19937 rng(13);
+    OwnedImage<RGBA> art(23, 11);
+    for (std::int32_t y = 0; y < 11; ++y)
+        for (std::int32_t x = 0; x < 23; ++x)
+            art.pixelAt(x, y) = {std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()),
+                                 std::uint8_t(x == 0   ? 0
+                                              : x == 1 ? 255
+                                                       : rng())};
+    // Image inside the box, cut by it, and a one-pixel box; base emissives up to one
+    // that would wrap a byte.
+    const IntRect boxes[] = {{2, 3, 40, 20}, {1, 2, 14, 8}, {3, 3, 4, 4}};
+    for (const IntRect& box : boxes)
+        for (int state = 0; state < 3; ++state) {
+            SCOPED_TRACE(testing::Message()
+                         << box.width() << "x" << box.height() << " state " << state);
+            UILogo logo(ctx);
+            logo.setPosition(box);
+            logo.image = &art;
+            logo.glowAmount = state == 0 ? 0.0f : state == 1 ? 0.37f : 1.0f;
+            logo.emissiveRest = std::uint8_t(state * 11);
+            logo.emissiveHovered = 200;
+            logo.emissiveBase = state == 2 ? 240 : 3;
+            const int w = box.maxX + 3, h = box.maxY + 3;
+            Maps expected(w, h, 5);
+            referenceLogo(logo, art, expected, box);
+            Maps whole(w, h, 5);
+            whole.paint(logo, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            Maps pieces(w, h, 5);
+            pieces.paint(logo, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 5, parts)), "");
+        }
+}
+
+// The text primitive has its own tests; here it is the label's placement and colour:
+// centred on the box's centre, the emissive raised while a clickable label is hovered.
+TEST(ReferenceDrawing, LabelCentresItsTextInItsColour) {
+    TestEditor root(200, 100);
+    UIContext& ctx = root.getContext();
+    std::mt19937 rng(17);
+    const IntRect boxes[] = {{4, 3, 120, 21}, {2, 2, 31, 13}, {5, 1, 6, 9}};
+    for (const IntRect& box : boxes)
+        for (int state = 0; state < 3; ++state) {
+            SCOPED_TRACE(testing::Message()
+                         << box.width() << "x" << box.height() << " state " << state);
+            UILabel label(ctx);
+            label.setPosition(box);
+            label.setFont(&testFont());
+            label.setText(state == 2 ? "M-to-S Lowpass" : "Spatium");
+            label.setTextSize(state == 1 ? 9.5f : 12.0f);
+            label.setLetterSpacing(state == 2 ? 0.7f : 0.0f);
+            label.setTextColor({20, 200, 90, 230});
+            label.clickable = state != 0;
+            if (state != 0) label.dispatchMove(box.minX, box.minY, 0, 0, MouseState{});
+            const int w = box.maxX + 4, h = box.maxY + 4;
+            Maps expected(w, h, 6);
+            const RGBA colour{20, 200, 90, std::uint8_t(state != 0 ? 255 : 230)};
+            drawText(expected.diffuse.asView().crop(box), testFont(), label.text, label.textSize,
+                     label.letterSpacing, colour, float(box.width()) * 0.5f,
+                     float(box.height()) * 0.5f, alignCentre, alignCentre);
+            Maps whole(w, h, 6);
+            whole.paint(label, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            Maps pieces(w, h, 6);
+            pieces.paint(label, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 6, parts)), "");
+        }
+}
+
+void referenceDropdown(const vireo::VireoDropdown& dd, int n, int value, int hoverRow, Maps& m,
+                       const IntRect& box) {
+    const float rh = float(box.height()) / float(n + 1);
+    const int rows =
+        std::min(n + 1, int(std::clamp(dd.openAmount, 0.0f, 1.0f) * float(n + 1) * 0.9999f) + 1);
+    const auto top = [&](int j) { return j > n ? box.height() : int(float(j) * rh); };
+    const auto label = [&](int k) -> std::string {
+        return k >= 0 && k < int(dd.labels.size()) ? dd.labels[std::size_t(k)] : std::string();
+    };
+    const int selected = value + 1;
+    for (int j = 0; j < rows; ++j) {
+        RGBA d =
+            j == 0 ? dd.headerDiffuse : (j == selected ? dd.selectedItemDiffuse : dd.itemDiffuse);
+        if (j > 0 && j == hoverRow && j != selected) d.a = std::uint8_t(std::min(255, d.a + 40));
+        for (int y = top(j); y < top(j + 1); ++y)
+            for (int x = 0; x < box.width(); ++x) {
+                m.depth.pixelAt(box.minX + x, box.minY + y) = L16(j == 0 ? 0 : 65535);
+                m.diffuse.pixelAt(box.minX + x, box.minY + y) = d;
+                m.material.pixelAt(box.minX + x, box.minY + y) = dd.listMaterial;
+            }
+        const std::string text = j == 0 ? label(value) : label(j - 1);
+        if (text.empty() || top(j + 1) <= top(j)) continue;
+        const IntRect row{box.minX, box.minY + top(j), box.maxX, box.minY + top(j + 1)};
+        drawText(m.diffuse.asView().crop(row), testFont(), text, dd.textSize, 0.0f,
+                 j == 0 || j == selected ? dd.selectedTextColor : dd.textColor,
+                 float(box.width()) * 0.5f, (float(j) + 0.5f) * rh - float(top(j)), alignCentre,
+                 alignCentre);
+    }
+}
+
+TEST(ReferenceDrawing, DropdownUnfoldsItsRowsAsTheFormulasSay) {
+    Host host;
+    std::mt19937 rng(19);
+    struct Case {
+        IntRect box;
+        int choices, labels;
+    };
+    const Case cases[] = {{{2, 3, 49, 323}, 12, 12}, {{1, 2, 31, 43}, 6, 2}, {{0, 1, 5, 4}, 4, 4}};
+    for (const Case& c : cases) {
+        auto tempo = host.integer(0, 0, c.choices - 1, 0);
+        for (float openAmount : {0.0f, 0.45f, 1.0f})
+            for (int state = 0; state < 2; ++state) {
+                SCOPED_TRACE(testing::Message() << c.box.width() << "x" << c.box.height()
+                                                << " open " << openAmount << " state " << state);
+                UIContext ctx;
+                vireo::VireoDropdown dd(ctx, tempo.get(), &testFont());
+                for (int k = 0; k < c.labels; ++k)
+                    dd.labels.push_back("1/" + std::to_string(k + 1));
+                dd.setPosition(c.box);
+                dd.openAmount = openAmount;
+                const int value = state == 0 ? 0 : c.choices / 2;
+                tempo->storeNormalized(double(value) / double(c.choices - 1));
+                // The pointer over the second choice row.
+                const float rh = float(c.box.height()) / float(c.choices + 1);
+                int hoverRow = -1;
+                if (state == 1) {
+                    const int y = int(2.5f * rh);
+                    dd.dispatchMove(c.box.minX, c.box.minY + y, 0, 0, MouseState{});
+                    hoverRow = std::min(int(float(y) / rh), c.choices);
+                }
+                const int w = c.box.maxX + 3, h = c.box.maxY + 3;
+                Maps expected(w, h, 8);
+                referenceDropdown(dd, c.choices, value, hoverRow, expected, c.box);
+                Maps whole(w, h, 8);
+                whole.paint(dd, {{0, 0, w, h}});
+                EXPECT_EQ(whole.firstDifference(expected), "");
+                const std::vector<IntRect> parts = someBoxes(rng, w, h);
+                Maps pieces(w, h, 8);
+                pieces.paint(dd, parts);
+                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 8, parts)), "");
+            }
+    }
+}
+
+} // namespace
