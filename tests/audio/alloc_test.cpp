@@ -1,6 +1,7 @@
 // Counts heap allocations made on the audio thread while it renders with changing
 // parameters, another thread automating them and an editor double taking the feed.
 
+#include "tests/audio/raw_alloc.h"
 #include "tests/audio/test_support.h"
 
 #include "corvid/client/client.h"
@@ -19,23 +20,9 @@ namespace {
 thread_local bool tCounting = false;
 std::atomic<long> gAudioAllocations{0};
 
-// Every allocation, aligned or not, takes the same path and is freed by the same
-// function: the C runtime of Windows has no aligned_alloc, and what its
-// _aligned_malloc returns must not reach free(). The block from malloc is kept
-// just below the aligned pointer handed out.
 void* countedAlloc(std::size_t size, std::size_t align) {
     if (tCounting) gAudioAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (align < alignof(std::max_align_t)) align = alignof(std::max_align_t);
-    void* raw = std::malloc(size + align + sizeof(void*));
-    if (!raw) throw std::bad_alloc();
-    const auto base = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
-    auto* aligned = reinterpret_cast<void**>((base + align - 1) / align * align);
-    aligned[-1] = raw;
-    return aligned;
-}
-
-void countedFree(void* p) noexcept {
-    if (p) std::free(static_cast<void**>(p)[-1]);
+    return spatium::testing::rawAlloc(size, align);
 }
 
 } // namespace
@@ -67,28 +54,28 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     }
 }
 void operator delete(void* p) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    countedFree(p);
+    spatium::testing::rawFree(p);
 }
 
 using namespace spatium;

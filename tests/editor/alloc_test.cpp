@@ -1,6 +1,7 @@
 // The audio thread with the real editor attached and animating on its own
 // thread: rendering allocates nothing, whatever the editor is doing.
 
+#include "tests/audio/raw_alloc.h"
 #include "tests/audio/test_support.h"
 #include "tests/editor/editor_support.h"
 
@@ -19,12 +20,7 @@ std::atomic<long> gAudioAllocations{0};
 
 void* countedAlloc(std::size_t size, std::size_t align) {
     if (tCounting) gAudioAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (size == 0) size = 1;
-    void* p = align > alignof(std::max_align_t)
-                  ? std::aligned_alloc(align, (size + align - 1) / align * align)
-                  : std::malloc(size);
-    if (!p) throw std::bad_alloc();
-    return p;
+    return spatium::testing::rawAlloc(size, align);
 }
 
 } // namespace
@@ -56,28 +52,28 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     }
 }
 void operator delete(void* p) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 
 using namespace spatium;

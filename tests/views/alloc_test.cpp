@@ -5,6 +5,7 @@
 #include "spatium/gui/panorama.h"
 #include "spatium/gui/phasedisplay.h"
 
+#include "tests/audio/raw_alloc.h"
 #include "tests/views/view_support.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,7 @@ std::atomic<long> gCountedAllocations{0};
 
 void* countedAlloc(std::size_t size, std::size_t align) {
     if (tCounting) gCountedAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (size == 0) size = 1;
-    void* p = align > alignof(std::max_align_t)
-                  ? std::aligned_alloc(align, (size + align - 1) / align * align)
-                  : std::malloc(size);
-    if (!p) throw std::bad_alloc();
-    return p;
+    return spatium::testing::rawAlloc(size, align);
 }
 
 void* countedAllocNoThrow(std::size_t size, std::size_t align) noexcept {
@@ -60,28 +56,28 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return countedAllocNoThrow(size, 0);
 }
 void operator delete(void* p) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    spatium::testing::rawFree(p);
 }
 
 namespace {
