@@ -84,6 +84,37 @@ windows_host_checks() {
     [ ! -e "$dir/capture.png" ]
 }
 
+# The editor in a real Win32 window (run under Xvfb): win32host opens it as the
+# child of a top-level window and saves what BitBlt reads back, this drags the
+# pan knob with XTest, and win32host checks that Pan changed, then closes and
+# reopens the editor. $1 is the folder for the pictures and the log.
+windows_editor_drag() {
+    local log="$1/win32host.log" x="" y="" d status=0
+    wine build/mingw/bin/win32host.exe --shot "$1/editor.png" \
+        --reopened-shot "$1/editor-reopened.png" >"$log" 2>&1 &
+    local host=$!
+    for _ in $(seq 300); do
+        if grep -q '^ready' "$log"; then break; fi
+        sleep 0.2
+    done
+    read -r _ x y < <(grep '^ready' "$log" | unix_lines) || true
+    if [ -n "$x" ]; then
+        xdotool mousemove "$x" "$y"
+        sleep 0.2
+        xdotool mousedown 1
+        for d in 10 20 30 40; do
+            xdotool mousemove "$x" $((y - d))
+            sleep 0.05
+        done
+        xdotool mouseup 1
+    fi
+    wait "$host" || status=$?
+    unix_lines <"$log"
+    # Wine's desktop process keeps the display open until the server ends.
+    wineserver -w
+    return "$status"
+}
+
 # Cross-builds the whole tree for 64-bit Windows and runs its tests and host under
 # Wine, without a display.
 stage_windows() {
@@ -107,6 +138,10 @@ stage_windows() {
         ctest --preset mingw -j"$JOBS"
         windows_host_checks
         wineserver -w
+        # xvfb-run's shell drops exported functions, so they travel as text.
+        timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" \
+            bash -c "$(declare -f unix_lines windows_editor_drag)"'; windows_editor_drag "$0"' \
+            build/windows-checks
     )
     echo "windows stage: $((SECONDS - started)) s"
 }
