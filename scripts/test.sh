@@ -48,6 +48,13 @@ windows_host_checks() {
         --save-state "$dir/state.windows" >/dev/null
     $compare "$dir/set.linux.wav" "$dir/set ♫ Windows.wav" --tolerance 1e-6
     cmp "$dir/state.linux" "$dir/state.windows"
+    # The comparison must see a difference where there is one.
+    $linux render "$dir/demo.linux.wav" -o "$dir/other.linux.wav" "${settings[@]}" \
+        --set Pan=-29 >/dev/null
+    if $compare "$dir/set.linux.wav" "$dir/other.linux.wav" --tolerance 1e-6 >/dev/null; then
+        echo "wavcompare missed a difference" >&2
+        return 1
+    fi
 
     # Bad inputs: not audio, a WAV header without data, a missing file, a directory
     # as the output. Both fail with the same message and write nothing.
