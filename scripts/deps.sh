@@ -11,8 +11,9 @@ PACKAGES=(
     libx11-dev libxtst-dev xvfb xauth
     libasound2-dev
     clang libclang-rt-14-dev
-    lv2-dev liblilv-dev lilv-utils serdi sordi jalv jackd2
+    lv2-dev liblilv-dev lilv-utils serdi sordi jalv jackd2 libsuil-0-0
     x42-plugins calf-plugins zam-plugins
+    ardour
 )
 
 missing=()

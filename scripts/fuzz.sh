@@ -22,6 +22,12 @@ for t in "${targets[@]}"; do
     scratch="build/fuzz/scratch/$t"
     mkdir -p "$scratch" "$corpus"
     echo "=== $t for ${SECONDS_EACH}s ==="
-    "$bin" -max_total_time="$SECONDS_EACH" -artifact_prefix=build/fuzz/crashes/"$t"- \
+    # The host player opens real editor windows when it has an X server; the server
+    # must not reset between its clients, or a window would find it refusing.
+    run=()
+    if [[ $t == fuzz_host && -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null; then
+        run=(xvfb-run -a -s "-screen 0 1024x768x24 -noreset")
+    fi
+    "${run[@]}" "$bin" -max_total_time="$SECONDS_EACH" -artifact_prefix=build/fuzz/crashes/"$t"- \
         -print_final_stats=1 "$scratch" "$corpus" 2>&1 | tail -n 12
 done

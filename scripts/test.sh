@@ -200,6 +200,15 @@ plugins=$(LV2_PATH="$PWD/build/release/lv2" lv2ls)
 [ "$(grep -c "spatium.example" <<<"$plugins")" -eq 2 ]
 info=$(LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo)
 grep "Has latency:       yes" <<<"$info" >/dev/null
+# Ardour, headless on its dummy backend: both plug-ins on tracks, rolling, a
+# preset, the session saved and loaded again.
+rm -rf build/ardour-session
+if ! LV2_PATH="$PWD/build/release/lv2" ardour7-lua tests/lv2/ardour_session.lua \
+    "$PWD/build/ardour-session" >build/ardour-session.log 2>&1; then
+    tail -n 20 build/ardour-session.log
+    exit 1
+fi
+grep "came back" build/ardour-session.log
 stages=$((stages + 1))
 
 echo "=== fuzz ==="

@@ -23,6 +23,9 @@ public:
     // queued events without waiting; windows whose events reach them through the
     // host's own message loop have nothing to do here.
     virtual void idleEditor() {}
+    // Editor thread. True once the native window went away without closeEditor: the
+    // user closed a top-level window, or the host destroyed the parent it lived in.
+    virtual bool editorWindowGone() { return false; }
 };
 
 } // namespace corvid

@@ -77,8 +77,8 @@ void* GUIGraphics::openEditor(void* parentWindow, void*, DawKind, std::int32_t b
         attachWindow(
             std::make_unique<Win32Window>(parentWindow, windowListener.get(), width, height));
 #else
-        attachWindow(
-            std::make_unique<X11Window>(parentWindow, windowListener.get(), width, height));
+        // No window (no display reachable): no editor, and the host is told so.
+        attachWindow(X11Window::open(parentWindow, windowListener.get(), width, height));
 #endif
     } else {
         attachWindow(nullptr);
@@ -106,6 +106,10 @@ void GUIGraphics::closeEditor() {
 
 void GUIGraphics::idleEditor() {
     if (window) window->pumpPendingEvents();
+}
+
+bool GUIGraphics::editorWindowGone() {
+    return window && window->isClosed();
 }
 
 IWindowListener& GUIGraphics::getWindowListener() {
@@ -194,11 +198,15 @@ std::size_t GUIGraphics::endOfPaintBatch(const std::vector<UIElement*>& elements
 void GUIGraphics::paintElements() {
     elementsToPaint.clear();
     collectVisibleElements(elementsToPaint);
-    // Stable, so at equal z-order a parent is drawn before its children and
-    // siblings in the order they were added.
-    std::stable_sort(
-        elementsToPaint.begin(), elementsToPaint.end(),
-        [](const UIElement* a, const UIElement* b) { return a->getZOrder() < b->getZOrder(); });
+    // At equal z-order a parent is drawn before its children and siblings in the
+    // order they were added.
+    paintOrder.clear();
+    for (std::size_t i = 0; i < elementsToPaint.size(); ++i)
+        paintOrder.push_back({elementsToPaint[i]->getZOrder(), i, elementsToPaint[i]});
+    std::sort(paintOrder.begin(), paintOrder.end(), [](const PaintOrder& a, const PaintOrder& b) {
+        return a.zOrder != b.zOrder ? a.zOrder < b.zOrder : a.treeIndex < b.treeIndex;
+    });
+    for (std::size_t i = 0; i < paintOrder.size(); ++i) elementsToPaint[i] = paintOrder[i].element;
     // Elements the dirty rectangles miss would paint nothing; leaving them out keeps
     // them from splitting batches and saves a pool round trip per batch.
     const IntRect window{0, 0, width, height};

@@ -48,6 +48,7 @@ public:
     void closeEditor() override;
     void editorSize(std::int32_t* width, std::int32_t* height) override;
     void idleEditor() override;
+    bool editorWindowGone() override;
 
     // How far around a dirty rectangle the lighting is redone: it must cover what
     // the lighting of one pixel reads around it (normals, shadow rays, glow).
@@ -107,6 +108,14 @@ protected:
     std::vector<IntRect> disjointAreas;
     std::vector<IntRect> lightTiles;
     std::vector<UIElement*> elementsToPaint;
+    // Z-order with the tree order as tie-break, sorted in place: a stable sort
+    // would take a temporary buffer from the heap every frame.
+    struct PaintOrder {
+        std::int32_t zOrder;
+        std::size_t treeIndex;
+        UIElement* element;
+    };
+    std::vector<PaintOrder> paintOrder;
     std::int32_t redrawMargin = kDefaultRedrawMargin;
     OwnedImage<RGBA> windowImage;
 

@@ -12,6 +12,10 @@ IGraphics* EditorSession::open(Client& client, void* parent, DawKind host, void*
     close();
     void* window = editor->openEditor(parent, nullptr, host, 0);
     if (nativeWindow) *nativeWindow = window;
+    if (!window) {
+        editor->closeEditor();
+        return nullptr;
+    }
     client_ = &client;
     return editor;
 }
@@ -22,9 +26,12 @@ void EditorSession::close() {
     client_ = nullptr;
 }
 
-void EditorSession::idle() {
-    if (!client_) return;
-    if (IGraphics* editor = client_->ensureEditor()) editor->idleEditor();
+bool EditorSession::idle() {
+    if (!client_) return false;
+    IGraphics* editor = client_->ensureEditor();
+    if (!editor) return false;
+    editor->idleEditor();
+    return !editor->editorWindowGone();
 }
 
 bool editorSizeWithToken(Client& client, std::int32_t& width, std::int32_t& height) {

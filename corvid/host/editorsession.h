@@ -17,13 +17,16 @@ public:
     EditorSession& operator=(const EditorSession&) = delete;
 
     // Editor thread. Shows the client's editor inside parent and answers its native
-    // window; null (nothing opened) when the plug-in has no editor.
+    // window; null (nothing opened) when the plug-in has no editor or no window
+    // could be made (no display).
     IGraphics* open(Client& client, void* parent, DawKind host, void** nativeWindow = nullptr);
     // Editor thread. Closes the window of the last open, if any.
     void close();
     bool isOpen() const { return client_ != nullptr; }
-    // Editor thread. The host's periodic wake-up, passed to an open editor.
-    void idle();
+    // Editor thread. The host's periodic wake-up, passed to an open editor. False
+    // once its window has gone from under it (closed by the user, or destroyed with
+    // the host's parent); the session stays open until close().
+    bool idle();
 
 private:
     Client* client_ = nullptr;

@@ -3,6 +3,7 @@
 #include "corvid/core/error.h"
 #include "corvid/core/fpcontrol.h"
 #include "corvid/host/entry.h"
+#include "corvid/lv2/features.h"
 
 #include <lv2/atom/atom.h>
 
@@ -15,13 +16,6 @@
 namespace corvid::lv2 {
 
 namespace {
-
-const void* findFeature(const LV2_Feature* const* features, const char* uri) {
-    if (!features) return nullptr;
-    for (const LV2_Feature* const* f = features; *f; ++f)
-        if ((*f)->URI && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
-    return nullptr;
-}
 
 Instance* self(LV2_Handle handle) {
     return static_cast<Instance*>(handle);
@@ -67,6 +61,7 @@ Instance::Instance(const BundleDescription& bundle, const Variant& variant, doub
     inputs_.assign(ports_.inputs, nullptr);
     outputs_.assign(ports_.outputs, nullptr);
     changed_ = std::make_unique<std::atomic<bool>[]>(ports_.controls);
+    held_ = std::make_unique<std::atomic<bool>[]>(ports_.controls);
     runner_.restart(sampleRate_);
 }
 
@@ -97,7 +92,13 @@ void Instance::readControls() {
         const float v = *port;
         if (v == lastSeen_[i]) continue;
         lastSeen_[i] = v;
+        // While the editor holds a control, the port can only carry values the
+        // editor wrote before its latest one: taking them would pull the knob back.
+        if (held_[i].load(std::memory_order_acquire)) continue;
         const host::PlainValue& plain = plain_[i];
+        // The editor's own writes come back through the port; the parameter has
+        // them already, at full precision.
+        if (v == static_cast<float>(plain.current())) continue;
         plain.parameter().storeNormalizedFromAudio(plain.normalizedFor(static_cast<double>(v)));
         changed_[i].store(true, std::memory_order_release);
     }
@@ -117,6 +118,10 @@ void Instance::run(std::uint32_t frames) {
     }
     runner_.process(inputs_.data(), outputs_.data(), static_cast<std::int32_t>(frames),
                     TransportInfo{});
+}
+
+void Instance::holdControl(std::uint32_t port, bool held) {
+    if (port < ports_.controls) held_[port].store(held, std::memory_order_release);
 }
 
 void Instance::deliverChanges() {

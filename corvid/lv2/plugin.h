@@ -30,6 +30,7 @@ inline constexpr std::int32_t kMaxHostFrames = 1024;
 class GestureSink : public IHostCommand {
 public:
     void attach(IHostCommand* target) { target_ = target; }
+    bool attached() const { return target_ != nullptr; }
     void beginParameterEdit(std::int32_t index) override;
     void automateParameter(std::int32_t index, float normalized) override;
     void endParameterEdit(std::int32_t index) override;
@@ -68,6 +69,9 @@ public:
     // UI thread: tells the listeners of every value run() took from the ports since
     // the last call.
     void deliverChanges();
+    // UI thread: while a control is held by an editor gesture, run() leaves the
+    // parameter to the editor and ignores what the port carries.
+    void holdControl(std::uint32_t port, bool held);
 
 private:
     void readControls();
@@ -90,6 +94,8 @@ private:
     float* latencyOut_ = nullptr;
     // Set by run(), cleared by deliverChanges().
     std::unique_ptr<std::atomic<bool>[]> changed_;
+    // Set and cleared by the UI, read by run().
+    std::unique_ptr<std::atomic<bool>[]> held_;
 };
 
 // The LV2_Descriptor of each variant of a bundle, with addresses that stay put for

@@ -216,6 +216,16 @@ std::string pluginsTurtle(const BundleDescription& bundle, Client& client) {
     out << iri(bundle.baseUri) << "\n    a doap:Project ;\n    doap:name "
         << quoted(info.pluginName) << " ;\n    doap:maintainer [ foaf:name "
         << quoted(info.vendorName) << " ] .\n\n";
+    if (info.hasEditor && bundle.offerUi)
+        // The editor talks to the running plug-in directly, so it cannot do without
+        // instance access; the rest it uses when the host has it.
+        out << iri(bundle.uiUri())
+            << "\n    a ui:X11UI ;\n"
+               "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access> ;\n"
+               "    lv2:optionalFeature ui:parent, ui:resize, ui:touch, ui:idleInterface,\n"
+               "        ui:noUserResize, ui:fixedSize, urid:map, "
+               "<http://lv2plug.in/ns/ext/log#log> ;\n"
+               "    lv2:extensionData ui:idleInterface, ui:showInterface .\n\n";
     for (const Variant& v : bundle.variants) {
         const PortLayout ports(client, v.layout);
         out << iri(bundle.pluginUri(v)) << "\n    a lv2:Plugin";

@@ -1,11 +1,64 @@
 #pragma once
-// The editor as an LV2 X11 UI.
+// The editor as an LV2 X11 UI. It reaches the running instance through the host's
+// instance-access feature (the LV2_Handle of the plug-in) and embeds the client's
+// editor in the host's parent window. Every gesture goes through the host, which
+// writes the control port and so records automation; values the host changes
+// reach the widgets through the parameters' listeners, from the UI's idle call.
 
+#include "corvid/host/editorsession.h"
 #include "corvid/lv2/plugin.h"
 
+#include <lv2/log/log.h>
 #include <lv2/ui/ui.h>
 
+#include <cstdint>
+#include <vector>
+
 namespace corvid::lv2 {
+
+// One open editor of one instance. UI thread only.
+class Ui : public IHostCommand {
+public:
+    // touch may be null (the host offers no gesture brackets).
+    Ui(Instance& instance, LV2UI_Write_Function write, LV2UI_Controller controller,
+       const LV2UI_Touch* touch);
+    ~Ui() override;
+    Ui(const Ui&) = delete;
+    Ui& operator=(const Ui&) = delete;
+
+    // Shows the editor inside parent (an X11 window id; null opens a top-level
+    // window) and answers its window id, or null when the plug-in has no editor.
+    void* open(void* parent);
+    void editorSize(std::int32_t& width, std::int32_t& height);
+    // A value the host gives a port: told to the widgets, never written back.
+    void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                   const void* buffer);
+    // Non-zero once the editor's window has gone.
+    int idle();
+    // For hosts that give no parent: the top-level window opened at instantiation
+    // closes on hide and opens again on show.
+    bool show();
+    void hide();
+
+    void beginParameterEdit(std::int32_t index) override;
+    void automateParameter(std::int32_t index, float normalized) override;
+    void endParameterEdit(std::int32_t index) override;
+    bool requestEditorResize(std::int32_t width, std::int32_t height) override;
+    DawKind hostKind() override;
+
+private:
+    bool isControl(std::int32_t index) const;
+
+    Instance& instance_;
+    LV2UI_Write_Function write_;
+    LV2UI_Controller controller_;
+    const LV2UI_Touch* touch_;
+    host::EditorSession session_;
+    // Gestures begun and not yet ended, so a drag cut short by closing the editor
+    // still ends at the host, and an end without a begin never reaches it.
+    std::vector<bool> held_;
+    bool hidden_ = false;
+};
 
 // Null past the last UI, and for a bundle whose plug-ins have no editor.
 const LV2UI_Descriptor* uiDescriptor(const Descriptors& descriptors, std::uint32_t index);

@@ -58,6 +58,7 @@ struct X11Window::Impl {
     IWindowListener* listener = nullptr;
     Visual* visual = nullptr;
     int depth = 0;
+    Colormap colormap = 0; // ours, when the visual is not the screen's default
     GC gc = nullptr;
     Atom wmDeleteWindow = 0;
     PixelFormat format = PixelFormat::BGRA8;
@@ -335,30 +336,53 @@ struct X11Window::Impl {
     }
 };
 
-X11Window::X11Window(void* parentWindow, IWindowListener* listener, std::int32_t width,
-                     std::int32_t height)
-    : impl(std::make_unique<Impl>()) {
+X11Window::X11Window() : impl(std::make_unique<Impl>()) {}
+
+std::unique_ptr<X11Window> X11Window::open(void* parentWindow, IWindowListener* listener,
+                                           std::int32_t width, std::int32_t height) {
+    std::unique_ptr<X11Window> window(new X11Window);
+    if (!window->create(parentWindow, listener, width, height)) return nullptr;
+    return window;
+}
+
+bool X11Window::create(void* parentWindow, IWindowListener* listener, std::int32_t width,
+                       std::int32_t height) {
     Impl& w = *impl;
     w.listener = listener;
     w.display = XOpenDisplay(nullptr);
-    if (w.display == nullptr) fatalError("X11 window: cannot open the display");
+    if (w.display == nullptr) return false;
     const int screen = DefaultScreen(w.display);
-    w.visual = DefaultVisual(w.display, screen);
-    w.depth = DefaultDepth(w.display, screen);
-    if (w.visual->c_class != TrueColor || (w.depth != 24 && w.depth != 32))
-        fatalError("X11 window: the screen needs a 24-bit true-colour visual");
-    if (w.visual->red_mask == 0xFF0000 && w.visual->green_mask == 0xFF00 &&
-        w.visual->blue_mask == 0xFF)
-        w.format = PixelFormat::BGRA8;
-    else if (w.visual->red_mask == 0xFF && w.visual->green_mask == 0xFF00 &&
-             w.visual->blue_mask == 0xFF0000)
-        w.format = PixelFormat::RGBA8;
-    else
-        fatalError("X11 window: unsupported colour layout of the screen");
-
     w.hasParent = parentWindow != nullptr;
     w.parent = w.hasParent ? static_cast<::Window>(reinterpret_cast<std::uintptr_t>(parentWindow))
                            : RootWindow(w.display, screen);
+    w.visual = DefaultVisual(w.display, screen);
+    w.depth = DefaultDepth(w.display, screen);
+    // A child takes its parent's visual: toolkits often pick another one than the
+    // screen's default, and a child of a different visual without its own colour
+    // map cannot be created.
+    if (w.hasParent) {
+        XWindowAttributes parentAttributes{};
+        if (XGetWindowAttributes(w.display, w.parent, &parentAttributes) != 0 &&
+            parentAttributes.visual != nullptr && parentAttributes.c_class == InputOutput) {
+            w.visual = parentAttributes.visual;
+            w.depth = parentAttributes.depth;
+        }
+    }
+    bool usable = w.visual->c_class == TrueColor && (w.depth == 24 || w.depth == 32);
+    if (usable && w.visual->red_mask == 0xFF0000 && w.visual->green_mask == 0xFF00 &&
+        w.visual->blue_mask == 0xFF)
+        w.format = PixelFormat::BGRA8;
+    else if (usable && w.visual->red_mask == 0xFF && w.visual->green_mask == 0xFF00 &&
+             w.visual->blue_mask == 0xFF0000)
+        w.format = PixelFormat::RGBA8;
+    else
+        usable = false;
+    if (!usable) {
+        XCloseDisplay(w.display);
+        w.display = nullptr;
+        return false;
+    }
+
     w.clientWidth = std::max(width, 1);
     w.clientHeight = std::max(height, 1);
 
@@ -369,10 +393,23 @@ X11Window::X11Window(void* parentWindow, IWindowListener* listener, std::int32_t
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             KeyPressMask | KeyReleaseMask | StructureNotifyMask | EnterWindowMask |
                             LeaveWindowMask;
+    unsigned long mask = CWBackPixmap | CWBitGravity | CWEventMask;
+    if (w.visual != DefaultVisual(w.display, screen)) {
+        w.colormap = XCreateColormap(w.display, RootWindow(w.display, screen), w.visual, AllocNone);
+        attributes.colormap = w.colormap;
+        attributes.border_pixel = 0;
+        mask |= CWColormap | CWBorderPixel;
+    }
     w.window = XCreateWindow(w.display, w.parent, 0, 0, static_cast<unsigned>(w.clientWidth),
                              static_cast<unsigned>(w.clientHeight), 0, w.depth, InputOutput,
-                             w.visual, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
-    if (w.window == 0) fatalError("X11 window: cannot create the window");
+                             w.visual, mask, &attributes);
+    if (w.window == 0) {
+        if (w.colormap != 0) XFreeColormap(w.display, w.colormap);
+        w.colormap = 0;
+        XCloseDisplay(w.display);
+        w.display = nullptr;
+        return false;
+    }
     w.alive = true;
     w.gc = XCreateGC(w.display, w.window, 0, nullptr);
     if (!w.hasParent) {
@@ -396,13 +433,24 @@ X11Window::X11Window(void* parentWindow, IWindowListener* listener, std::int32_t
 
     w.creationMs = w.lastTickMs = monotonicMs();
     w.nextTickMs = w.creationMs + kTimerPeriodMs;
+    return true;
 }
 
 X11Window::~X11Window() {
     Impl& w = *impl;
+    if (w.display == nullptr) return;
     w.releaseImage();
     if (w.gc != nullptr) XFreeGC(w.display, w.gc);
+    if (w.alive) {
+        // A host may destroy its parent window (and so this one) before it closes
+        // the editor; destroying it again would be an X error, which ends the host.
+        // The round trip brings the notice of a destruction the server has done.
+        XSync(w.display, False);
+        XEvent ev;
+        if (XCheckTypedWindowEvent(w.display, w.window, DestroyNotify, &ev)) w.alive = false;
+    }
     if (w.alive) XDestroyWindow(w.display, w.window);
+    if (w.colormap != 0) XFreeColormap(w.display, w.colormap);
     XCloseDisplay(w.display);
 }
 

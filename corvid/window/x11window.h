@@ -24,10 +24,12 @@ public:
     static constexpr std::uint32_t kDoubleClickMs = 500;
     static constexpr std::int32_t kDoubleClickDistance = 4;
 
-    // parentWindow is an X11 Window id cast to a pointer, or null. Failing to
-    // reach the display or to create the window is fatal.
-    X11Window(void* parentWindow, IWindowListener* listener, std::int32_t width,
-              std::int32_t height);
+    // parentWindow is an X11 Window id cast to a pointer, or null. Null when the
+    // display cannot be reached (none, gone, or refusing clients while it resets)
+    // or its screen has no visual the GUI can paint: the host gets no editor
+    // rather than losing its process.
+    static std::unique_ptr<X11Window> open(void* parentWindow, IWindowListener* listener,
+                                           std::int32_t width, std::int32_t height);
     ~X11Window() override;
 
     X11Window(const X11Window&) = delete;
@@ -54,6 +56,11 @@ public:
     static Key mapKeySym(unsigned long keysym);
 
 private:
+    X11Window();
+    // False, with nothing left open, when the window cannot be made.
+    bool create(void* parentWindow, IWindowListener* listener, std::int32_t width,
+                std::int32_t height);
+
     struct Impl;
     std::unique_ptr<Impl> impl;
 };

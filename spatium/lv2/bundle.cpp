@@ -1,5 +1,6 @@
 #include "spatium/lv2/bundle.h"
 
+#include "spatium/gui/editor.h"
 #include "spatium/params.h"
 #include "spatium/spatium.h"
 
@@ -8,7 +9,7 @@ namespace spatium {
 namespace {
 
 std::unique_ptr<corvid::Client> createSpatium() {
-    return corvid::createClient<SpatiumClient>();
+    return corvid::createClient<SpatiumClient>(&createSpatiumEditor);
 }
 
 // The reserved block stays automatable and saved, but has nothing to show.
@@ -25,6 +26,7 @@ corvid::lv2::BundleDescription lv2Bundle() {
     bundle.binary = "spatium.so";
     bundle.variants = {{"mono", "mono in", {1, 2}}, {"stereo", "stereo in", {2, 2}}};
     bundle.hidden = &isReserved;
+    bundle.offerUi = true;
     return bundle;
 }
 

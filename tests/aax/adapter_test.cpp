@@ -245,7 +245,8 @@ public:
 class Container : public AAX_IACFViewContainer {
 public:
     AAX_EViewContainer_Type GetType() const override { return AAX_eViewContainer_Type_HWND; }
-    void* GetPtr() const override { return reinterpret_cast<void*>(0x1234); }
+    void* GetPtr() const override { return parent; }
+    void* parent = reinterpret_cast<void*>(0x1234);
 };
 
 class Node : public AAX_IMIDINode, public AAX_ITransport {
@@ -444,4 +445,28 @@ TEST(AdapterEditor, OpensClosesAndSizesTheEditorWithoutWaiting) {
     // The editor closes before its object can go away with the instance.
     gui->Release();
     EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "idle", "close", "open", "close"}));
+}
+
+TEST(AdapterEditor, AWindowThatCannotOpenIsAnErrorAndNothingStaysOpen) {
+    EditorLog log;
+    auto owned = makeProduct("Fake", false, EffectCategory::effect, &log);
+    AdapterRef adapter(std::move(owned));
+    Controller controller;
+    controller.effect = adapter.adapter;
+    adapter->Initialize(&controller);
+    AAXEffectGUI* gui = std::make_unique<AAXEffectGUI>().release();
+    ASSERT_EQ(gui->Initialize(&controller), AAX_SUCCESS);
+
+    // The fake editor answers its parent as its window, so a null parent stands
+    // for a window the platform refused (no display).
+    Container refused;
+    refused.parent = nullptr;
+    EXPECT_NE(gui->SetViewContainer(&refused), AAX_SUCCESS);
+    ASSERT_EQ(gui->TimerWakeup(), AAX_SUCCESS);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "close"}));
+    Container container;
+    ASSERT_EQ(gui->SetViewContainer(&container), AAX_SUCCESS);
+    ASSERT_EQ(gui->TimerWakeup(), AAX_SUCCESS);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "close", "open", "idle"}));
+    gui->Release();
 }

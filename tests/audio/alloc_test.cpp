@@ -1,10 +1,11 @@
 // Counts heap allocations made on the audio thread while it renders with changing
 // parameters, another thread automating them and an editor double taking the feed.
 
-#include "tests/audio/raw_alloc.h"
 #include "tests/audio/test_support.h"
 
 #include "corvid/client/client.h"
+
+#include "tests/support/countingalloc.h"
 
 #include <gtest/gtest.h>
 
@@ -14,69 +15,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-
-namespace {
-
-thread_local bool tCounting = false;
-std::atomic<long> gAudioAllocations{0};
-
-void* countedAlloc(std::size_t size, std::size_t align) {
-    if (tCounting) gAudioAllocations.fetch_add(1, std::memory_order_relaxed);
-    return spatium::testing::rawAlloc(size, align);
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new[](std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
 
 using namespace spatium;
 using namespace spatium::testing;
@@ -90,10 +28,10 @@ TEST(RealTime, RenderingAllocatesNothing) {
     // The counter works: an allocation on a counting thread is seen. A direct call
     // of the operator, since a compiler may leave out a new-expression whose
     // result is only deleted (Clang does).
-    tCounting = true;
+    corvid::testing::countAllocationsOnThisThread(true);
     ::operator delete(::operator new(sizeof(int)));
-    tCounting = false;
-    ASSERT_EQ(gAudioAllocations.exchange(0), 1);
+    corvid::testing::countAllocationsOnThisThread(false);
+    ASSERT_EQ(corvid::testing::takeCountedAllocations(), 1);
 
     std::atomic<bool> stop{false};
     std::thread automation([&] {
@@ -128,15 +66,15 @@ TEST(RealTime, RenderingAllocatesNothing) {
     std::vector<float> l(512), r(512);
     const float* ins[2] = {in.data(), in.data()};
     float* outs[2] = {l.data(), r.data()};
-    tCounting = true;
+    corvid::testing::countAllocationsOnThisThread(true);
     for (int i = 0; i < 100000; ++i) {
         const int frames = 1 + (i * 37) % 512;
         c->processSubBlock(ins, outs, frames, corvid::TransportInfo{});
     }
-    tCounting = false;
+    corvid::testing::countAllocationsOnThisThread(false);
     stop.store(true);
     automation.join();
     holder.join();
-    EXPECT_EQ(gAudioAllocations.load(), 0);
+    EXPECT_EQ(corvid::testing::countedAllocations(), 0);
     EXPECT_GT(editor->phaseCalls, 0);
 }

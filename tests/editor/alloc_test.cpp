@@ -1,9 +1,10 @@
 // The audio thread with the real editor attached and animating on its own
 // thread: rendering allocates nothing, whatever the editor is doing.
 
-#include "tests/audio/raw_alloc.h"
 #include "tests/audio/test_support.h"
 #include "tests/editor/editor_support.h"
+
+#include "tests/support/countingalloc.h"
 
 #include <gtest/gtest.h>
 
@@ -13,69 +14,6 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-thread_local bool tCounting = false;
-std::atomic<long> gAudioAllocations{0};
-
-void* countedAlloc(std::size_t size, std::size_t align) {
-    if (tCounting) gAudioAllocations.fetch_add(1, std::memory_order_relaxed);
-    return spatium::testing::rawAlloc(size, align);
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new[](std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-
 using namespace spatium;
 using namespace spatium::testing;
 
@@ -84,11 +22,11 @@ TEST(EditorRealTime, RenderingWithTheEditorAnimatingAllocatesNothing) {
     SpatiumGUI& gui = editorOf(*client);
     client->hostReset(48000.0, 1024, 2, 2);
 
-    tCounting = true;
+    corvid::testing::countAllocationsOnThisThread(true);
     // Called directly: Clang may drop a new-expression whose result is unused.
     ::operator delete(::operator new(sizeof(int)));
-    tCounting = false;
-    ASSERT_EQ(gAudioAllocations.exchange(0), 1);
+    corvid::testing::countAllocationsOnThisThread(false);
+    ASSERT_EQ(corvid::testing::takeCountedAllocations(), 1);
 
     // The editor thread: animation ticks, redraws and a user turning the pan knob.
     std::atomic<bool> stop{false};
@@ -112,16 +50,50 @@ TEST(EditorRealTime, RenderingWithTheEditorAnimatingAllocatesNothing) {
     std::vector<float> l(1024), r(1024);
     float* ins[2] = {const_cast<float*>(in.data()), const_cast<float*>(in.data())};
     float* outs[2] = {l.data(), r.data()};
-    tCounting = true;
+    corvid::testing::countAllocationsOnThisThread(true);
     // Through the host entry, so host blocks larger than a sub-block are cut too.
     for (int i = 0; i < 20000 || frames.load() < 20; ++i) {
         float* inCopy[2] = {ins[0], ins[1]};
         float* outCopy[2] = {outs[0], outs[1]};
         client->hostProcess(inCopy, outCopy, 1 + (i * 97) % 1024, corvid::TransportInfo{});
     }
-    tCounting = false;
+    corvid::testing::countAllocationsOnThisThread(false);
     stop.store(true);
     editorThread.join();
-    EXPECT_EQ(gAudioAllocations.load(), 0);
+    EXPECT_EQ(corvid::testing::countedAllocations(), 0);
     EXPECT_GE(frames.load(), 20);
+}
+
+TEST(EditorRealTime, ADragFrameOnTheEditorThreadAllocatesNothingOnceWarm) {
+    auto client = clientWithEditor();
+    SpatiumGUI& gui = editorOf(*client);
+    client->hostReset(48000.0, 512, 2, 2);
+    auto& window = gui.openHeadlessEditor();
+    const auto& box = layout::pan.box;
+    const std::int32_t cx = (box.minX + box.maxX) / 2, cy = (box.minY + box.maxY) / 2;
+    const auto in = noise(512, 3);
+    std::vector<float> l(512), r(512);
+    corvid::MouseState held;
+    held.leftButtonDown = true;
+    window.mouseMove(cx, cy);
+    window.mouseDown(corvid::MouseButton::left, false, held);
+    long counted = 0;
+    // Frames of a drag with audio feeding the scope and the panorama; the first
+    // ones size the frame's lists, after which a frame takes nothing from the heap.
+    for (int frame = 0; frame < 200; ++frame) {
+        float* ins[2] = {const_cast<float*>(in.data()), const_cast<float*>(in.data())};
+        float* outs[2] = {l.data(), r.data()};
+        client->hostProcess(ins, outs, 512, corvid::TransportInfo{});
+        if (frame == 100) corvid::testing::takeCountedAllocations();
+        corvid::testing::countAllocationsOnThisThread(frame >= 100);
+        {
+            const corvid::HeadlessWindow::PaintBatch batch(window);
+            window.mouseMove(cx, cy - frame % 40, held);
+            window.pumpEvents();
+        }
+        corvid::testing::countAllocationsOnThisThread(false);
+        counted = corvid::testing::countedAllocations();
+    }
+    window.mouseUp(corvid::MouseButton::left);
+    EXPECT_EQ(counted, 0);
 }

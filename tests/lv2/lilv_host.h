@@ -1,9 +1,12 @@
 #pragma once
 // A small LV2 host over lilv, as real hosts load plug-ins: a world, a URID map,
-// instances with every port connected to host-owned buffers.
+// instances told their block bounds and with every port connected to host-owned
+// buffers.
 
 #include <lilv/lilv.h>
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
@@ -25,6 +28,8 @@ public:
     World& operator=(const World&) = delete;
 
     LilvWorld* get() const { return world_; }
+    // Adds one bundle folder, e.g. a freshly built one next to the installed ones.
+    void loadBundle(const std::string& bundle);
     // Null when the plug-in is not known.
     const LilvPlugin* plugin(const std::string& uri) const;
     LV2_URID_Map* map() { return &map_; }
@@ -65,7 +70,7 @@ public:
     std::uint32_t outputs() const { return static_cast<std::uint32_t>(audioOut_.size()); }
     std::vector<float>& input(std::uint32_t c) { return audioIn_[c].buffer; }
     const std::vector<float>& output(std::uint32_t c) const { return audioOut_[c].buffer; }
-    void run(std::uint32_t frames) { lilv_instance_run(instance_, frames); }
+    void run(std::uint32_t frames);
 
     // Every channel of input (inputs() of them) in blocks cycling through
     // blockSizes, calling between(block number) before each block.
@@ -79,13 +84,31 @@ private:
         std::uint32_t port;
         std::vector<float> buffer;
     };
+    // An atom port's buffer, in 64-bit words because atoms are 8-byte aligned.
+    struct Atoms {
+        bool input;
+        std::vector<std::uint64_t> buffer;
+        LV2_Atom* atom() { return reinterpret_cast<LV2_Atom*>(buffer.data()); }
+    };
+    void connectPorts();
+    void resetAtoms();
+
     World& world_;
     const LilvPlugin* plugin_;
     LilvInstance* instance_ = nullptr;
     std::vector<float> values_;
     std::vector<Audio> audioIn_;
     std::vector<Audio> audioOut_;
+    std::vector<Atoms> atoms_;
     std::uint32_t maxFrames_;
+    std::int32_t blockBounds_[2];
+    float rate_;
+    std::vector<LV2_Options_Option> options_;
+    LV2_Feature optionsFeature_{};
+    LV2_Feature boundedFeature_{};
+    std::vector<const LV2_Feature*> features_;
+    LV2_URID sequenceType_ = 0;
+    LV2_URID chunkType_ = 0;
 };
 
 template <class F>

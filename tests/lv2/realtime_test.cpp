@@ -6,6 +6,8 @@
 #include "spatium/lv2/bundle.h"
 #include "spatium/params.h"
 
+#include "tests/support/countingalloc.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -22,19 +24,7 @@
 
 namespace {
 
-thread_local bool tCounting = false;
-std::atomic<long> gAllocations{0};
 std::atomic<long> gLocks{0};
-
-void* countedAlloc(std::size_t size, std::size_t align) {
-    if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (size == 0) size = 1;
-    void* p = align > alignof(std::max_align_t)
-                  ? std::aligned_alloc(align, (size + align - 1) / align * align)
-                  : std::malloc(size);
-    if (!p) throw std::bad_alloc();
-    return p;
-}
 
 using MutexLockFn = int (*)(pthread_mutex_t*);
 
@@ -43,65 +33,14 @@ using MutexLockFn = int (*)(pthread_mutex_t*);
 // Every std::mutex and std::recursive_mutex lock goes through here.
 extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
     static const auto next = reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-    if (tCounting) gLocks.fetch_add(1, std::memory_order_relaxed);
+    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
     return next(mutex);
 }
 extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) {
     static const auto next =
         reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_trylock"));
-    if (tCounting) gLocks.fetch_add(1, std::memory_order_relaxed);
+    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
     return next(mutex);
-}
-
-void* operator new(std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new[](std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return countedAlloc(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
 }
 
 namespace {
@@ -130,7 +69,7 @@ private:
 class ThreadListener : public corvid::IParameterListener {
 public:
     void parameterChanged(corvid::Parameter*) override {
-        if (tCounting)
+        if (corvid::testing::countingThisThread())
             onAudio.fetch_add(1);
         else
             elsewhere.fetch_add(1);
@@ -150,8 +89,8 @@ struct Rig {
     float latency = 0.0f;
 
     explicit Rig(std::size_t variant) {
-        instance = std::make_unique<corvid::lv2::Instance>(bundle, bundle.variants[variant], 48000.0,
-                                                           map.features());
+        instance = std::make_unique<corvid::lv2::Instance>(bundle, bundle.variants[variant],
+                                                           48000.0, map.features());
         const corvid::lv2::PortLayout& ports = instance->ports();
         controls.resize(ports.controls);
         for (std::uint32_t i = 0; i < ports.controls; ++i) {
@@ -182,20 +121,20 @@ TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
             client.parameter(i)->addListener(&listener);
 
         // The counters work: what the counting thread does is seen.
-        tCounting = true;
+        corvid::testing::countAllocationsOnThisThread(true);
         ::operator delete(::operator new(sizeof(int))); // not elided by Clang
         {
             std::mutex m;
             m.lock();
             m.unlock();
         }
-        tCounting = false;
-        ASSERT_EQ(gAllocations.exchange(0), 1);
+        corvid::testing::countAllocationsOnThisThread(false);
+        ASSERT_EQ(corvid::testing::takeCountedAllocations(), 1);
         ASSERT_GE(gLocks.exchange(0), 1);
 
         rig.instance->run(256); // the first run takes every port
         rig.instance->deliverChanges();
-        tCounting = true;
+        corvid::testing::countAllocationsOnThisThread(true);
         for (int r = 0; r < 20000; ++r) {
             const auto k = static_cast<float>(r);
             rig.controls[spatium::kPan] = -90.0f + std::fmod(7.0f * k, 181.0f);
@@ -207,8 +146,8 @@ TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
             rig.controls[spatium::kReserved0] = static_cast<float>(r % 17);
             rig.instance->run(static_cast<std::uint32_t>(1 + (r * 131) % 4096));
         }
-        tCounting = false;
-        EXPECT_EQ(gAllocations.exchange(0), 0);
+        corvid::testing::countAllocationsOnThisThread(false);
+        EXPECT_EQ(corvid::testing::takeCountedAllocations(), 0);
         EXPECT_EQ(gLocks.exchange(0), 0);
         EXPECT_EQ(listener.onAudio.load(), 0);
         EXPECT_EQ(rig.latency, 3.0f);

@@ -5,8 +5,9 @@
 #include "spatium/gui/panorama.h"
 #include "spatium/gui/phasedisplay.h"
 
-#include "tests/audio/raw_alloc.h"
 #include "tests/views/view_support.h"
+
+#include "tests/support/countingalloc.h"
 
 #include <gtest/gtest.h>
 
@@ -16,69 +17,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-
-namespace {
-
-thread_local bool tCounting = false;
-std::atomic<long> gCountedAllocations{0};
-
-void* countedAlloc(std::size_t size, std::size_t align) {
-    if (tCounting) gCountedAllocations.fetch_add(1, std::memory_order_relaxed);
-    return spatium::testing::rawAlloc(size, align);
-}
-
-void* countedAllocNoThrow(std::size_t size, std::size_t align) noexcept {
-    try {
-        return countedAlloc(size, align);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new[](std::size_t size) {
-    return countedAlloc(size, 0);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return countedAlloc(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return countedAllocNoThrow(size, 0);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return countedAllocNoThrow(size, 0);
-}
-void operator delete(void* p) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    spatium::testing::rawFree(p);
-}
 
 namespace {
 
@@ -112,17 +50,17 @@ TEST(ViewFeedRealTime, FeedingAllocatesNothingWhileTheEditorAnimatesAndPaints) {
     // sized buffer would cause.
     {
         std::vector<float> big(1024, 0.25f);
-        tCounting = true;
+        corvid::testing::countAllocationsOnThisThread(true);
         e.scope->feed(big.data(), big.data(), 1024, 48000.0f);
-        tCounting = false;
-        ASSERT_EQ(gCountedAllocations.exchange(0), 1);
+        corvid::testing::countAllocationsOnThisThread(false);
+        ASSERT_EQ(corvid::testing::takeCountedAllocations(), 1);
     }
 
     std::atomic<bool> done{false};
     std::atomic<long> fed{0};
     std::thread audio([&] {
         std::vector<float> l(512), r(512);
-        tCounting = true;
+        corvid::testing::countAllocationsOnThisThread(true);
         for (int block = 0; block < 4000; ++block) {
             const int frames = 1 + (block * 37) % 512;
             for (int i = 0; i < frames; ++i) {
@@ -136,7 +74,7 @@ TEST(ViewFeedRealTime, FeedingAllocatesNothingWhileTheEditorAnimatesAndPaints) {
             fed.fetch_add(1, std::memory_order_relaxed);
             if (block % 64 == 0) std::this_thread::yield();
         }
-        tCounting = false;
+        corvid::testing::countAllocationsOnThisThread(false);
         done.store(true);
     });
 
@@ -155,7 +93,7 @@ TEST(ViewFeedRealTime, FeedingAllocatesNothingWhileTheEditorAnimatesAndPaints) {
         ++frame;
     }
     audio.join();
-    EXPECT_EQ(gCountedAllocations.load(), 0);
+    EXPECT_EQ(corvid::testing::countedAllocations(), 0);
     EXPECT_EQ(fed.load(), 4000);
     EXPECT_GT(frame, 0);
 }

@@ -12,8 +12,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace corvid;
@@ -36,6 +38,20 @@ TEST(X11KeyMap, KeypadDigitsAndNamedKeysLikeTheWindowsMapping) {
     EXPECT_EQ(X11Window::mapKeySym(XK_KP_Insert), Key::unsupported);
     EXPECT_EQ(X11Window::mapKeySym(XK_0), Key::unsupported);
     EXPECT_EQ(X11Window::mapKeySym(XK_a), Key::unsupported);
+}
+
+TEST(X11WindowOpen, AnUnreachableDisplayGivesNoWindowAndTheProcessLives) {
+    const char* before = std::getenv("DISPLAY");
+    const std::string saved = before ? before : "";
+    setenv("DISPLAY", ":4093", 1); // no server listens there
+    EXPECT_EQ(X11Window::open(nullptr, nullptr, 100, 80), nullptr);
+    GUIGraphics gui(100, 80, 1);
+    EXPECT_EQ(gui.openEditor(nullptr, nullptr, DawKind::unknown, 0), nullptr);
+    EXPECT_EQ(gui.getWindow(), nullptr);
+    if (before)
+        setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
 }
 
 struct Event {
