@@ -13,7 +13,7 @@ JOBS=$(nproc)
 
 PACKAGES=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    libz-mingw-w64-dev wine wine64 xvfb xauth x11-apps libgtest-dev dpkg-dev
+    libz-mingw-w64-dev wine wine64 xvfb xauth x11-apps xdotool libgtest-dev dpkg-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

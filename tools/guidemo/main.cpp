@@ -112,5 +112,12 @@ int main(int argc, char** argv) {
             return usage();
     }
     if (!screenshot.empty()) return renderHeadless(screenshot);
+#ifdef _WIN32
+    // Refused before the window opens, so nobody waits for a file that never comes.
+    if (!capture.empty()) {
+        std::fprintf(stderr, "guidemo: --capture is not available on Windows; use --screenshot\n");
+        return 2;
+    }
+#endif
     return runWindow(seconds, capture);
 }

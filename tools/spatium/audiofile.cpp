@@ -35,6 +35,15 @@ int containerFor(const std::string& path) {
     return 0;
 }
 
+// The library's text for an error, without the line break that Windows system
+// messages end in, so the host's one-line messages stay on one line.
+std::string reasonText(const char* text) {
+    std::string reason = text != nullptr ? text : "unknown error";
+    while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back())))
+        reason.pop_back();
+    return reason;
+}
+
 SNDFILE* openSoundFile(const std::string& path, int mode, SF_INFO* info) {
 #if defined(_WIN32)
     return sf_wchar_open(pathFromUtf8(path).c_str(), mode, info);
@@ -53,7 +62,8 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
     SF_INFO info{};
     file_ = openSoundFile(path, SFM_READ, &info);
     if (!file_)
-        throw HostError(path + ": not a readable audio file (" + sf_strerror(nullptr) + ")");
+        throw HostError(path + ": not a readable audio file (" + reasonText(sf_strerror(nullptr)) +
+                        ")");
     channels_ = info.channels;
     sampleRate_ = info.samplerate;
     frames_ = info.frames;
@@ -68,8 +78,9 @@ std::int64_t AudioReader::read(float* interleaved, std::int64_t frames) {
     if (wanted <= 0) return 0;
     const sf_count_t got = sf_readf_float(file_, interleaved, wanted);
     if (got < wanted) {
-        const std::string reason =
-            sf_error(file_) ? std::string(" (") + sf_strerror(file_) + ")" : std::string();
+        const std::string reason = sf_error(file_)
+                                       ? std::string(" (") + reasonText(sf_strerror(file_)) + ")"
+                                       : std::string();
         throw HostError(path_ + ": the audio data ends early, after " +
                         std::to_string(position_ + std::max<sf_count_t>(got, 0)) + " of " +
                         std::to_string(frames_) + " frames" + reason);
@@ -94,7 +105,7 @@ AudioWriter::AudioWriter(const std::string& path, std::int32_t channels, std::in
     info.format = container | SF_FORMAT_FLOAT;
     file_ = openSoundFile(tempPath_, SFM_WRITE, &info);
     if (!file_) {
-        const std::string reason = sf_strerror(nullptr);
+        const std::string reason = reasonText(sf_strerror(nullptr));
         // The library may have created the file before it failed; no destructor
         // runs for a constructor that throws.
         std::error_code error;
@@ -114,13 +125,14 @@ AudioWriter::~AudioWriter() {
 void AudioWriter::write(const float* interleaved, std::int64_t frames) {
     if (frames <= 0) return;
     if (sf_writef_float(file_, interleaved, frames) != frames)
-        throw HostError("cannot write " + path_ + ": " + sf_strerror(file_));
+        throw HostError("cannot write " + path_ + ": " + reasonText(sf_strerror(file_)));
 }
 
 void AudioWriter::commit() {
     const int closed = sf_close(file_);
     file_ = nullptr;
-    if (closed != 0) throw HostError("cannot write " + path_ + ": " + sf_error_number(closed));
+    if (closed != 0)
+        throw HostError("cannot write " + path_ + ": " + reasonText(sf_error_number(closed)));
     std::error_code error;
     std::filesystem::rename(pathFromUtf8(tempPath_), pathFromUtf8(path_), error);
     if (error) throw HostError("cannot write " + path_ + ": " + error.message());
