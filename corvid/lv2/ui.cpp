@@ -101,7 +101,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor* descriptor, const char* pluginU
                              static_cast<const LV2UI_Touch*>(findFeature(features, LV2_UI__touch)));
     void* window = ui->open(const_cast<void*>(findFeature(features, LV2_UI__parent)));
     if (!window) {
-        log.error(who + ": the plug-in has no editor.");
+        log.error(who + ": the editor window could not be opened (no display reachable, or "
+                        "the plug-in has no editor).");
         return nullptr;
     }
     *widget = window;

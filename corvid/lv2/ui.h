@@ -27,7 +27,8 @@ public:
     Ui& operator=(const Ui&) = delete;
 
     // Shows the editor inside parent (an X11 window id; null opens a top-level
-    // window) and answers its window id, or null when the plug-in has no editor.
+    // window) and answers its window id, or null when the plug-in has no editor or no
+    // window could be made.
     void* open(void* parent);
     void editorSize(std::int32_t& width, std::int32_t& height);
     // A value the host gives a port: told to the widgets, never written back.
