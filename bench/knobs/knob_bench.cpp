@@ -40,9 +40,8 @@ struct Setup {
     HeadlessWindow* window = nullptr;
 };
 
-void knobPaint(benchmark::State& state) {
-    const auto side = static_cast<std::int32_t>(state.range(0));
-    Setup s(side);
+// The knob's whole box painted into maps of its size, the value moving each time.
+void paintRepeatedly(benchmark::State& state, Setup& s, std::int32_t side) {
     OwnedImage<RGBA> diffuse(side, side), material(side, side);
     OwnedImage<L16> depth(side, side);
     const std::vector<IntRect> box{{0, 0, side, side}};
@@ -53,6 +52,12 @@ void knobPaint(benchmark::State& state) {
         s.knob->paintMaps(diffuse.asView(), depth.asView(), material.asView(), box);
         benchmark::DoNotOptimize(diffuse.asView().pixels());
     }
+}
+
+void knobPaint(benchmark::State& state) {
+    const auto side = static_cast<std::int32_t>(state.range(0));
+    Setup s(side);
+    paintRepeatedly(state, s, side);
 }
 
 // The looks the editor gives its knobs at each size: LED count and size, body
@@ -98,16 +103,7 @@ void knobPaintEditorLook(benchmark::State& state) {
     const auto side = static_cast<std::int32_t>(state.range(0));
     Setup s(side);
     editorLook(*s.knob, side);
-    OwnedImage<RGBA> diffuse(side, side), material(side, side);
-    OwnedImage<L16> depth(side, side);
-    const std::vector<IntRect> box{{0, 0, side, side}};
-    double v = 0.0;
-    for (auto _ : state) {
-        v = v > 0.99 ? 0.0 : v + 0.01;
-        s.parameter.storeNormalized(v);
-        s.knob->paintMaps(diffuse.asView(), depth.asView(), material.asView(), box);
-        benchmark::DoNotOptimize(diffuse.asView().pixels());
-    }
+    paintRepeatedly(state, s, side);
 }
 
 void knobLighting(benchmark::State& state) {
