@@ -47,9 +47,15 @@ fetch_source() {
     if ls -d "$WORK/$1"-*/ >/dev/null 2>&1; then return; fi
     if ! grep -rqs "^Types:.*deb-src\|^deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
         # Source packages need a deb-src entry beside the binary one.
-        sed -n '/^Types: deb$/,/^$/p' /etc/apt/sources.list.d/debian.sources \
-            | sed 's/^Types: deb$/Types: deb-src/' \
-            | $SUDO tee /etc/apt/sources.list.d/spatium-deb-src.sources >/dev/null
+        if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+            sed -n '/^Types: deb$/,/^$/p' /etc/apt/sources.list.d/debian.sources \
+                | sed 's/^Types: deb$/Types: deb-src/' \
+                | $SUDO tee /etc/apt/sources.list.d/spatium-deb-src.sources >/dev/null
+        else
+            # A machine with the one-line format lists its mirrors there instead.
+            sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list \
+                | $SUDO tee /etc/apt/sources.list.d/spatium-deb-src.list >/dev/null
+        fi
         updated=0
     fi
     if [ "$updated" -eq 0 ]; then
