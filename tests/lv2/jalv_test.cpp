@@ -194,13 +194,22 @@ protected:
         server = nullptr;
     }
 
+    // Another client's windows come and go while the test walks the tree; Xlib's
+    // default handler would end the test on the first one that vanished. The
+    // calls that failed answer zero, which the search takes as "not this one".
+    static int ignoreXError(Display*, XErrorEvent*) {
+        return 0;
+    }
+
     void SetUp() override {
         if (!skipReason.empty()) GTEST_SKIP() << skipReason;
         display = XOpenDisplay(server->display().c_str());
         ASSERT_NE(display, nullptr);
+        previousHandler = XSetErrorHandler(&ignoreXError);
     }
     void TearDown() override {
         if (display) XCloseDisplay(display);
+        if (previousHandler) XSetErrorHandler(previousHandler);
     }
 
     std::unique_ptr<Process> startJalv(const std::vector<std::string>& extra, const char* log) {
@@ -256,7 +265,7 @@ protected:
             if (!XGetWindowAttributes(display, w, &a)) return false;
             ::Window root = 0, up = 0, *children = nullptr;
             unsigned int n = 0;
-            XQueryTree(display, w, &root, &up, &children, &n);
+            if (!XQueryTree(display, w, &root, &up, &children, &n)) return false;
             if (children) XFree(children);
             return a.width == kEditorWidth && a.height == kEditorHeight &&
                    a.map_state == IsViewable && n == 0;
@@ -432,6 +441,7 @@ protected:
     static fs::path work;
     static std::string skipReason;
     Display* display = nullptr;
+    XErrorHandler previousHandler = nullptr;
 };
 
 corvid::testing::XvfbServer* JalvTest::server = nullptr;
