@@ -1,29 +1,13 @@
 #include "corvid/gui/bufferedelement.h"
 
+#include "corvid/gui/layerblend.h"
+
 namespace corvid {
 
 namespace {
 constexpr RGBA kNeutralDiffuse{128, 128, 128, 0};
 constexpr std::uint16_t kNeutralDepth = 15000;
 constexpr RGBA kNeutralMaterial{128, 255, 128, 255};
-
-void blendRgbaRow(RGBA* dst, const RGBA* src, const L8* opacity, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint8_t o = opacity[i].l;
-        if (o == 0) continue;
-        dst[i].r = blendByte(src[i].r, dst[i].r, o);
-        dst[i].g = blendByte(src[i].g, dst[i].g, o);
-        dst[i].b = blendByte(src[i].b, dst[i].b, o);
-        dst[i].a = blendByte(src[i].a, dst[i].a, o);
-    }
-}
-
-void blendDepthRow(L16* dst, const L16* src, const L8* opacity, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint8_t o = opacity[i].l;
-        if (o != 0) dst[i].l = blendDepth(src[i].l, dst[i].l, o);
-    }
-}
 } // namespace
 
 UIBufferedElement::UIBufferedElement(UIContext& ctx) : UIElement(ctx) {}
@@ -77,12 +61,12 @@ void UIBufferedElement::paintMaps(const ImageView<RGBA>& diffuseMap, const Image
         const IntRect r = dirty.intersect(limit);
         const std::int32_t n = r.width();
         for (std::int32_t y = r.minY; y < r.maxY; ++y) {
-            blendRgbaRow(diffuseMap.row(y) + r.minX, diffuseBuffer.rowSpan(y).data() + r.minX,
-                         diffuseOpacity.rowSpan(y).data() + r.minX, n);
-            blendDepthRow(depthMap.row(y) + r.minX, depthBuffer.rowSpan(y).data() + r.minX,
+            blendLayerRow(diffuseMap.row(y) + r.minX, diffuseBuffer.rowSpan(y).data() + r.minX,
+                          diffuseOpacity.rowSpan(y).data() + r.minX, n);
+            blendLayerRow(depthMap.row(y) + r.minX, depthBuffer.rowSpan(y).data() + r.minX,
                           depthOpacity.rowSpan(y).data() + r.minX, n);
-            blendRgbaRow(materialMap.row(y) + r.minX, materialBuffer.rowSpan(y).data() + r.minX,
-                         materialOpacity.rowSpan(y).data() + r.minX, n);
+            blendLayerRow(materialMap.row(y) + r.minX, materialBuffer.rowSpan(y).data() + r.minX,
+                          materialOpacity.rowSpan(y).data() + r.minX, n);
         }
     }
 }
