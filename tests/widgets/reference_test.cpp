@@ -1,12 +1,13 @@
-// The tile game's, the radio buttons', the logo's, the label's and the dropdown's
-// drawing against a plain
-// reference: every pixel of the element worked out from the formulas on its own, no spans, no
-// clipping arithmetic. The widgets must give the same bytes on all three maps,
-// drawn whole or box by box.
+// The tile game's, the radio buttons', the logo's, the label's, the dropdown's and
+// the parameter hint's drawing against a plain reference: every pixel of the
+// element worked out from the formulas on its own, no spans, no clipping
+// arithmetic. The widgets must give the same bytes on all three maps, drawn whole
+// or box by box.
 
 #include "corvid/graphics/font.h"
 #include "corvid/pbrwidgets/label.h"
 #include "corvid/pbrwidgets/logo.h"
+#include "corvid/pbrwidgets/paramhint.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/widgets/harness.h"
 #include "vireo/gui/dropdown.h"
@@ -388,6 +389,109 @@ TEST(ReferenceDrawing, DropdownUnfoldsItsRowsAsTheFormulasSay) {
                 EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 8, parts)), "");
             }
     }
+}
+
+// The hint's three layers worked out pixel by pixel (plate, face and what lies
+// above the plate), then laid over the maps with the layer rules written out.
+// The text is the text primitive's, drawn on a face of its own.
+void referenceHint(const UIParamHint& hint, Maps& m, const IntRect& box) {
+    const int w = box.width(), h = box.height();
+    const float v = std::clamp(hint.visibility, 0.0f, 1.0f);
+    const float r = std::min(1.0f, 2.0f * v), e = std::max(0.0f, 2.0f * v - 1.0f);
+    const int plateTop = std::clamp(int(float(h) * (1.0f - r)), 0, h);
+    const float s = 0.8f + 0.2f * e;
+    const int ix = std::max(0, int((float(w) - s * float(w)) * 0.5f));
+    const int iy = std::max(0, int((float(h) - s * float(h)) * 0.5f));
+    auto mix = [&](RGBA lo, RGBA hi) {
+        auto c = [&](std::uint8_t a, std::uint8_t b) {
+            return std::uint8_t(
+                std::clamp(int(float(a) * (1.0f - e) + float(b) * e + 0.5f), 0, 255));
+        };
+        return RGBA{c(lo.r, hi.r), c(lo.g, hi.g), c(lo.b, hi.b), c(lo.a, hi.a)};
+    };
+    const RGBA faceColour = mix(hint.faceDiffuseLow, hint.faceDiffuseHigh);
+    const auto faceDepth = std::uint16_t(std::clamp(
+        int((float(hint.faceDepthHigh) - float(hint.faceDepthLow)) * e + float(hint.faceDepthLow)),
+        0, 65535));
+    const bool face = e > 0.0f && w - 2 * ix > 0 && h - 2 * iy > 0;
+    OwnedImage<RGBA> faceImage(std::max(1, w - 2 * ix), std::max(1, h - 2 * iy));
+    faceImage.fill(faceColour);
+    if (face && drawableTextSize(s * hint.textSize))
+        drawText(faceImage.asView(), testFont(), hint.currentText(), s * hint.textSize, 0.0f,
+                 mix(hint.textColorLow, hint.textColorHigh), float(w) * 0.5f - float(ix),
+                 float(h) * 0.5f - float(iy), alignCentre, alignCentre);
+    const auto baseOpacity =
+        std::uint8_t(int(std::clamp(hint.baseAlpha, 0.0f, 1.0f) * 255.0f + 0.5f));
+    auto over = [](std::uint8_t src, std::uint8_t dst, unsigned o) {
+        return std::uint8_t((src * o + dst * (255u - o) + 127u) / 255u);
+    };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int mx = box.minX + x, my = box.minY + y;
+            if (mx < 0 || my < 0 || mx >= m.diffuse.width() || my >= m.diffuse.height()) continue;
+            RGBA dif{128, 128, 128, 0}, mat{128, 255, 128, 255};
+            std::uint16_t dep = 15000;
+            unsigned difO = 0, depO = 0, matO = 0;
+            if (y < plateTop) {
+                mat = hint.baseMaterial;
+                matO = baseOpacity;
+            } else {
+                dep = 0;
+                depO = 255;
+                dif = hint.plateDiffuse;
+                difO = 255;
+            }
+            if (face && x >= ix && x < w - ix && y >= iy && y < h - iy) {
+                dep = faceDepth;
+                mat = hint.faceMaterial;
+                dif = faceImage.pixelAt(x - ix, y - iy);
+                depO = matO = difO = 255;
+            }
+            RGBA& d = m.diffuse.pixelAt(mx, my);
+            RGBA& t = m.material.pixelAt(mx, my);
+            L16& z = m.depth.pixelAt(mx, my);
+            if (difO != 0)
+                d = {over(dif.r, d.r, difO), over(dif.g, d.g, difO), over(dif.b, d.b, difO),
+                     over(dif.a, d.a, difO)};
+            if (matO != 0)
+                t = {over(mat.r, t.r, matO), over(mat.g, t.g, matO), over(mat.b, t.b, matO),
+                     over(mat.a, t.a, matO)};
+            if (depO != 0) {
+                const std::uint32_t u = depO * 257u;
+                z = L16(std::uint16_t((u * dep + (65535u - u) * z.l + 32768u) >> 16));
+            }
+        }
+}
+
+TEST(ReferenceDrawing, ParamHintRisesAndShowsItsFaceAsTheFormulasSay) {
+    TestEditor root(200, 100);
+    UIContext& ctx = root.getContext();
+    LinearFloatParameter width(3, "Width", "%", 0.0, 200.0, 100.0);
+    std::mt19937 rng(23);
+    // The editor's hint, odd and tiny sizes, and one hanging over the maps' edge.
+    const IntRect boxes[] = {{5, 4, 45, 26}, {3, 2, 44, 25}, {6, 6, 7, 7},
+                             {2, 3, 5, 5},   {1, 2, 8, 32},  {30, 20, 70, 42}};
+    for (const IntRect& box : boxes)
+        for (const float v : {0.0f, 0.2f, 0.5f, 0.55f, 0.8f, 0.97f, 1.0f}) {
+            SCOPED_TRACE(testing::Message() << box.width() << "x" << box.height() << " at "
+                                            << box.minX << "," << box.minY << " visibility " << v);
+            UIParamHint hint(ctx, &width, &testFont());
+            hint.setPosition(box);
+            width.storeNormalized(double(rng() % 1000) / 999.0);
+            hint.rebuildText();
+            hint.visibility = v;
+            const int w = std::min(box.maxX + 3, 60), h = std::min(box.maxY + 3, 36);
+            Maps expected(w, h, 9);
+            referenceHint(hint, expected, box);
+            Maps whole(w, h, 9);
+            whole.paint(hint, {{0, 0, w, h}});
+            EXPECT_EQ(whole.firstDifference(expected), "");
+            const std::vector<IntRect> parts = someBoxes(rng, w, h);
+            hint.markDirty();
+            Maps pieces(w, h, 9);
+            pieces.paint(hint, parts);
+            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 9, parts)), "");
+        }
 }
 
 } // namespace
