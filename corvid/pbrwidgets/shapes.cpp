@@ -30,6 +30,14 @@ Radii sanitized(float outer, float full) {
     return {o, f};
 }
 
+// How far a row's span found with a square root is widened (or narrowed, for the
+// inside of a ring or the full part of a disc) before every pixel in it is still
+// tested one by one: a pixel for the rounding of a truncated bound, and the float
+// error of the squares, which grows with the radius.
+float spanMargin(float radius) {
+    return 1.0f + radius * 0x1p-20f;
+}
+
 std::int32_t toPixel(float v) {
     return static_cast<std::int32_t>(std::clamp(v, -kCoordinateLimit, kCoordinateLimit));
 }
@@ -120,16 +128,33 @@ struct RgbaLanes {
     static constexpr std::uint32_t kMax = 255u;
     explicit RgbaLanes(RGBA c)
         : colour(_mm_setr_epi16(c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a)), value(c) {}
-    void blend4(RGBA* p, __m128i w) const {
+    // Each pixel's weight over its four channels, for pixels 0-1 and 2-3.
+    static void spread(__m128i w, __m128i& lo, __m128i& hi) {
         const __m128i w16 = _mm_packs_epi32(w, w);
         const __m128i pairs = _mm_unpacklo_epi16(w16, w16);
-        const __m128i wLo = _mm_unpacklo_epi32(pairs, pairs),
-                      wHi = _mm_unpackhi_epi32(pairs, pairs);
+        lo = _mm_unpacklo_epi32(pairs, pairs);
+        hi = _mm_unpackhi_epi32(pairs, pairs);
+    }
+    void blend4(RGBA* p, __m128i w) const {
+        __m128i wLo, wHi;
+        spread(w, wLo, wHi);
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i zero = _mm_setzero_si128();
         const __m128i out = _mm_packus_epi16(mix(wLo, _mm_unpacklo_epi8(px, zero)),
                                              mix(wHi, _mm_unpackhi_epi8(px, zero)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), out);
+    }
+    // This colour, then the other over it: the bytes of two blend4 calls, with the
+    // pixels loaded and stored once.
+    void blend4Then(RGBA* p, __m128i w, const RgbaLanes& other, __m128i otherW) const {
+        __m128i wLo, wHi, oLo, oHi;
+        spread(w, wLo, wHi);
+        spread(otherW, oLo, oHi);
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i lo = other.mix(oLo, mix(wLo, _mm_unpacklo_epi8(px, zero)));
+        const __m128i hi = other.mix(oHi, mix(wHi, _mm_unpackhi_epi8(px, zero)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(lo, hi));
     }
     __m128i mix(__m128i w, __m128i d) const {
         const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(255), w);
@@ -171,9 +196,9 @@ struct DepthLanes {
 };
 
 // A soft disc row by row, over the columns whose distance can fall inside the
-// outer radius (a square root's span widened by two pixels, every pixel in it
-// still weighted), four pixels at a time. The columns two pixels clear inside the
-// full radius are filled instead. The result is that of weighting every pixel of
+// outer radius (a square root's span widened by the span margin, every pixel in
+// it still weighted), four pixels at a time. The columns the margin clear inside
+// the full radius are filled instead. The result is that of weighting every pixel of
 // the disc's square one by one.
 template <typename Lanes>
 void walkSoftDisc(const ImageView<typename Lanes::Pixel>& view, float x, float y, float outerRadius,
@@ -187,11 +212,12 @@ void walkSoftDisc(const ImageView<typename Lanes::Pixel>& view, float x, float y
     if (s.x0 >= s.x1) return;
     const bool fullStrength = strength == 1.0f;
     const __m128 vx = _mm_set1_ps(x), vr1 = _mm_set1_ps(r1sq), vspan = _mm_set1_ps(r2sq - r1sq);
+    const float margin = spanMargin(r.outer);
     for (std::int32_t j = s.y0; j < s.y1; ++j) {
         const float dy = y - static_cast<float>(j);
         const float dy2 = dy * dy;
         if (!(dy2 < r2sq)) continue;
-        const float outerHalf = std::sqrt(r2sq - dy2) + 2.0f;
+        const float outerHalf = std::sqrt(r2sq - dy2) + margin;
         const std::int32_t i0 = std::max(s.x0, toPixel(x - outerHalf));
         const std::int32_t i1 = std::min(s.x1, toPixel(x + outerHalf) + 1);
         Pixel* row = view.row(j);
@@ -204,7 +230,7 @@ void walkSoftDisc(const ImageView<typename Lanes::Pixel>& view, float x, float y
         }
         std::int32_t f0 = i1, f1 = i1;
         if (dy2 < r1sq) {
-            const float fullHalf = std::sqrt(r1sq - dy2) - 2.0f;
+            const float fullHalf = std::sqrt(r1sq - dy2) - margin;
             if (fullHalf > 0.0f) {
                 f0 = std::clamp(toPixel(std::ceil(x - fullHalf)), i0, i1);
                 f1 = std::clamp(toPixel(std::floor(x + fullHalf)) + 1, f0, i1);
@@ -315,24 +341,10 @@ inline void plotArc(RGBA& pixel, const PreparedArc& arc, float d, float angle,
     blend(pixel, arc.color, w >= 255.0f ? 255u : static_cast<std::uint32_t>(w));
 }
 
-// atan2 to within 1e-5 radians (a minimax polynomial of the octant's tangent),
-// several times cheaper than the exact one. It only decides that a pixel lies well
-// inside or well outside every arc; near an end the exact angle is taken.
-inline float roughAngle(float dy, float dx) {
-    const float ax = std::fabs(dx), ay = std::fabs(dy);
-    const float z = std::min(ax, ay) / std::max(ax, ay);
-    const float z2 = z * z;
-    float a =
-        z *
-        (0.99997726f +
-         z2 * (-0.33262347f +
-               z2 * (0.19354346f + z2 * (-0.11643287f + z2 * (0.05265332f + z2 * -0.01172120f)))));
-    if (ay > ax) a = kHalfPi - a;
-    if (dx < 0.0f) a = kPi - a;
-    return dy < 0.0f ? -a : a;
-}
-
-// The rough angle of four pixels of one row.
+// atan2 of four pixels of one row to within 1e-5 radians (a minimax polynomial of
+// the octant's tangent), several times cheaper than the exact one. It only decides
+// that a pixel lies well inside or well outside every arc; near an end the exact
+// angle is taken.
 inline __m128 roughAngles(__m128 dy, __m128 dx) {
     const __m128 sign = _mm_set1_ps(-0.0f);
     const __m128 ax = _mm_andnot_ps(sign, dx), ay = _mm_andnot_ps(sign, dy);
@@ -354,75 +366,46 @@ inline __m128 roughAngles(__m128 dy, __m128 dx) {
 // arc is the exact angle's.
 constexpr float kAngleMargin = 1.0e-3f;
 
-// What the rough angle says about a pixel, looked up per slice of the full turn:
-// inside which arcs it lies clear of their end ramps, or that the exact angle must
-// decide (near an end, an end ramp or the half turn where atan2 wraps).
-class AngleVerdicts {
-public:
-    static constexpr std::uint8_t kExact = 0x80;
-
+// What the rough angle t of a ring pixel says about one arc, tested as the pixel
+// test goes (the angle itself, then a full turn on): the pixel lies clear inside
+// the arc, away from both end ramps; clear outside it; or near an end, where the
+// exact angle must decide. Every bound is widened by the margin, so a verdict of
+// the rough angle is also the exact angle's.
+struct ArcBounds {
+    ArcBounds() = default;
     // kMax is the widest end ramp, 1/d at the smallest distance drawn.
-    template <std::size_t N>
-    AngleVerdicts(const PreparedArc (&arcs)[N], float outerRadius, float kMax) {
-        // About four slices per pixel of the outer rim: fine enough that few pixels
-        // share a slice with an end, coarse enough that the table costs less than
-        // the exact angles it saves. A power of two between 64 and the table's size.
-        bins = 64;
-        while (bins < kMaxBins && static_cast<float>(bins) < 4.0f * outerRadius) bins *= 2;
-        width = kTwoPi / static_cast<float>(bins);
-        scale = static_cast<float>(bins) / kTwoPi;
-        for (std::int32_t n = 0; n < bins; ++n) {
-            // The slice widened by the margin, which also covers a rough angle whose
-            // index rounded into the neighbouring slice.
-            const float lo = -kPi + static_cast<float>(n) * width - kAngleMargin;
-            const float hi = -kPi + static_cast<float>(n + 1) * width + kAngleMargin;
-            std::uint8_t v = lo < -kPi + kAngleMargin || hi > kPi - kAngleMargin ? kExact : 0;
-            for (std::size_t k = 0; k < N && v != kExact; ++k) {
-                const PreparedArc& arc = arcs[k];
-                if (!arc.draws) continue;
-                // As the pixel test goes: the angle itself, then a full turn on.
-                std::uint8_t arcVerdict = 0;
-                for (const float shift : {0.0f, kTwoPi}) {
-                    const float l = lo + shift, h = hi + shift;
-                    if (h < arc.a || l > arc.b) continue;
-                    const bool clear = l >= arc.a + kMax && h <= arc.b - kMax;
-                    arcVerdict = clear ? static_cast<std::uint8_t>(1u << k) : kExact;
-                    break;
-                }
-                v = static_cast<std::uint8_t>(v | arcVerdict);
-                if (arcVerdict == kExact) v = kExact;
-            }
-            verdict[static_cast<std::size_t>(n)] = v;
-        }
-    }
-
-    __m128i indices(__m128 rough) const {
-        const __m128 t = _mm_mul_ps(_mm_add_ps(rough, _mm_set1_ps(kPi)), _mm_set1_ps(scale));
-        // max before min: a NaN (a lane off the ring) becomes slice 0.
-        const __m128 c =
-            _mm_min_ps(_mm_max_ps(t, _mm_setzero_ps()), _mm_set1_ps(static_cast<float>(bins - 1)));
-        return _mm_cvttps_epi32(c);
-    }
-    std::uint8_t byIndex(std::int32_t n) const { return verdict[static_cast<std::size_t>(n)]; }
-
-    std::uint8_t at(float rough) const {
-        const float t = (rough + kPi) * scale;
-        const auto n = static_cast<std::int32_t>(std::clamp(t, 0.0f, static_cast<float>(bins - 1)));
-        return verdict[static_cast<std::size_t>(n)];
-    }
-
-private:
-    static constexpr std::int32_t kMaxBins = 1024;
-    std::int32_t bins = 64;
-    float width = 0.0f, scale = 0.0f;
-    std::uint8_t verdict[kMaxBins] = {};
+    ArcBounds(const PreparedArc& arc, float kMax)
+        : draws(arc.draws), touchLo(_mm_set1_ps(arc.a - kAngleMargin)),
+          touchHi(_mm_set1_ps(arc.b + kAngleMargin)),
+          clearLo(_mm_set1_ps(arc.a + kMax + kAngleMargin)),
+          clearHi(_mm_set1_ps(arc.b - kMax - kAngleMargin)) {}
+    bool draws = false;
+    __m128 touchLo = _mm_setzero_ps(), touchHi = _mm_setzero_ps();
+    __m128 clearLo = _mm_setzero_ps(), clearHi = _mm_setzero_ps();
 };
 
-// A pixel clear of the arc's ends: its coverage is the radial one alone.
-inline void plotInside(RGBA& pixel, RGBA color, float radialCoverage) {
-    const float w = radialCoverage * 255.0f + 0.5f;
-    if (!(w >= 1.0f)) return;
-    blend(pixel, color, w >= 255.0f ? 255u : static_cast<std::uint32_t>(w));
+struct Verdict {
+    __m128 inside, exact;
+};
+
+inline Verdict judge(const ArcBounds& arc, __m128 t) {
+    const __m128 turned = _mm_add_ps(t, _mm_set1_ps(kTwoPi));
+    const __m128 touches = _mm_and_ps(_mm_cmpge_ps(t, arc.touchLo), _mm_cmple_ps(t, arc.touchHi));
+    const __m128 clear = _mm_and_ps(_mm_cmpge_ps(t, arc.clearLo), _mm_cmple_ps(t, arc.clearHi));
+    const __m128 touchesTurned =
+        _mm_and_ps(_mm_cmpge_ps(turned, arc.touchLo), _mm_cmple_ps(turned, arc.touchHi));
+    const __m128 clearTurned =
+        _mm_and_ps(_mm_cmpge_ps(turned, arc.clearLo), _mm_cmple_ps(turned, arc.clearHi));
+    // The angle itself decides when it touches the arc; a full turn on only if not.
+    const __m128 byTurn = _mm_andnot_ps(touches, touchesTurned);
+    return {_mm_or_ps(_mm_and_ps(touches, clear), _mm_and_ps(byTurn, clearTurned)),
+            _mm_or_ps(_mm_andnot_ps(clear, touches), _mm_andnot_ps(clearTurned, byTurn))};
+}
+
+// The half turn where atan2 wraps: there the rough angle may sit on the other side.
+inline __m128 nearWrap(__m128 t) {
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), t);
+    return _mm_cmpgt_ps(magnitude, _mm_set1_ps(kPi - kAngleMargin));
 }
 
 // Both arcs at a pixel that lies near an end, with the exact angle.
@@ -444,7 +427,8 @@ struct RingGroup {
     int exactLanes;
 };
 
-inline RingGroup ringGroup(const Ring& r, const AngleVerdicts& verdicts, __m128 dy, __m128 dy2,
+template <std::size_t N>
+inline RingGroup ringGroup(const Ring& r, const ArcBounds (&bounds)[N], __m128 dy, __m128 dy2,
                            std::int32_t i) {
     const __m128 col = _mm_cvtepi32_ps(_mm_setr_epi32(i, i + 1, i + 2, i + 3));
     const __m128 dx = _mm_sub_ps(col, r.x);
@@ -452,6 +436,8 @@ inline RingGroup ringGroup(const Ring& r, const AngleVerdicts& verdicts, __m128 
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
     __m128 ring = _mm_and_ps(_mm_and_ps(_mm_cmpnlt_ps(d2, r.riSq), _mm_cmplt_ps(d2, r.roSq)),
                              _mm_cmpneq_ps(d2, zero));
+    // Groups in the widened margins around the ring are common and need nothing.
+    if (_mm_movemask_ps(ring) == 0) return {{_mm_setzero_si128(), _mm_setzero_si128()}, 0};
     const __m128 d = _mm_sqrt_ps(d2);
     ring = _mm_and_ps(ring, _mm_and_ps(_mm_cmpnlt_ps(d, r.ri), _mm_cmplt_ps(d, r.ro)));
     const __m128 nearOuter = _mm_cmpgt_ps(d, _mm_sub_ps(r.ro, one));
@@ -466,24 +452,21 @@ inline RingGroup ringGroup(const Ring& r, const AngleVerdicts& verdicts, __m128 
         _mm_and_si128(_mm_castps_si128(_mm_and_ps(ring, _mm_cmpge_ps(w, one))),
                       _mm_or_si128(_mm_and_si128(_mm_castps_si128(full), _mm_set1_epi32(255)),
                                    _mm_andnot_si128(_mm_castps_si128(full), _mm_cvttps_epi32(w))));
-    alignas(16) std::int32_t index[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(index), verdicts.indices(roughAngles(dy, dx)));
-    const int ringLanes = _mm_movemask_ps(ring);
-    RingGroup g{{_mm_setzero_si128(), _mm_setzero_si128()}, 0};
-    alignas(16) std::int32_t in[2][4] = {};
-    for (int lane = 0; lane < 4; ++lane) {
-        if (!(ringLanes & (1 << lane))) continue;
-        const std::uint8_t v = verdicts.byIndex(index[lane]);
-        if (v == AngleVerdicts::kExact) {
-            g.exactLanes |= 1 << lane;
-            continue;
-        }
-        in[0][lane] = v & 1u ? -1 : 0;
-        in[1][lane] = v & 2u ? -1 : 0;
+    const __m128 t = roughAngles(dy, dx);
+    // A pixel near any arc's end takes the exact angle for every arc, so the arcs
+    // still reach it in their order.
+    __m128 exact = nearWrap(t);
+    __m128 inside[2] = {zero, zero};
+    for (std::size_t k = 0; k < N; ++k) {
+        if (!bounds[k].draws) continue;
+        const Verdict v = judge(bounds[k], t);
+        inside[k] = v.inside;
+        exact = _mm_or_ps(exact, v.exact);
     }
-    for (int k = 0; k < 2; ++k)
-        g.weight[k] =
-            _mm_and_si128(weight, _mm_load_si128(reinterpret_cast<const __m128i*>(in[k])));
+    RingGroup g{{_mm_setzero_si128(), _mm_setzero_si128()},
+                _mm_movemask_ps(_mm_and_ps(ring, exact))};
+    for (std::size_t k = 0; k < N; ++k)
+        g.weight[k] = _mm_and_si128(weight, _mm_castps_si128(_mm_andnot_ps(exact, inside[k])));
     return g;
 }
 
@@ -501,7 +484,10 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
     if (s.x0 >= s.x1 || s.y0 >= s.y1) return;
     // The ramp at an end is 1/d wide, widest at the inner rim; with no hole every
     // pixel near an end takes the exact angle.
-    const AngleVerdicts verdicts(arcs, ro, ri > 0.0f ? 1.0f / ri : kCoordinateLimit);
+    const float kMax = ri > 0.0f ? 1.0f / ri : kCoordinateLimit;
+    ArcBounds bounds[N];
+    for (std::size_t k = 0; k < N; ++k) bounds[k] = ArcBounds(arcs[k], kMax);
+    const float margin = spanMargin(ro);
     const Ring rings{_mm_set1_ps(x), _mm_set1_ps(ri), _mm_set1_ps(ro), _mm_set1_ps(riSq),
                      _mm_set1_ps(roSq)};
     static_assert(N <= 2, "a ring group carries two arcs' weights");
@@ -511,9 +497,9 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
         const float dy2 = dy * dy;
         if (!(dy2 <= roSq)) continue;
         // The row's pixels of the ring lie between the outer circle and the hole;
-        // both bounds are widened by two pixels and every pixel is still tested.
-        const float outerHalf = std::sqrt(roSq - dy2) + 2.0f;
-        const float holeHalf = dy2 < riSq ? std::sqrt(riSq - dy2) - 2.0f : -1.0f;
+        // both bounds are widened by the margin and every pixel is still tested.
+        const float outerHalf = std::sqrt(roSq - dy2) + margin;
+        const float holeHalf = dy2 < riSq ? std::sqrt(riSq - dy2) - margin : -1.0f;
         const std::int32_t i0 = std::max(s.x0, toPixel(x - outerHalf));
         const std::int32_t i1 = std::min(s.x1, toPixel(x + outerHalf) + 1);
         std::int32_t holeStart = i1, holeEnd = i1;
@@ -531,13 +517,8 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
             const float d = std::sqrt(d2);
             if (d < ri || d >= ro) return;
             const float radial = d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
-            const std::uint8_t verdict = verdicts.at(roughAngle(rowDy, dx));
-            if (verdict == AngleVerdicts::kExact) {
-                exactPixel(row[i], arcs, d, std::atan2(rowDy, dx), radial);
-            } else {
-                for (std::size_t k = 0; k < N; ++k)
-                    if (verdict & (1u << k)) plotInside(row[i], arcs[k].color, radial);
-            }
+            // Only views narrower than a group come here: the exact angle throughout.
+            exactPixel(row[i], arcs, d, std::atan2(rowDy, dx), radial);
         };
         const __m128 vdy = _mm_set1_ps(dy), vdy2 = _mm_set1_ps(dy2);
         // Groups of four from `from` until `until` is passed; a group may run on into
@@ -560,9 +541,23 @@ void drawArcs(const ImageView<RGBA>& view, float x, float y, float innerRadius, 
                     keepLanes = _mm_movemask_ps(_mm_castsi128_ps(keep));
                     from = s.x1 - 4;
                 }
-                const RingGroup g = ringGroup(rings, verdicts, vdy, vdy2, at);
-                for (std::size_t k = 0; k < N; ++k)
-                    if (arcs[k].draws) lanes[k].blend4(row + at, _mm_and_si128(g.weight[k], keep));
+                const RingGroup g = ringGroup(rings, bounds, vdy, vdy2, at);
+                // Most groups lie outside one of the arcs.
+                __m128i w[N];
+                bool drawn[N];
+                for (std::size_t k = 0; k < N; ++k) {
+                    w[k] = _mm_and_si128(g.weight[k], keep);
+                    drawn[k] =
+                        _mm_movemask_epi8(_mm_cmpeq_epi32(w[k], _mm_setzero_si128())) != 0xFFFF;
+                }
+                if constexpr (N == 2) {
+                    if (drawn[0] && drawn[1])
+                        lanes[0].blend4Then(row + at, w[0], lanes[1], w[1]);
+                    else if (drawn[0] || drawn[1])
+                        lanes[drawn[0] ? 0 : 1].blend4(row + at, w[drawn[0] ? 0 : 1]);
+                } else if (drawn[0]) {
+                    lanes[0].blend4(row + at, w[0]);
+                }
                 const int exactLanes = g.exactLanes & keepLanes;
                 if (exactLanes == 0) continue;
                 for (std::int32_t lane = 0; lane < 4; ++lane)

@@ -398,8 +398,15 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE(round);
         const int w = 1 + int(rng() % 90u), h = 1 + int(rng() % 90u);
-        const float cx = unit(rng) * float(w), cy = unit(rng) * float(h);
-        const float ro = 0.5f + unit(rng) * 50.0f, ri = unit(rng) * ro;
+        float cx = unit(rng) * float(w), cy = unit(rng) * float(h);
+        float ro = 0.5f + unit(rng) * 50.0f, ri = unit(rng) * ro;
+        if (round % 10 == 9) {
+            // A ring far larger than the view, whose rims cross it: the row spans found
+            // by square roots of large squares must still cover every pixel.
+            ro = 200.0f + unit(rng) * 20000.0f;
+            ri = ro - 1.0f - unit(rng) * float(w);
+            cy -= ro - unit(rng) * float(h);
+        }
         const float a = (unit(rng) - 0.5f) * 4.0f * kPi, b = (unit(rng) - 0.5f) * 4.0f * kPi;
         const float c = (unit(rng) - 0.5f) * 2.0f * kPi, d = c + unit(rng) * 2.0f * kPi;
         const RGBA first{200, 10, 40, 90}, second{5, 250, 99, 255};
@@ -407,7 +414,8 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
         annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second});
         refArc(expected, cx, cy, ri, ro, a, b, first);
         refArc(expected, cx, cy, ri, ro, c, d, second);
-        const float r1 = unit(rng) * 30.0f, r0 = round % 3 == 0 ? 0.0f : unit(rng) * r1;
+        const float r1 = round % 10 == 9 ? ro : unit(rng) * 30.0f;
+        const float r0 = round % 3 == 0 ? 0.0f : unit(rng) * r1;
         const auto level = std::uint16_t(rng());
         softDisc(drawn.diffuse.asView(), cx, cy, r1, r0, first);
         softDisc(drawn.depth.asView(), cx, cy, r1, r0, level);
