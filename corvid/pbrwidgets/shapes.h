@@ -37,4 +37,14 @@ struct ArcSpan {
 void annularArcPair(const ImageView<RGBA>& view, float x, float y, float innerRadius,
                     float outerRadius, const ArcSpan& first, const ArcSpan& second);
 
+// The instruction sets the rings can be drawn with; every path gives the same
+// pixels. The calls above take the widest this processor supports.
+enum class ShapePath { sse2, avx2 };
+ShapePath bestShapePath();
+
+// annularArcPair on a given path, which the processor must support.
+void annularArcPairUsing(ShapePath path, const ImageView<RGBA>& view, float x, float y,
+                         float innerRadius, float outerRadius, const ArcSpan& first,
+                         const ArcSpan& second);
+
 } // namespace corvid

@@ -5,6 +5,7 @@
 
 #include "tests/knobs/knob_support.h"
 
+#include "corvid/core/cpu.h"
 #include "corvid/pbrwidgets/shapes.h"
 #include "spatium/gui/panknob.h"
 
@@ -411,9 +412,17 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
         const float c = (unit(rng) - 0.5f) * 2.0f * kPi, d = c + unit(rng) * 2.0f * kPi;
         const RGBA first{200, 10, 40, 90}, second{5, 250, 99, 255};
         Maps drawn(w, h), expected(w, h);
-        annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second});
         refArc(expected, cx, cy, ri, ro, a, b, first);
         refArc(expected, cx, cy, ri, ro, c, d, second);
+        // Every path this processor has, each on its own against the reference.
+        for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2}) {
+            if (path == ShapePath::avx2 && !cpuFeatures().avx2) continue;
+            Maps ring(w, h);
+            annularArcPairUsing(path, ring.diffuse.asView(), cx, cy, ri, ro, {a, b, first},
+                                {c, d, second});
+            EXPECT_EQ(differences(ring, expected), 0u) << "path " << int(path);
+        }
+        annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second});
         const float r1 = round % 10 == 9 ? ro : unit(rng) * 30.0f;
         const float r0 = round % 3 == 0 ? 0.0f : unit(rng) * r1;
         const auto level = std::uint16_t(rng());

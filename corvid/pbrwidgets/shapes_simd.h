@@ -1,0 +1,317 @@
+#pragma once
+// The ring kernel written once over a vector width. Each kernel source is built for
+// its own instruction set and supplies a traits type: the vector types and lane
+// count, broadcasts, square root, minimum and maximum, truncation, lane masks and
+// the moves between RGBA pixels and 16-bit channel lanes. Everything here has
+// internal linkage and calls no inline function of external linkage, so the
+// differently compiled copies never meet at link time.
+//
+// A ring is drawn row by row over the columns between its outer circle and its
+// hole, a vector of pixels at a time. A cheap angle decides for most pixels that
+// they lie well inside or well outside each arc; the pixels near an end take the
+// exact angle one by one. The float operations are those of the one-pixel rule, so
+// every pixel comes out as the rule gives it.
+
+#include "corvid/pbrwidgets/shapes_kernel.h"
+
+#include <cstdint>
+
+namespace corvid::shapes_detail {
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+constexpr float kTwoPi = 6.28318530717959f;
+constexpr float kHalfPi = 1.57079632679490f;
+// Far beyond any view, so converting a clamped coordinate cannot overflow.
+constexpr float kCoordinateLimit = 1.0e7f;
+// Far more than the cheap angle's error, so outside these bands its verdict on an
+// arc is the exact angle's.
+constexpr float kAngleMargin = 1.0e-3f;
+
+inline std::int32_t toPixel(float v) {
+    const float c =
+        v < -kCoordinateLimit ? -kCoordinateLimit : (kCoordinateLimit < v ? kCoordinateLimit : v);
+    return static_cast<std::int32_t>(c);
+}
+inline std::int32_t largerOf(std::int32_t a, std::int32_t b) {
+    return a < b ? b : a;
+}
+inline std::int32_t smallerOf(std::int32_t a, std::int32_t b) {
+    return b < a ? b : a;
+}
+
+// How far a row's span found with a square root is widened (or narrowed, for the
+// inside of the ring) before every pixel in it is still tested one by one: a pixel
+// for the rounding of a truncated bound, and the float error of the squares, which
+// grows with the radius.
+inline float spanMargin(float radius) {
+    return 1.0f + radius * 0x1p-20f;
+}
+
+inline void blendPixel(RGBA& d, RGBA c, std::uint32_t w) {
+    const std::uint32_t inv = 255u - w;
+    d = {static_cast<std::uint8_t>((w * c.r + inv * d.r) / 255u),
+         static_cast<std::uint8_t>((w * c.g + inv * d.g) / 255u),
+         static_cast<std::uint8_t>((w * c.b + inv * d.b) / 255u),
+         static_cast<std::uint8_t>((w * c.a + inv * d.a) / 255u)};
+}
+
+// The angular and radial coverage of one ring pixel under one arc, as a weight.
+inline void plotArc(RGBA& pixel, const PreparedArc& arc, float d, float angle,
+                    float radialCoverage) {
+    float e = angle;
+    if (!(arc.a <= e && e <= arc.b)) {
+        e += kTwoPi;
+        if (!(arc.a <= e && e <= arc.b)) return;
+    }
+    float coverage = radialCoverage;
+    const float k = 1.0f / d;
+    if (e < arc.a + k)
+        coverage *= (e - arc.a) / k;
+    else if (arc.b < e + k)
+        coverage *= (arc.b - e) / k;
+    const float w = coverage * 255.0f + 0.5f;
+    if (!(w >= 1.0f)) return;
+    blendPixel(pixel, arc.color, w >= 255.0f ? 255u : static_cast<std::uint32_t>(w));
+}
+
+// Every arc at one ring pixel, in order, with the exact angle.
+inline void exactPixel(RGBA& pixel, const PreparedArc* arcs, int count, float dx, float dy,
+                       float ri, float ro) {
+    const float d = __builtin_sqrtf(dx * dx + dy * dy);
+    const float radial = d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
+    const float angle = __builtin_atan2f(dy, dx);
+    for (int k = 0; k < count; ++k)
+        if (arcs[k].draws) plotArc(pixel, arcs[k], d, angle, radial);
+}
+
+template <class T>
+struct RingKernel {
+    using VF = typename T::VF;
+    using VI = typename T::VI;
+    using VU = typename T::VU;
+    static constexpr int W = T::lanes;
+
+    static VF select(VI mask, VF yes, VF no) { return (VF)((mask & (VI)yes) | (~mask & (VI)no)); }
+
+    // atan2 to within 1e-5 radians (a minimax polynomial of the octant's tangent),
+    // several times cheaper than the exact one.
+    static VF roughAngles(VF dy, VF dx) {
+        const VI magnitude = T::splatI(0x7FFFFFFF);
+        const VF ax = (VF)((VI)dx & magnitude), ay = (VF)((VI)dy & magnitude);
+        const VF z = T::min(ax, ay) / T::max(ax, ay);
+        const VF z2 = z * z;
+        constexpr float kTerms[] = {0.05265332f, -0.11643287f, 0.19354346f, -0.33262347f,
+                                    0.99997726f};
+        VF p = T::splatF(-0.01172120f);
+        for (int n = 0; n < 5; ++n) p = T::splatF(kTerms[n]) + z2 * p;
+        VF a = z * p;
+        a = select(ay > ax, T::splatF(kHalfPi) - a, a);
+        a = select(dx < T::splatF(0.0f), T::splatF(kPi) - a, a);
+        return (VF)((VI)a ^ ((dy < T::splatF(0.0f)) & ~magnitude));
+    }
+
+    // One arc's bounds for the cheap angle t, tested as the pixel rule goes (the
+    // angle itself, then a full turn on): the pixel lies clear inside the arc, away
+    // from both end ramps; clear outside it; or near an end, where the exact angle
+    // must decide. Every bound is widened by the margin.
+    struct Bounds {
+        bool draws = false;
+        VF touchLo{}, touchHi{}, clearLo{}, clearHi{};
+    };
+    // kMax is the widest end ramp, 1/d at the smallest distance drawn.
+    static Bounds boundsOf(const PreparedArc& arc, float kMax) {
+        return {arc.draws, T::splatF(arc.a - kAngleMargin), T::splatF(arc.b + kAngleMargin),
+                T::splatF(arc.a + kMax + kAngleMargin), T::splatF(arc.b - kMax - kAngleMargin)};
+    }
+    struct Verdict {
+        VI inside, exact;
+    };
+    static Verdict judge(const Bounds& arc, VF t) {
+        const VF turned = t + T::splatF(kTwoPi);
+        const VI touches = (t >= arc.touchLo) & (t <= arc.touchHi);
+        const VI clear = (t >= arc.clearLo) & (t <= arc.clearHi);
+        const VI touchesTurned = (turned >= arc.touchLo) & (turned <= arc.touchHi);
+        const VI clearTurned = (turned >= arc.clearLo) & (turned <= arc.clearHi);
+        // The angle itself decides when it touches the arc; a full turn on only if not.
+        const VI byTurn = ~touches & touchesTurned;
+        return {(touches & clear) | (byTurn & clearTurned),
+                (touches & ~clear) | (byTurn & ~clearTurned)};
+    }
+
+    struct Ring {
+        VF x, ri, ro, riSq, roSq;
+    };
+    // A vector of pixels of a ring row: each arc's weight where the cheap angle
+    // settles it, and the lanes whose angle must be found exactly (their weights are
+    // 0). A pixel near any arc's end takes the exact angle for every arc, so the
+    // arcs still reach it in their order.
+    struct Group {
+        VI weight[2];
+        int exactLanes;
+    };
+    template <int N>
+    static Group group(const Ring& r, const Bounds* bounds, VF dy, VF dy2, std::int32_t i) {
+        const VF zero = T::splatF(0.0f), one = T::splatF(1.0f);
+        const VF dx = (T::iotaF() + T::splatF(static_cast<float>(i))) - r.x;
+        const VF d2 = dx * dx + dy2;
+        VI ring = ~(d2 < r.riSq) & (d2 < r.roSq) & (d2 != zero);
+        Group g{{T::splatI(0), T::splatI(0)}, 0};
+        // Groups in the widened margins around the ring are common and need nothing.
+        if (T::none(ring)) return g;
+        const VF d = T::sqrt(d2);
+        ring = ring & ~(d < r.ri) & (d < r.ro);
+        const VF inner = select(d < r.ri + one, d - r.ri, one);
+        const VF radial = select(d > r.ro - one, r.ro - d, inner);
+        const VF w = radial * T::splatF(255.0f) + T::splatF(0.5f);
+        const VI full = w >= T::splatF(255.0f);
+        const VI weight = ring & (w >= one) & ((full & T::splatI(255)) | (~full & T::truncate(w)));
+        const VF t = roughAngles(dy, dx);
+        VI exact = (VI)(T::abs(t) > T::splatF(kPi - kAngleMargin)); // where atan2 wraps
+        VI inside[2] = {T::splatI(0), T::splatI(0)};
+        for (int k = 0; k < N; ++k) {
+            if (!bounds[k].draws) continue;
+            const Verdict v = judge(bounds[k], t);
+            inside[k] = v.inside;
+            exact = exact | v.exact;
+        }
+        g.exactLanes = T::mask(ring & exact);
+        for (int k = 0; k < N; ++k) g.weight[k] = weight & ~exact & inside[k];
+        return g;
+    }
+
+    // (w c + (255 - w) d) / 255 per channel; the sums stay below 65281, where
+    // (n + (n >> 8) + 1) >> 8 is n / 255 exactly.
+    static VU mix(VU w, VU c, VU d) {
+        const VU n = w * c + (T::splatU(255) - w) * d;
+        return (n + (n >> 8) + T::splatU(1)) >> 8;
+    }
+    static void blend(RGBA* p, VI w, VU c) {
+        VU lo, hi, wLo, wHi;
+        T::load(p, lo, hi);
+        T::spread(w, wLo, wHi);
+        T::store(p, mix(wLo, c, lo), mix(wHi, c, hi));
+    }
+    // The first colour, then the second over it, with the pixels loaded and stored
+    // once.
+    static void blendTwice(RGBA* p, VI w0, VU c0, VI w1, VU c1) {
+        VU lo, hi, aLo, aHi, bLo, bHi;
+        T::load(p, lo, hi);
+        T::spread(w0, aLo, aHi);
+        T::spread(w1, bLo, bHi);
+        T::store(p, mix(bLo, c1, mix(aLo, c0, lo)), mix(bHi, c1, mix(aHi, c0, hi)));
+    }
+
+    template <int N>
+    static void draw(const RingJob& job) {
+        const PreparedArc* arcs = job.arcs;
+        const float x = job.x, y = job.y, ro = job.outerRadius, ri = job.innerRadius;
+        const float riSq = ri * ri, roSq = ro * ro;
+        const std::int32_t x0 = largerOf(toPixel(x - ro - 1.0f), job.minX);
+        const std::int32_t y0 = largerOf(toPixel(y - ro - 1.0f), job.minY);
+        const std::int32_t x1 = smallerOf(toPixel(x + ro + 1.0f), job.maxX);
+        const std::int32_t y1 = smallerOf(toPixel(y + ro + 1.0f), job.maxY);
+        if (x0 >= x1 || y0 >= y1) return;
+        // The ramp at an end is 1/d wide, widest at the inner rim; with no hole every
+        // pixel near an end takes the exact angle.
+        const float kMax = ri > 0.0f ? 1.0f / ri : kCoordinateLimit;
+        Bounds bounds[N];
+        VU colours[N];
+        for (int k = 0; k < N; ++k) {
+            bounds[k] = boundsOf(arcs[k], kMax);
+            colours[k] = T::colour(arcs[k].color);
+        }
+        const float margin = spanMargin(ro);
+        const Ring ring{T::splatF(x), T::splatF(ri), T::splatF(ro), T::splatF(riSq),
+                        T::splatF(roSq)};
+        for (std::int32_t j = y0; j < y1; ++j) {
+            const float dy = static_cast<float>(j) - y;
+            const float dy2 = dy * dy;
+            if (!(dy2 <= roSq)) continue;
+            // The row's pixels of the ring lie between the outer circle and the hole;
+            // both bounds are widened by the margin and every pixel is still tested.
+            const float outerHalf = __builtin_sqrtf(roSq - dy2) + margin;
+            const float holeHalf = dy2 < riSq ? __builtin_sqrtf(riSq - dy2) - margin : -1.0f;
+            const std::int32_t i0 = largerOf(x0, toPixel(x - outerHalf));
+            const std::int32_t i1 = smallerOf(x1, toPixel(x + outerHalf) + 1);
+            std::int32_t holeStart = i1, holeEnd = i1;
+            if (holeHalf > 0.0f) {
+                holeStart = largerOf(i0, toPixel(x - holeHalf) + 1);
+                holeEnd = largerOf(holeStart, smallerOf(i1, toPixel(x + holeHalf)));
+            }
+            RGBA* row =
+                reinterpret_cast<RGBA*>(job.pixels + static_cast<std::ptrdiff_t>(j) * job.pitch);
+            const VF vdy = T::splatF(dy), vdy2 = T::splatF(dy2);
+            // Vectors from `from` until `until` is passed; one may run on into the hole
+            // or past the ring, whose pixels it leaves as they are, but never past what
+            // may be drawn.
+            const auto run = [&](std::int32_t from, std::int32_t until) {
+                for (; from < until; from += W) {
+                    // The last vector is the last drawable pixels, those before `from`
+                    // (done already) with no weight.
+                    std::int32_t at = from;
+                    VI keep = T::splatI(-1);
+                    if (from + W > x1) {
+                        if (x1 - x0 < W) {
+                            for (; from < until; ++from)
+                                exactPixelIfRing(row[from], arcs, N, static_cast<float>(from) - x,
+                                                 dy, dy2, ri, ro, riSq, roSq);
+                            return from;
+                        }
+                        at = x1 - W;
+                        keep = (T::iotaI() + T::splatI(at)) > T::splatI(from - 1);
+                        from = x1 - W;
+                    }
+                    const Group g = group<N>(ring, bounds, vdy, vdy2, at);
+                    VI w[N];
+                    bool drawn[N];
+                    for (int k = 0; k < N; ++k) {
+                        w[k] = g.weight[k] & keep;
+                        drawn[k] = !T::none(w[k]); // most vectors lie outside one arc
+                    }
+                    if constexpr (N == 2) {
+                        if (drawn[0] && drawn[1])
+                            blendTwice(row + at, w[0], colours[0], w[1], colours[1]);
+                        else if (drawn[0] || drawn[1])
+                            blend(row + at, w[drawn[0] ? 0 : 1], colours[drawn[0] ? 0 : 1]);
+                    } else if (drawn[0]) {
+                        blend(row + at, w[0], colours[0]);
+                    }
+                    const int exactLanes = g.exactLanes & T::mask(keep);
+                    if (exactLanes == 0) continue;
+                    for (int lane = 0; lane < W; ++lane)
+                        if (exactLanes & (1 << lane))
+                            exactPixel(row[at + lane], arcs, N, static_cast<float>(at + lane) - x,
+                                       dy, ri, ro);
+                }
+                return from;
+            };
+            if (holeEnd > holeStart) {
+                const std::int32_t afterLeft = run(i0, holeStart);
+                run(largerOf(afterLeft, holeEnd), i1);
+            } else {
+                run(i0, i1);
+            }
+        }
+    }
+
+    // A pixel of a view narrower than a vector: the ring test and the exact angle.
+    static void exactPixelIfRing(RGBA& pixel, const PreparedArc* arcs, int count, float dx,
+                                 float dy, float dy2, float ri, float ro, float riSq, float roSq) {
+        const float d2 = dx * dx + dy2;
+        if (d2 < riSq || d2 >= roSq || d2 == 0.0f) return;
+        const float d = __builtin_sqrtf(d2);
+        if (d < ri || d >= ro) return;
+        exactPixel(pixel, arcs, count, dx, dy, ri, ro);
+    }
+
+    static void run(const RingJob& job) {
+        if (job.arcCount == 2)
+            draw<2>(job);
+        else
+            draw<1>(job);
+    }
+};
+
+} // namespace
+} // namespace corvid::shapes_detail
