@@ -255,8 +255,7 @@ void UIKnob::drawBodyAndLeds(const ImageView<RGBA>& diffuseMap, const ImageView<
             const float ly = y - std::cos(phi) * R * orbit;
             const float w = 2.0f * std::fabs(s - kPi) / kPi - 1.0f;
             const float r = std::max(0.0f, w * ledRadiusMax + (1.0f - w) * ledRadiusMin) * R;
-            softDisc(dep, lx, ly, r, 0.0f, ledDepth);
-            softDisc(dif, lx, ly, r, 0.0f, ledColour);
+            softDiscs(dep, ledDepth, dif, ledColour, lx, ly, r, 0.0f);
             softDisc(mat, lx, ly, r, kLedSpecularRadius * r, kLedMaterial);
         }
     }

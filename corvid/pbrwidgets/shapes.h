@@ -8,13 +8,26 @@
 
 namespace corvid {
 
+// The instruction sets the discs and rings can be drawn with; every path gives the
+// same pixels. The calls below take the widest this processor supports unless told
+// otherwise (a path the processor must support).
+enum class ShapePath { sse2, avx2 };
+ShapePath bestShapePath();
+
 // A disc of full strength up to fullRadius fading linearly in squared distance to
 // nothing at outerRadius. Negative radii count as 0 and a full radius beyond the
 // outer one as the outer one, so odd field values cannot grow a disc past its box.
 void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, float fullRadius,
-              RGBA color, float strength = 1.0f);
+              RGBA color, float strength = 1.0f, ShapePath path = bestShapePath());
 void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
-              std::uint16_t value, float strength = 1.0f);
+              std::uint16_t value, float strength = 1.0f, ShapePath path = bestShapePath());
+
+// A depth disc and a colour disc of one centre and radii at full strength: the
+// pixels of the two softDisc calls, with each pixel's fade found once. Views whose
+// drawable areas differ are drawn one after the other.
+void softDiscs(const ImageView<L16>& depthView, std::uint16_t depth,
+               const ImageView<RGBA>& colourView, RGBA color, float x, float y, float outerRadius,
+               float fullRadius, ShapePath path = bestShapePath());
 
 // As the depth disc, with the weight falling as 1 - t^1.2 of the squared-distance
 // fraction t: a rounded top instead of a cone.
@@ -25,7 +38,7 @@ void roundedDisc(const ImageView<L16>& view, float x, float y, float outerRadius
 // and b (radians, atan2 of the pixel's offset with y downward), anti-aliased at its
 // rims and at both ends. Equal angles draw nothing.
 void annularArc(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
-                float a, float b, RGBA color);
+                float a, float b, RGBA color, ShapePath path = bestShapePath());
 
 struct ArcSpan {
     float a, b;
@@ -35,16 +48,7 @@ struct ArcSpan {
 // Two arcs of one ring, the second drawn over the first: the same pixels as two
 // annularArc calls, with each pixel's distance and angle found once.
 void annularArcPair(const ImageView<RGBA>& view, float x, float y, float innerRadius,
-                    float outerRadius, const ArcSpan& first, const ArcSpan& second);
-
-// The instruction sets the rings can be drawn with; every path gives the same
-// pixels. The calls above take the widest this processor supports.
-enum class ShapePath { sse2, avx2 };
-ShapePath bestShapePath();
-
-// annularArcPair on a given path, which the processor must support.
-void annularArcPairUsing(ShapePath path, const ImageView<RGBA>& view, float x, float y,
-                         float innerRadius, float outerRadius, const ArcSpan& first,
-                         const ArcSpan& second);
+                    float outerRadius, const ArcSpan& first, const ArcSpan& second,
+                    ShapePath path = bestShapePath());
 
 } // namespace corvid

@@ -1,6 +1,7 @@
 #pragma once
-// The ring drawing's kernels, one per instruction set, each built in a file of its
-// own; the shapes pick the widest the processor has. Both give the same pixels.
+// The kernels of the rings and soft discs, one per instruction set, each built in a
+// file of its own; the shapes pick the widest the processor has. All give the same
+// pixels.
 
 #include "corvid/graphics/color.h"
 
@@ -28,7 +29,27 @@ struct RingJob {
     int arcCount = 1;
 };
 
+// The rows a disc paints: RGBA pixels in a colour, or 16-bit depths at a level.
+// None when pixels is null.
+struct DiscPlane {
+    std::byte* pixels = nullptr;
+    std::ptrdiff_t pitch = 0;
+    RGBA color{};
+    std::uint16_t depth = 0;
+};
+
+// A soft disc at full strength into a colour plane, a depth plane or both. Centre
+// finite, 0 <= fullRadius <= outerRadius <= 1e7; the drawable rectangle lies
+// inside the rows of every plane.
+struct DiscJob {
+    DiscPlane colour, depth;
+    std::int32_t minX = 0, minY = 0, maxX = 0, maxY = 0;
+    float x = 0.0f, y = 0.0f, outerRadius = 0.0f, fullRadius = 0.0f;
+};
+
 void drawRingSse2(const RingJob& job);
 void drawRingAvx2(const RingJob& job);
+void drawDiscSse2(const DiscJob& job);
+void drawDiscAvx2(const DiscJob& job);
 
 } // namespace corvid::shapes_detail

@@ -1,5 +1,5 @@
 #pragma once
-// The ring kernel written once over a vector width. Each kernel source is built for
+// The ring and disc kernels written once over a vector width. Each kernel source is built for
 // its own instruction set and supplies a traits type: the vector types and lane
 // count, broadcasts, square root, minimum and maximum, truncation, lane masks and
 // the moves between RGBA pixels and 16-bit channel lanes. Everything here has
@@ -85,11 +85,39 @@ inline void exactPixel(RGBA& pixel, const PreparedArc* arcs, int count, float dx
         if (arcs[k].draws) plotArc(pixel, arcs[k], d, angle, radial);
 }
 
+// Colour pixels blended a vector at a time: (w c + (255 - w) d) / 255 per channel.
+template <class T>
+struct ColourLanes {
+    using VI = typename T::VI;
+    using VU = typename T::VU;
+    // The sums stay below 65281, where (n + (n >> 8) + 1) >> 8 is n / 255 exactly.
+    static VU mix(VU w, VU c, VU d) {
+        const VU n = w * c + (T::splatU(255) - w) * d;
+        return (n + (n >> 8) + T::splatU(1)) >> 8;
+    }
+    static void blend(RGBA* p, VI w, VU c) {
+        VU lo, hi, wLo, wHi;
+        T::load(p, lo, hi);
+        T::spread(w, wLo, wHi);
+        T::store(p, mix(wLo, c, lo), mix(wHi, c, hi));
+    }
+    // The first colour, then the second over it, with the pixels loaded and stored
+    // once.
+    static void blendTwice(RGBA* p, VI w0, VU c0, VI w1, VU c1) {
+        VU lo, hi, aLo, aHi, bLo, bHi;
+        T::load(p, lo, hi);
+        T::spread(w0, aLo, aHi);
+        T::spread(w1, bLo, bHi);
+        T::store(p, mix(bLo, c1, mix(aLo, c0, lo)), mix(bHi, c1, mix(aHi, c0, hi)));
+    }
+};
+
 template <class T>
 struct RingKernel {
     using VF = typename T::VF;
     using VI = typename T::VI;
     using VU = typename T::VU;
+    using Colours = ColourLanes<T>;
     static constexpr int W = T::lanes;
 
     static VF select(VI mask, VF yes, VF no) { return (VF)((mask & (VI)yes) | (~mask & (VI)no)); }
@@ -180,28 +208,6 @@ struct RingKernel {
         return g;
     }
 
-    // (w c + (255 - w) d) / 255 per channel; the sums stay below 65281, where
-    // (n + (n >> 8) + 1) >> 8 is n / 255 exactly.
-    static VU mix(VU w, VU c, VU d) {
-        const VU n = w * c + (T::splatU(255) - w) * d;
-        return (n + (n >> 8) + T::splatU(1)) >> 8;
-    }
-    static void blend(RGBA* p, VI w, VU c) {
-        VU lo, hi, wLo, wHi;
-        T::load(p, lo, hi);
-        T::spread(w, wLo, wHi);
-        T::store(p, mix(wLo, c, lo), mix(wHi, c, hi));
-    }
-    // The first colour, then the second over it, with the pixels loaded and stored
-    // once.
-    static void blendTwice(RGBA* p, VI w0, VU c0, VI w1, VU c1) {
-        VU lo, hi, aLo, aHi, bLo, bHi;
-        T::load(p, lo, hi);
-        T::spread(w0, aLo, aHi);
-        T::spread(w1, bLo, bHi);
-        T::store(p, mix(bLo, c1, mix(aLo, c0, lo)), mix(bHi, c1, mix(aHi, c0, hi)));
-    }
-
     template <int N>
     static void draw(const RingJob& job) {
         const PreparedArc* arcs = job.arcs;
@@ -244,23 +250,24 @@ struct RingKernel {
             const VF vdy = T::splatF(dy), vdy2 = T::splatF(dy2);
             // Vectors from `from` until `until` is passed; one may run on into the hole
             // or past the ring, whose pixels it leaves as they are, but never past what
-            // may be drawn.
+            // may be drawn. Only a view narrower than a vector takes the pixels one by
+            // one.
             const auto run = [&](std::int32_t from, std::int32_t until) {
                 for (; from < until; from += W) {
                     // The last vector is the last drawable pixels, those before `from`
                     // (done already) with no weight.
                     std::int32_t at = from;
                     VI keep = T::splatI(-1);
-                    if (from + W > x1) {
-                        if (x1 - x0 < W) {
+                    if (from + W > job.maxX) {
+                        if (job.maxX - job.minX < W) {
                             for (; from < until; ++from)
                                 exactPixelIfRing(row[from], arcs, N, static_cast<float>(from) - x,
                                                  dy, dy2, ri, ro, riSq, roSq);
                             return from;
                         }
-                        at = x1 - W;
+                        at = job.maxX - W;
                         keep = (T::iotaI() + T::splatI(at)) > T::splatI(from - 1);
-                        from = x1 - W;
+                        from = at;
                     }
                     const Group g = group<N>(ring, bounds, vdy, vdy2, at);
                     VI w[N];
@@ -271,11 +278,12 @@ struct RingKernel {
                     }
                     if constexpr (N == 2) {
                         if (drawn[0] && drawn[1])
-                            blendTwice(row + at, w[0], colours[0], w[1], colours[1]);
+                            Colours::blendTwice(row + at, w[0], colours[0], w[1], colours[1]);
                         else if (drawn[0] || drawn[1])
-                            blend(row + at, w[drawn[0] ? 0 : 1], colours[drawn[0] ? 0 : 1]);
+                            Colours::blend(row + at, w[drawn[0] ? 0 : 1],
+                                           colours[drawn[0] ? 0 : 1]);
                     } else if (drawn[0]) {
-                        blend(row + at, w[0], colours[0]);
+                        Colours::blend(row + at, w[0], colours[0]);
                     }
                     const int exactLanes = g.exactLanes & T::mask(keep);
                     if (exactLanes == 0) continue;
@@ -312,6 +320,206 @@ struct RingKernel {
             draw<1>(job);
     }
 };
+
+// The disc's weight at one pixel: 1 - (d2 - r1^2) / (r2^2 - r1^2) scaled to Max and
+// by the strength, full inside the full radius, nothing from the outer one on.
+template <std::uint32_t Max>
+std::uint32_t weightOf(float v) {
+    if (!(v > 0.0f)) return 0;
+    constexpr float m = static_cast<float>(Max);
+    return v >= m ? Max : static_cast<std::uint32_t>(v);
+}
+template <std::uint32_t Max>
+std::uint32_t discWeight(float d2, float r1sq, float r2sq, float strength) {
+    constexpr float scale = static_cast<float>(Max);
+    if (d2 < r1sq) return weightOf<Max>(1.0f * scale * strength + 0.5f);
+    if (!(d2 < r2sq)) return 0;
+    const float s = 1.0f - (d2 - r1sq) / (r2sq - r1sq);
+    return s <= 0.0f ? 0u : weightOf<Max>(s * scale * strength + 0.5f);
+}
+
+inline void blendDepthPixel(L16& d, std::uint16_t value, std::uint32_t w) {
+    d = L16(static_cast<std::uint16_t>((w * value + (65535u - w) * d.l) / 65535u));
+}
+
+// The weights of a vector of pixels at fade fraction s, scaled to Max, with the
+// float operations of the one-pixel rule in its order. The fade also gives the
+// right weight beyond its ring: above 1 inside the full radius (full weight) and at
+// most 0 outside the disc (none).
+template <class T, std::uint32_t Max>
+typename T::VI fadeWeights(typename T::VF s) {
+    using VF = typename T::VF;
+    using VI = typename T::VI;
+    const VF scale = T::splatF(static_cast<float>(Max));
+    const VF v = s * scale + T::splatF(0.5f);
+    const VI full = v >= scale;
+    // No strength left (s <= 0) or a weight that truncates to nothing: untouched.
+    const VI drawn = ~(s <= T::splatF(0.0f)) & (v > T::splatF(0.0f));
+    return ((full & T::splatI(static_cast<std::int32_t>(Max))) | (~full & T::truncate(v))) & drawn;
+}
+
+// What a disc paints into one map: colour pixels weighted to 255, or depths
+// weighted to 65535. A disc may paint both at once when they share their radii.
+template <class T>
+struct ColourPlane {
+    explicit ColourPlane(const DiscPlane& plane)
+        : pixels(plane.pixels), pitch(plane.pitch), lanes(T::colour(plane.color)),
+          value(plane.color) {}
+    void select(std::int32_t j) {
+        row = reinterpret_cast<RGBA*>(pixels + static_cast<std::ptrdiff_t>(j) * pitch);
+    }
+    void blend(std::int32_t i, typename T::VF s, typename T::VI keep) const {
+        ColourLanes<T>::blend(row + i, fadeWeights<T, 255u>(s) & keep, lanes);
+    }
+    void blendOne(std::int32_t i, float d2, float r1sq, float r2sq) const {
+        blendPixel(row[i], value, discWeight<255u>(d2, r1sq, r2sq, 1.0f));
+    }
+    void fill(std::int32_t i, std::int32_t n) const {
+        for (std::int32_t k = 0; k < n; ++k) row[i + k] = value;
+    }
+    std::byte* pixels;
+    std::ptrdiff_t pitch;
+    typename T::VU lanes;
+    RGBA value;
+    RGBA* row = nullptr;
+};
+
+template <class T>
+struct DepthPlane {
+    explicit DepthPlane(const DiscPlane& plane)
+        : pixels(plane.pixels), pitch(plane.pitch), value(plane.depth) {}
+    void select(std::int32_t j) {
+        row = reinterpret_cast<L16*>(pixels + static_cast<std::ptrdiff_t>(j) * pitch);
+    }
+    void blend(std::int32_t i, typename T::VF s, typename T::VI keep) const {
+        T::blendDepth(row + i, fadeWeights<T, 65535u>(s) & keep, value);
+    }
+    void blendOne(std::int32_t i, float d2, float r1sq, float r2sq) const {
+        blendDepthPixel(row[i], value, discWeight<65535u>(d2, r1sq, r2sq, 1.0f));
+    }
+    void fill(std::int32_t i, std::int32_t n) const {
+        for (std::int32_t k = 0; k < n; ++k) row[i + k] = L16(value);
+    }
+    std::byte* pixels;
+    std::ptrdiff_t pitch;
+    std::uint16_t value;
+    L16* row = nullptr;
+};
+
+// A depth disc and a colour disc of the same radii, each pixel's fade found once.
+template <class T>
+struct DepthAndColourPlanes {
+    DepthAndColourPlanes(const DiscPlane& d, const DiscPlane& c) : depth(d), colour(c) {}
+    void select(std::int32_t j) {
+        depth.select(j);
+        colour.select(j);
+    }
+    void blend(std::int32_t i, typename T::VF s, typename T::VI keep) const {
+        depth.blend(i, s, keep);
+        colour.blend(i, s, keep);
+    }
+    void blendOne(std::int32_t i, float d2, float r1sq, float r2sq) const {
+        depth.blendOne(i, d2, r1sq, r2sq);
+        colour.blendOne(i, d2, r1sq, r2sq);
+    }
+    void fill(std::int32_t i, std::int32_t n) const {
+        depth.fill(i, n);
+        colour.fill(i, n);
+    }
+    DepthPlane<T> depth;
+    ColourPlane<T> colour;
+};
+
+// A soft disc at full strength, row by row over the columns whose distance can fall
+// inside the outer radius (a square root's span widened by the span margin, every
+// pixel in it still weighted), a vector at a time. The columns the margin clear
+// inside the full radius are filled instead. The result is that of weighting every
+// pixel of the disc's square one by one.
+template <class T, class Target>
+struct DiscKernel {
+    using VF = typename T::VF;
+    using VI = typename T::VI;
+    static constexpr int W = T::lanes;
+
+    static void draw(const DiscJob& job, Target target) {
+        const float x = job.x, y = job.y;
+        const float r1sq = job.fullRadius * job.fullRadius;
+        const float r2sq = job.outerRadius * job.outerRadius;
+        const std::int32_t x0 = largerOf(toPixel(x - job.outerRadius - 1.0f), job.minX);
+        const std::int32_t y0 = largerOf(toPixel(y - job.outerRadius - 1.0f), job.minY);
+        const std::int32_t x1 = smallerOf(toPixel(x + job.outerRadius + 1.0f), job.maxX);
+        const std::int32_t y1 = smallerOf(toPixel(y + job.outerRadius + 1.0f), job.maxY);
+        if (x0 >= x1) return;
+        const VF vx = T::splatF(x), vr1 = T::splatF(r1sq), vspan = T::splatF(r2sq - r1sq);
+        const VI all = T::splatI(-1);
+        const float margin = spanMargin(job.outerRadius);
+        for (std::int32_t j = y0; j < y1; ++j) {
+            const float dy = y - static_cast<float>(j);
+            const float dy2 = dy * dy;
+            if (!(dy2 < r2sq)) continue;
+            const float outerHalf = __builtin_sqrtf(r2sq - dy2) + margin;
+            const std::int32_t i0 = largerOf(x0, toPixel(x - outerHalf));
+            const std::int32_t i1 = smallerOf(x1, toPixel(x + outerHalf) + 1);
+            target.select(j);
+            std::int32_t f0 = i1, f1 = i1;
+            if (dy2 < r1sq) {
+                const float fullHalf = __builtin_sqrtf(r1sq - dy2) - margin;
+                if (fullHalf > 0.0f) {
+                    f0 = smallerOf(largerOf(toPixel(__builtin_ceilf(x - fullHalf)), i0), i1);
+                    f1 = smallerOf(largerOf(toPixel(__builtin_floorf(x + fullHalf)) + 1, f0), i1);
+                }
+                // A fill narrower than a vector would only split the fade in two; the
+                // fade gives the full columns their full weight as well.
+                if (f1 - f0 < W) f0 = f1 = i1;
+            }
+            const VF vdy2 = T::splatF(dy2);
+            // 1 - (d2 - r1^2) / (r2^2 - r1^2) for the pixels from column i.
+            const auto fade = [&](std::int32_t i) {
+                const VF dx = vx - (T::iotaF() + T::splatF(static_cast<float>(i)));
+                return T::splatF(1.0f) - ((dx * dx + vdy2) - vr1) / vspan;
+            };
+            // Vectors from `from` until `until` is passed. One may run on into the full
+            // columns (full weight) or past the disc (no weight, values kept), but never
+            // past what may be drawn.
+            const auto run = [&](std::int32_t from, std::int32_t until) {
+                for (; from < until; from += W) {
+                    if (from + W > job.maxX) {
+                        // The last drawable pixels, those before `from` (done already)
+                        // with no weight.
+                        if (job.maxX - job.minX < W) {
+                            for (; from < until; ++from) {
+                                const float dx = x - static_cast<float>(from);
+                                target.blendOne(from, dx * dx + dy2, r1sq, r2sq);
+                            }
+                            return from;
+                        }
+                        const std::int32_t last = job.maxX - W;
+                        target.blend(last, fade(last),
+                                     (T::iotaI() + T::splatI(last)) > T::splatI(from - 1));
+                        return job.maxX;
+                    }
+                    target.blend(from, fade(from), all);
+                }
+                return from;
+            };
+            const std::int32_t afterLeft = run(i0, f0);
+            if (afterLeft < f1) target.fill(afterLeft, f1 - afterLeft);
+            run(largerOf(afterLeft, f1), i1);
+        }
+    }
+};
+
+// The disc kernels of one instruction set: a colour disc, a depth disc, or both.
+template <class T>
+void drawDiscWith(const DiscJob& job) {
+    if (job.depth.pixels != nullptr && job.colour.pixels != nullptr)
+        DiscKernel<T, DepthAndColourPlanes<T>>::draw(
+            job, DepthAndColourPlanes<T>(job.depth, job.colour));
+    else if (job.depth.pixels != nullptr)
+        DiscKernel<T, DepthPlane<T>>::draw(job, DepthPlane<T>(job.depth));
+    else if (job.colour.pixels != nullptr)
+        DiscKernel<T, ColourPlane<T>>::draw(job, ColourPlane<T>(job.colour));
+}
 
 } // namespace
 } // namespace corvid::shapes_detail

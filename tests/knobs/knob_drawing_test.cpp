@@ -411,26 +411,32 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
         const float a = (unit(rng) - 0.5f) * 4.0f * kPi, b = (unit(rng) - 0.5f) * 4.0f * kPi;
         const float c = (unit(rng) - 0.5f) * 2.0f * kPi, d = c + unit(rng) * 2.0f * kPi;
         const RGBA first{200, 10, 40, 90}, second{5, 250, 99, 255};
-        Maps drawn(w, h), expected(w, h);
+        Maps expected(w, h);
         refArc(expected, cx, cy, ri, ro, a, b, first);
         refArc(expected, cx, cy, ri, ro, c, d, second);
-        // Every path this processor has, each on its own against the reference.
-        for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2}) {
-            if (path == ShapePath::avx2 && !cpuFeatures().avx2) continue;
-            Maps ring(w, h);
-            annularArcPairUsing(path, ring.diffuse.asView(), cx, cy, ri, ro, {a, b, first},
-                                {c, d, second});
-            EXPECT_EQ(differences(ring, expected), 0u) << "path " << int(path);
-        }
-        annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second});
         const float r1 = round % 10 == 9 ? ro : unit(rng) * 30.0f;
         const float r0 = round % 3 == 0 ? 0.0f : unit(rng) * r1;
         const auto level = std::uint16_t(rng());
-        softDisc(drawn.diffuse.asView(), cx, cy, r1, r0, first);
-        softDisc(drawn.depth.asView(), cx, cy, r1, r0, level);
         refDisc(expected, 0, cx, cy, r1, r0, first, 0);
         refDisc(expected, 1, cx, cy, r1, r0, {}, level);
-        EXPECT_EQ(differences(drawn, expected), 0u)
-            << w << "x" << h << " at " << cx << "," << cy << " ring " << ri << "-" << ro;
+        const RGBA ledColour{9, 99, 199, 30};
+        const auto ledLevel = std::uint16_t(rng());
+        // A depth and a colour disc drawn together, as the knob's lights are.
+        refDisc(expected, 1, cx, cy, 0.7f * r1, 0.5f * r0, {}, ledLevel);
+        refDisc(expected, 2, cx, cy, 0.7f * r1, 0.5f * r0, ledColour, 0);
+        // Every path this processor has, each on its own against the reference.
+        for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2}) {
+            if (path == ShapePath::avx2 && !cpuFeatures().avx2) continue;
+            Maps drawn(w, h);
+            annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second},
+                           path);
+            softDisc(drawn.diffuse.asView(), cx, cy, r1, r0, first, 1.0f, path);
+            softDisc(drawn.depth.asView(), cx, cy, r1, r0, level, 1.0f, path);
+            softDiscs(drawn.depth.asView(), ledLevel, drawn.material.asView(), ledColour, cx, cy,
+                      0.7f * r1, 0.5f * r0, path);
+            EXPECT_EQ(differences(drawn, expected), 0u)
+                << "path " << int(path) << ", " << w << "x" << h << " at " << cx << "," << cy
+                << " ring " << ri << "-" << ro;
+        }
     }
 }
