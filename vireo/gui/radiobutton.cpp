@@ -121,11 +121,14 @@ void VireoRadioButtonSet::paintMaps(const ImageView<RGBA>& diffuseMap,
     const float cxBase = kButtonX * float(bh) * 0.5f;
     const float half = float(bh) * 0.5f;
 
+    // The buttons are drawn in the maps' own coordinates with drawing clipped to each
+    // box, so their centres are the same floats whatever the box, and a set drawn box
+    // by box has exactly the pixels of one drawn whole.
+    const float bx = float(ox), by = float(oy);
     for (const IntRect& box : dirtyRects) {
-        const ImageView<RGBA> diffuse = diffuseMap.crop(box);
-        const ImageView<L16> depth = depthMap.crop(box);
-        const ImageView<RGBA> material = materialMap.crop(box);
-        const float bx = float(ox - box.minX), by = float(oy - box.minY);
+        const ImageView<RGBA> diffuse = diffuseMap.withClip(box);
+        const ImageView<L16> depth = depthMap.withClip(box);
+        const ImageView<RGBA> material = materialMap.withClip(box);
         // A button reaches at most its outer radius, plus the one-pixel walk, past
         // its row: only rows that can touch the box are visited.
         const std::int32_t reach = std::int32_t(kButtonOuter) + 2;
