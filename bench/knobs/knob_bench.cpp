@@ -5,8 +5,10 @@
 
 #include "bench/common/boxlighting.h"
 #include "corvid/client/params.h"
+#include "corvid/core/cpu.h"
 #include "corvid/gui/graphics.h"
 #include "corvid/pbrwidgets/knob.h"
+#include "corvid/pbrwidgets/shapes.h"
 #include "spatium/gui/panknob.h"
 
 #include <benchmark/benchmark.h>
@@ -123,8 +125,36 @@ void knobFrame(benchmark::State& state) {
     }
 }
 
+// The 44 px knob's trail ring and body discs on each instruction-set path, so a
+// machine without AVX2 can be judged from this one.
+void shapesOnPath(benchmark::State& state) {
+    const auto path = static_cast<ShapePath>(state.range(0));
+    if (path == ShapePath::avx2 && !cpuFeatures().avx2) {
+        state.SkipWithError("no AVX2 on this processor");
+        return;
+    }
+    OwnedImage<RGBA> diffuse(44, 44), material(44, 44);
+    OwnedImage<L16> depth(44, 44);
+    float value = 0.0f;
+    for (auto _ : state) {
+        value = value > 4.0f ? 0.0f : value + 0.05f;
+        annularArcPair(diffuse.asView(), 21.5f, 21.5f, 15.4f, 22.0f,
+                       {2.36f, 7.07f, RGBA{60, 60, 60, 0}},
+                       {4.71f, 4.71f + value, RGBA{200, 220, 255, 90}}, path);
+        softDisc(depth.asView(), 21.5f, 21.5f, 17.6f, 12.6f, 50000, 1.0f, path);
+        softDisc(diffuse.asView(), 21.5f, 21.5f, 17.6f, 16.6f, RGBA{233, 235, 236, 0}, 1.0f, path);
+        softDisc(material.asView(), 21.5f, 21.5f, 17.6f, 12.6f, RGBA{0, 255, 128, 255}, 1.0f, path);
+        benchmark::DoNotOptimize(diffuse.asView().pixels());
+    }
+}
+
 } // namespace
 
+BENCHMARK(shapesOnPath)
+    ->ArgName("avx2")
+    ->Arg(static_cast<int>(ShapePath::sse2))
+    ->Arg(static_cast<int>(ShapePath::avx2))
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(knobPaint)->ArgName("side")->Arg(112)->Arg(65)->Arg(44)->Arg(34)->Unit(
     benchmark::kMicrosecond);
 BENCHMARK(knobPaintEditorLook)
