@@ -97,18 +97,18 @@ struct ColourLanes {
     }
     static void blend(RGBA* p, VI w, VU c) {
         VU lo, hi, wLo, wHi;
-        T::load(p, lo, hi);
+        T::loadChannels(p, lo, hi);
         T::spread(w, wLo, wHi);
-        T::store(p, mix(wLo, c, lo), mix(wHi, c, hi));
+        T::storeChannels(p, mix(wLo, c, lo), mix(wHi, c, hi));
     }
     // The first colour, then the second over it, with the pixels loaded and stored
     // once.
     static void blendTwice(RGBA* p, VI w0, VU c0, VI w1, VU c1) {
         VU lo, hi, aLo, aHi, bLo, bHi;
-        T::load(p, lo, hi);
+        T::loadChannels(p, lo, hi);
         T::spread(w0, aLo, aHi);
         T::spread(w1, bLo, bHi);
-        T::store(p, mix(bLo, c1, mix(aLo, c0, lo)), mix(bHi, c1, mix(aHi, c0, hi)));
+        T::storeChannels(p, mix(bLo, c1, mix(aLo, c0, lo)), mix(bHi, c1, mix(aHi, c0, hi)));
     }
 };
 

@@ -1,5 +1,6 @@
 // Baseline ring and disc kernels: four lanes of SSE2, which every x86-64 processor has.
 #include "corvid/core/compiler.h"
+#include "corvid/graphics/lanes_sse2.h"
 #include "corvid/pbrwidgets/shapes_kernel.h"
 
 #include <cstdint>
@@ -11,35 +12,16 @@
 namespace corvid::shapes_detail {
 namespace {
 
-struct Sse2 {
-    static constexpr int lanes = 4;
-    typedef CORVID_VECTOR(float, 16) VF;
-    typedef CORVID_VECTOR(std::int32_t, 16) VI;
-    typedef CORVID_VECTOR(std::uint16_t, 16) VU;
-
-    static VF splatF(float v) { return (VF)_mm_set1_ps(v); }
-    static VI splatI(std::int32_t v) { return (VI)_mm_set1_epi32(v); }
-    static VU splatU(std::uint16_t v) { return (VU)_mm_set1_epi16(static_cast<short>(v)); }
-    static VF iotaF() { return VF{0.0f, 1.0f, 2.0f, 3.0f}; }
-    static VI iotaI() { return VI{0, 1, 2, 3}; }
-    static VF sqrt(VF v) { return (VF)_mm_sqrt_ps((__m128)v); }
-    static VF min(VF a, VF b) { return (VF)_mm_min_ps((__m128)a, (__m128)b); }
-    static VF max(VF a, VF b) { return (VF)_mm_max_ps((__m128)a, (__m128)b); }
-    static VF abs(VF v) { return (VF)_mm_andnot_ps(_mm_set1_ps(-0.0f), (__m128)v); }
-    static VI truncate(VF v) { return (VI)_mm_cvttps_epi32((__m128)v); }
-    static int mask(VI m) { return _mm_movemask_ps((__m128)m); }
-    static bool none(VI v) {
-        return _mm_movemask_epi8(_mm_cmpeq_epi32((__m128i)v, _mm_setzero_si128())) == 0xFFFF;
-    }
+struct Sse2 : lanes::Sse2Lanes {
     // The colour's channels once per pixel of a 16-bit lane vector.
     static VU colour(RGBA c) { return VU{c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a}; }
     // Pixels 0-1 and 2-3 with their channels widened to 16 bits, and back.
-    static void load(const RGBA* p, VU& lo, VU& hi) {
+    static void loadChannels(const RGBA* p, VU& lo, VU& hi) {
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         lo = (VU)_mm_unpacklo_epi8(px, _mm_setzero_si128());
         hi = (VU)_mm_unpackhi_epi8(px, _mm_setzero_si128());
     }
-    static void store(RGBA* p, VU lo, VU hi) {
+    static void storeChannels(RGBA* p, VU lo, VU hi) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16((__m128i)lo, (__m128i)hi));
     }
     // Each pixel's weight over its four channels, laid out as load() lays the pixels.
