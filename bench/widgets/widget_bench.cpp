@@ -2,16 +2,26 @@
 // the same box on one thread, in one run so the two can be compared directly.
 
 #include "bench/common/boxlighting.h"
+#include "corvid/graphics/decode.h"
+#include "corvid/graphics/mipmap.h"
 #include "corvid/gui/graphics.h"
+#include "corvid/pbrwidgets/bargraph.h"
+#include "corvid/pbrwidgets/label.h"
+#include "corvid/pbrwidgets/logo.h"
+#include "corvid/pbrwidgets/onoffswitch.h"
+#include "corvid/pbrwidgets/panel.h"
 #include "corvid/pbrwidgets/paramhint.h"
 #include "corvid/pbrwidgets/slider.h"
+#include "resources/resources.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/font/fontdata.h"
 #include "vireo/gui/dropdown.h"
+#include "vireo/gui/imageknob.h"
 #include "vireo/gui/radiobutton.h"
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <memory>
 
 namespace {
@@ -43,6 +53,18 @@ struct Rig {
     UIElement* game;
     UIParamHint* hint;
     UISlider* slider;
+    BoolParameter testMono{3, "Test Mono", false};
+    BoolParameter synced{4, "LFO Synced", true};
+    LinearFloatParameter level{5, "Level", "%", 0, 100, 80};
+    Font titleFont{spatium::resources::titleFont()};
+    std::unique_ptr<OwnedImage<RGBA>> logoImage = decodeToRGBA(spatium::resources::logoPng());
+    Mipmap<RGBA> knobPicture{knobImage(), 4};
+    UIOnOffSwitch* wideSwitch;
+    UIOnOffSwitch* tallSwitch;
+    UILogo* logo;
+    UILabel* subtitle;
+    UIBargraph* bars;
+    vireo::UIImageKnob* imageKnob;
     Rig() {
         auto d = std::make_unique<vireo::VireoDropdown>(gui.getContext(), &tempo, &font());
         for (const char* s : {"1/1", "1/2", "1/4", "1/8", "1/16", "1/32", "1/2T", "1/4T", "1/8T",
@@ -64,6 +86,32 @@ struct Rig {
         slider = static_cast<UISlider*>(
             &gui.addChild(std::make_unique<UISlider>(gui.getContext(), &width)));
         slider->setPosition({47, 114, 76, 257});
+        // The editor's switches, logo and subtitle at their places; the bar graph and
+        // image knob, which the editor does not use, at the demo's sizes.
+        wideSwitch = &place(std::make_unique<UIOnOffSwitch>(gui.getContext(), &testMono),
+                            {685, 426, 722, 454});
+        tallSwitch = &place(std::make_unique<UIOnOffSwitch>(gui.getContext(), &synced),
+                            {527, 146, 552, 182});
+        logo = &place(std::make_unique<UILogo>(gui.getContext()), {20, 11, 80, 56});
+        logo->image = logoImage.get();
+        logo->emissiveRest = 10;
+        logo->emissiveHovered = 40;
+        subtitle = &place(std::make_unique<UILabel>(gui.getContext()), {516, 34, 711, 47});
+        subtitle->setFont(&titleFont);
+        subtitle->setTextSize(9.0f);
+        subtitle->setLetterSpacing(1.0f);
+        subtitle->setTextColor({150, 150, 150, 0});
+        subtitle->setText("HE WHO CONTROLS THE SPACE");
+        bars =
+            &place(std::make_unique<UIBargraph>(
+                       gui.getContext(), 2,
+                       std::vector<RGBA>{{80, 255, 120, 0}, {255, 220, 60, 0}, {255, 70, 50, 0}}),
+                   {250, 200, 290, 343});
+        const std::array<float, 2> levels{0.8f, 0.55f};
+        bars->setLevels(levels);
+        imageKnob =
+            &place(std::make_unique<vireo::UIImageKnob>(gui.getContext(), &level, &knobPicture),
+                   {30, 291, 95, 356});
         gui.setRedrawMargin(0);
         gui.openHeadlessEditor(PixelFormat::BGRA8).tick();
     }
@@ -77,6 +125,24 @@ struct Rig {
     }
     // Only the box itself: the lighting of what a widget's paint touches.
     void light(const IntRect& box) { bench_support::lightBox(gui, box); }
+    template <typename T>
+    T& place(std::unique_ptr<T> element, const IntRect& box) {
+        element->setPosition(box);
+        return static_cast<T&>(gui.addChild(std::move(element)));
+    }
+    // A knob picture of the shape the image knob takes: one square each for
+    // diffuse, depth, material and a fourth map, stacked.
+    static std::unique_ptr<OwnedImage<RGBA>> knobImage() {
+        constexpr int n = 64;
+        auto image = std::make_unique<OwnedImage<RGBA>>(n, 4 * n);
+        for (int y = 0; y < 4 * n; ++y)
+            for (int x = 0; x < n; ++x)
+                image->pixelAt(x, y) = {
+                    std::uint8_t(x * 4), std::uint8_t(y), std::uint8_t(x ^ y),
+                    std::uint8_t((x - 32) * (x - 32) + (y % n - 32) * (y % n - 32) < 900 ? 255
+                                                                                         : 0)};
+        return image;
+    }
 };
 
 Rig& rig() {
@@ -130,6 +196,64 @@ void BM_SliderPaint(benchmark::State& state) {
 void BM_SliderLighting(benchmark::State& state) {
     for (auto _ : state) rig().light(rig().slider->getPosition());
 }
+// A widget's paint of its whole box beside the lighting of that box, as a pair of
+// benchmarks whose names say which widget they weigh.
+#define WIDGET_PAIR(Name, member, before)                                                          \
+    void BM_##Name##Paint(benchmark::State& state) {                                               \
+        Rig& r = rig();                                                                            \
+        for (auto _ : state) {                                                                     \
+            before;                                                                                \
+            r.paint(*r.member);                                                                    \
+        }                                                                                          \
+    }                                                                                              \
+    void BM_##Name##Lighting(benchmark::State& state) {                                            \
+        for (auto _ : state) rig().light(rig().member->getPosition());                             \
+    }                                                                                              \
+    BENCHMARK(BM_##Name##Paint)->Unit(benchmark::kMicrosecond);                                    \
+    BENCHMARK(BM_##Name##Lighting)->Unit(benchmark::kMicrosecond)
+
+WIDGET_PAIR(SwitchWide, wideSwitch, r.wideSwitch->markDirty());
+WIDGET_PAIR(SwitchTall, tallSwitch, r.tallSwitch->markDirty());
+WIDGET_PAIR(Logo, logo, r.logo->markDirty());
+WIDGET_PAIR(Label, subtitle, r.subtitle->markDirty());
+WIDGET_PAIR(Bargraph, bars, r.bars->markDirty());
+WIDGET_PAIR(ImageKnob, imageKnob,
+            r.level.storeNormalized(r.level.normalizedValue() > 0.99
+                                        ? 0.0
+                                        : r.level.normalizedValue() + 0.01));
+
+// A plain panel over a window of its own: over the other widgets it would flatten
+// the maps they are lit from.
+struct PanelRig {
+    Root gui;
+    UIPanel* panel;
+    PanelRig() {
+        auto p = std::make_unique<UIPanel>(gui.getContext());
+        p->setPosition({0, 0, kWidth, kHeight});
+        panel = static_cast<UIPanel*>(&gui.addChild(std::move(p)));
+        gui.setRedrawMargin(0);
+        gui.openHeadlessEditor(PixelFormat::BGRA8).tick();
+    }
+};
+PanelRig& panelRig() {
+    static PanelRig r;
+    return r;
+}
+void BM_PanelPaint(benchmark::State& state) {
+    PanelRig& r = panelRig();
+    auto& d = const_cast<Mipmap<RGBA>&>(r.gui.getDiffuseMap());
+    auto& z = const_cast<Mipmap<L16>&>(r.gui.getDepthMap());
+    auto& m = const_cast<Mipmap<RGBA>&>(r.gui.getMaterialMap());
+    for (auto _ : state)
+        r.panel->paintElement(d.level(0).asView(), z.level(0).asView(), m.level(0).asView(),
+                              {r.panel->getPosition()});
+}
+void BM_PanelLighting(benchmark::State& state) {
+    for (auto _ : state) bench_support::lightBox(panelRig().gui, panelRig().panel->getPosition());
+}
+BENCHMARK(BM_PanelPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PanelLighting)->Unit(benchmark::kMicrosecond);
+
 BENCHMARK(BM_SliderPaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SliderLighting)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DropdownClosedPaint)->Unit(benchmark::kMicrosecond);

@@ -3,6 +3,7 @@
 #include "corvid/client/params.h"
 #include "corvid/graphics/font.h"
 #include "corvid/graphics/image.h"
+#include "corvid/graphics/mipmap.h"
 #include "corvid/gui/graphics.h"
 #include "corvid/pbrwidgets/bargraph.h"
 #include "corvid/pbrwidgets/knob.h"
@@ -13,8 +14,10 @@
 #include "spatium/gui/bowgame.h"
 #include "spatium/gui/panknob.h"
 #include "vireo/gui/dropdown.h"
+#include "vireo/gui/imageknob.h"
 #include "vireo/gui/radiobutton.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -101,6 +104,8 @@ struct GuardedMaps {
 struct Parameters {
     LinearFloatParameter continuous{0, "Amount", "%", 0.0, 100.0, 25.0};
     IntegerParameter choice{1, "Choice", "", 0, 11, 5};
+    // The image knob's picture, which must outlive the knob.
+    std::unique_ptr<Mipmap<RGBA>> picture;
 };
 
 std::unique_ptr<UIElement> makeWidget(int kind, UIContext& context, Parameters& p, Font& font,
@@ -159,6 +164,20 @@ std::unique_ptr<UIElement> makeWidget(int kind, UIContext& context, Parameters& 
     }
     case 7:
         return std::make_unique<UIParamHint>(context, &p.continuous, &font);
+    case 8: {
+        // Any width, and a height that may fall short of the four layers.
+        const int w = in.range(1, 40);
+        auto image = std::make_unique<OwnedImage<RGBA>>(w, std::max(1, 4 * w + in.range(-3, 5)));
+        for (int y = 0; y < image->height(); ++y)
+            for (int x = 0; x < w; ++x)
+                image->pixelAt(x, y) = {in.byte(), in.byte(), in.byte(), in.byte()};
+        p.picture = std::make_unique<Mipmap<RGBA>>(std::move(image), in.range(0, 3));
+        auto k = std::make_unique<vireo::UIImageKnob>(context, &p.continuous, p.picture.get());
+        k->minAngle = in.wild() * 3.0f - 3.0f;
+        k->maxAngle = in.wild() * 3.0f;
+        k->bodyRadius = in.wild();
+        return k;
+    }
     default:
         return std::make_unique<UIPanel>(context);
     }
@@ -174,7 +193,7 @@ void playWidgets(const std::uint8_t* data, std::size_t size, std::span<const std
     Parameters p;
     Font font(fontData);
     Root root;
-    const int kind = in.range(0, 8);
+    const int kind = in.range(0, 9);
     // A box anywhere around the window, partly outside it or empty.
     const std::int32_t x0 = in.range(-20, kWindow), y0 = in.range(-20, kWindow);
     const IntRect box{x0, y0, x0 + in.range(0, 130), y0 + in.range(0, 130)};

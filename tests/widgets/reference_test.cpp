@@ -1,21 +1,25 @@
-// The tile game's, the radio buttons', the logo's, the label's, the dropdown's and
-// the parameter hint's drawing against a plain reference: every pixel of the
+// The tile game's, the radio buttons', the logo's, the label's, the dropdown's, the
+// parameter hint's and the image knob's drawing against a plain reference: every pixel of the
 // element worked out from the formulas on its own, no spans, no clipping
 // arithmetic. The widgets must give the same bytes on all three maps, drawn whole
 // or box by box.
 
+#include "corvid/core/cpu.h"
 #include "corvid/graphics/font.h"
+#include "corvid/graphics/mipmap.h"
 #include "corvid/pbrwidgets/label.h"
 #include "corvid/pbrwidgets/logo.h"
 #include "corvid/pbrwidgets/paramhint.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/widgets/harness.h"
 #include "vireo/gui/dropdown.h"
+#include "vireo/gui/imageknob.h"
 #include "vireo/gui/radiobutton.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 namespace {
@@ -492,6 +496,114 @@ TEST(ReferenceDrawing, ParamHintRisesAndShowsItsFaceAsTheFormulasSay) {
             pieces.paint(hint, parts);
             EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 9, parts)), "");
         }
+}
+
+// The image knob's body pixel by pixel as its Part gives it, through the picture's
+// own bilinear sampler.
+void referenceImageKnob(vireo::UIImageKnob& k, Maps& m) {
+    const Mipmap<RGBA>& image = *k.knobImage;
+    const float w = float(image.level(0).width());
+    const KnobGeometry g = k.geometry();
+    const IntRect box = k.getPosition();
+    const float phi = k.screenValueAngle() + 1.57079632679490f;
+    const float c = std::cos(phi), s = std::sin(phi);
+    auto byte = [](float v) { return std::uint32_t(std::clamp(v + 0.5f, 0.0f, 255.0f)); };
+    for (int row = 0; row < box.height(); ++row)
+        for (int col = 0; col < box.width(); ++col) {
+            const int mx = box.minX + col, my = box.minY + row;
+            if (mx < 0 || my < 0 || mx >= m.diffuse.width() || my >= m.diffuse.height()) continue;
+            const float dx = float(col) - g.cx, dy = float(row) - g.cy;
+            const float x = c * dy - s * dx + w / 2.0f;
+            const float y = std::clamp(c * dx + s * dy + w / 2.0f, 0.5f, w - 0.5f);
+            const std::uint32_t k8 = byte(image.sampleBilinear(0, x, y)[0]);
+            if (k8 == 0) continue;
+            const auto colour = image.sampleBilinear(0, x, y + w);
+            const auto height = image.sampleBilinear(0, x, y + 2.0f * w);
+            const auto material = image.sampleBilinear(0, x, y + 3.0f * w);
+            auto over = [&](float src, std::uint8_t dst) {
+                return std::uint8_t((byte(src) * k8 + dst * (255u - k8)) / 255u);
+            };
+            RGBA& d = m.diffuse.pixelAt(mx, my);
+            d = {over(colour[0], d.r), over(colour[1], d.g), over(colour[2], d.b),
+                 over(colour[3], d.a)};
+            RGBA& t = m.material.pixelAt(mx, my);
+            t = {over(material[0], t.r), over(material[1], t.g), over(material[2], t.b),
+                 over(material[3], t.a)};
+            const float grey = (height[0] + height[1] + height[2]) * 257.0f / 3.0f + 0.5f;
+            const auto value = std::uint32_t(std::clamp(grey, 0.0f, 65535.0f));
+            const std::uint32_t u = k8 * 257u;
+            L16& z = m.depth.pixelAt(mx, my);
+            z = L16(std::uint16_t((value * u + (65535u - u) * z.l + 32768u) >> 16));
+        }
+}
+
+// A picture of the knob's layout: a soft-edged disc in the mask, and colour, depth
+// and material layers that change in every direction. Taller than four squares
+// when asked, which the knob allows.
+std::unique_ptr<OwnedImage<RGBA>> knobPicture(int n, int extraRows) {
+    auto image = std::make_unique<OwnedImage<RGBA>>(n, 4 * n + extraRows);
+    const float r = float(n) * 0.45f;
+    for (int y = 0; y < 4 * n + extraRows; ++y)
+        for (int x = 0; x < n; ++x) {
+            const float dx = float(x) - float(n) * 0.5f, dy = float(y % n) - float(n) * 0.5f;
+            const auto cover =
+                std::uint8_t(std::clamp((r - std::sqrt(dx * dx + dy * dy)) * 90.0f, 0.0f, 255.0f));
+            image->pixelAt(x, y) = y < n ? RGBA{cover, 3, 5, 7}
+                                         : RGBA{std::uint8_t(x * 37 + y), std::uint8_t(y * 11),
+                                                std::uint8_t(x ^ y), std::uint8_t(255 - x * 3)};
+        }
+    return image;
+}
+
+TEST(ReferenceDrawing, ImageKnobTurnsItsPictureAsTheFormulasSay) {
+    LinearFloatParameter value(4, "Image", "%", 0.0, 100.0, 70.0);
+    UIContext ctx;
+    std::mt19937 rng(29);
+    const Mipmap<RGBA> square(knobPicture(64, 0), 4);
+    const Mipmap<RGBA> odd(knobPicture(23, 9), 2);
+    struct Case {
+        IntRect box;
+        const Mipmap<RGBA>* picture;
+    };
+    // The demo's knob, odd and tiny boxes, one hanging over the maps' edge, and an
+    // odd picture taller than its four layers.
+    const Case cases[] = {{{3, 2, 68, 67}, &square}, {{1, 4, 52, 34}, &square},
+                          {{5, 1, 22, 41}, &odd},    {{2, 2, 5, 5}, &square},
+                          {{4, 4, 5, 5}, &odd},      {{40, 30, 105, 95}, &square}};
+    for (const Case& cs : cases)
+        for (const double v : {0.0, 0.27, 0.5, 0.91, 1.0})
+            for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2}) {
+                if (path == ShapePath::avx2 && !cpuFeatures().avx2) continue;
+                SCOPED_TRACE(testing::Message() << cs.box.width() << "x" << cs.box.height()
+                                                << " value " << v << " path " << int(path));
+                vireo::UIImageKnob knob(ctx, &value, cs.picture);
+                knob.setPosition(cs.box);
+                value.storeNormalized(v);
+                const int w = std::min(cs.box.maxX + 3, 80), h = std::min(cs.box.maxY + 3, 80);
+                Maps expected(w, h, 11);
+                referenceImageKnob(knob, expected);
+                auto bodyOnly = [&](Maps& m, const std::vector<IntRect>& windowBoxes) {
+                    // The maps cropped to the element, as a redraw hands them over.
+                    const IntRect clipped = cs.box.intersect({0, 0, w, h});
+                    std::vector<IntRect> local;
+                    for (const IntRect& b : windowBoxes) {
+                        const IntRect r = b.intersect(clipped);
+                        if (!r.isEmpty())
+                            local.push_back({r.minX - clipped.minX, r.minY - clipped.minY,
+                                             r.maxX - clipped.minX, r.maxY - clipped.minY});
+                    }
+                    vireo::drawImageKnobBody(knob, path, m.diffuse.asView().crop(clipped),
+                                             m.depth.asView().crop(clipped),
+                                             m.material.asView().crop(clipped), local);
+                };
+                Maps whole(w, h, 11);
+                bodyOnly(whole, {{0, 0, w, h}});
+                EXPECT_EQ(whole.firstDifference(expected), "");
+                const std::vector<IntRect> parts = someBoxes(rng, w, h);
+                Maps pieces(w, h, 11);
+                bodyOnly(pieces, parts);
+                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 11, parts)), "");
+            }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "corvid/graphics/mipmap.h"
 #include "corvid/pbrwidgets/knob.h"
+#include "corvid/pbrwidgets/shapes.h"
 
 namespace vireo {
 
@@ -21,5 +22,13 @@ public:
 
     const corvid::Mipmap<corvid::RGBA>* knobImage;
 };
+
+// The body as the knob draws it, on a given instruction-set path (which the
+// processor must support); the knob itself takes the widest.
+void drawImageKnobBody(UIImageKnob& knob, corvid::ShapePath path,
+                       const corvid::ImageView<corvid::RGBA>& diffuseMap,
+                       const corvid::ImageView<corvid::L16>& depthMap,
+                       const corvid::ImageView<corvid::RGBA>& materialMap,
+                       const std::vector<corvid::IntRect>& boxes);
 
 } // namespace vireo
