@@ -19,7 +19,8 @@ constexpr float kMaxEmissive = 160.0f;
 
 UIBargraph::UIBargraph(UIContext& ctx, std::int32_t channelCount, std::vector<RGBA> colours)
     : UIElement(ctx), ledColours(std::move(colours)), channels(std::max(channelCount, 0)),
-      levels(static_cast<std::size_t>(channels), 0.0f) {}
+      levels(static_cast<std::size_t>(channels), 0.0f),
+      paintedLevels(static_cast<std::size_t>(channels), 0.0f) {}
 
 float UIBargraph::levelFor(float value, float lo, float hi) {
     const float span = hi - lo;
@@ -81,11 +82,11 @@ void UIBargraph::paintMaps(const ImageView<RGBA>& diffuseMap, const ImageView<L1
     const std::int32_t ox = elementOriginInCrop(position.minX);
     const std::int32_t oy = elementOriginInCrop(position.minY);
 
-    std::vector<float> u(static_cast<std::size_t>(channels));
     {
         ScopedLock guard(lock);
-        u = levels;
+        std::copy(levels.begin(), levels.end(), paintedLevels.begin());
     }
+    const std::vector<float>& u = paintedLevels;
     for (const IntRect& box : dirtyRects) {
         // Only the LED rows and channel columns that can reach the box are visited.
         const float top = float(box.minY - oy), bottom = float(box.maxY - oy);

@@ -46,6 +46,9 @@ private:
     ReentrantLock lock;
     const std::int32_t channels;
     std::vector<float> levels;
+    // The levels as the painter last copied them; sized once, so a paint never
+    // allocates.
+    std::vector<float> paintedLevels;
 
 public:
     float minValue = 0.0f;

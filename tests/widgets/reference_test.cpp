@@ -1,5 +1,6 @@
 // The tile game's, the radio buttons', the logo's, the label's, the dropdown's, the
-// parameter hint's and the image knob's drawing against a plain reference: every pixel of the
+// parameter hint's, the image knob's, the bar graph's and the panel's drawing
+// against a plain reference: every pixel of the
 // element worked out from the formulas on its own, no spans, no clipping
 // arithmetic. The widgets must give the same bytes on all three maps, drawn whole
 // or box by box.
@@ -7,8 +8,10 @@
 #include "corvid/core/cpu.h"
 #include "corvid/graphics/font.h"
 #include "corvid/graphics/mipmap.h"
+#include "corvid/pbrwidgets/bargraph.h"
 #include "corvid/pbrwidgets/label.h"
 #include "corvid/pbrwidgets/logo.h"
+#include "corvid/pbrwidgets/panel.h"
 #include "corvid/pbrwidgets/paramhint.h"
 #include "spatium/gui/bowgame.h"
 #include "tests/widgets/harness.h"
@@ -604,6 +607,100 @@ TEST(ReferenceDrawing, ImageKnobTurnsItsPictureAsTheFormulasSay) {
                 bodyOnly(pieces, parts);
                 EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 11, parts)), "");
             }
+}
+
+// Every LED rectangle of the bar graph tried at every pixel, channel by channel and
+// row by row, the last one holding the pixel winning.
+void referenceBargraph(const UIBargraph& bars, const std::vector<float>& levels, Maps& m) {
+    const IntRect box = bars.getPosition();
+    const int n = int(bars.ledColours.size()), channels = bars.channelCount();
+    const float W = float(box.width()), H = float(box.height());
+    const float c = 0.06f * W, e = (H - 2.0f * c) / float(n), f = (W - 2.0f * c) / float(channels);
+    for (int py = 0; py < box.height(); ++py)
+        for (int px = 0; px < box.width(); ++px) {
+            const int mx = box.minX + px, my = box.minY + py;
+            if (mx < 0 || my < 0 || mx >= m.diffuse.width() || my >= m.diffuse.height()) continue;
+            for (int ch = 0; ch < channels; ++ch)
+                for (int i = 0; i < n; ++i) {
+                    const float x0 = (float(ch) + 0.15f) * f + c, x1 = x0 + 0.7f * f;
+                    const float y0 = c + (float(i) + 0.1f) * e, y1 = y0 + 0.8f * e;
+                    if (px < int(x0) || px >= int(x1) || py < int(y0) || py >= int(y1)) continue;
+                    const float u = levels[std::size_t(ch)];
+                    const float E = 1.0f - (n > 1 ? float(i) / float(n - 1) : 0.0f);
+                    const float d = u - 1.0f / float(n);
+                    float lit;
+                    if (E <= d) {
+                        lit = 1.0f;
+                    } else if (E >= u) {
+                        lit = 0.0f;
+                    } else {
+                        const float g = (E - d) * float(n);
+                        lit = 1.0f - g * g * (3.0f - 2.0f * g);
+                    }
+                    const unsigned a = unsigned(int(lit * 160.0f + 0.5f));
+                    const RGBA base = bars.ledColours[std::size_t(i)];
+                    m.diffuse.pixelAt(mx, my) = {std::uint8_t(base.r * (a + 255u) / 510u),
+                                                 std::uint8_t(base.g * (a + 255u) / 510u),
+                                                 std::uint8_t(base.b * (a + 255u) / 510u),
+                                                 std::uint8_t(a)};
+                    m.depth.pixelAt(mx, my) = L16(16000);
+                    m.material.pixelAt(mx, my) = {0, 128, 255, 255};
+                }
+        }
+}
+
+TEST(ReferenceDrawing, BargraphAndPanelEqualTheirFormulas) {
+    UIContext ctx;
+    std::mt19937 rng(31);
+    const IntRect boxes[] = {
+        {3, 2, 43, 145}, {1, 1, 30, 20}, {2, 5, 9, 60}, {4, 4, 6, 7}, {50, 40, 90, 99}};
+    for (const IntRect& box : boxes)
+        for (const int channels : {1, 2, 3})
+            for (const int leds : {1, 4, 13}) {
+                SCOPED_TRACE(testing::Message() << box.width() << "x" << box.height() << " "
+                                                << channels << " channels " << leds << " leds");
+                std::vector<RGBA> colours;
+                for (int i = 0; i < leds; ++i)
+                    colours.push_back(
+                        {std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), 0});
+                UIBargraph bars(ctx, channels, colours);
+                bars.setPosition(box);
+                std::vector<float> levels;
+                for (int ch = 0; ch < channels; ++ch)
+                    levels.push_back(float(rng() % 1001) / 1000.0f);
+                // One level exactly on a threshold, where the smoothstep meets its ends.
+                if (leds > 1) levels[0] = 1.0f - 1.0f / float(leds - 1);
+                bars.setLevels(levels);
+                std::vector<float> shown;
+                for (int ch = 0; ch < channels; ++ch) shown.push_back(bars.readLevel(ch));
+                const int w = std::min(box.maxX + 3, 80), h = std::min(box.maxY + 3, 150);
+                Maps expected(w, h, 13);
+                referenceBargraph(bars, shown, expected);
+                Maps whole(w, h, 13);
+                whole.paint(bars, {{0, 0, w, h}});
+                EXPECT_EQ(whole.firstDifference(expected), "");
+                const std::vector<IntRect> parts = someBoxes(rng, w, h);
+                Maps pieces(w, h, 13);
+                pieces.paint(bars, parts);
+                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 13, parts)), "");
+            }
+    // The panel fills every box it is given, and only those.
+    UIPanel panel(ctx);
+    panel.panelDiffuse = {9, 80, 170, 33};
+    panel.panelMaterial = {200, 1, 77, 255};
+    panel.panelDepth = 4321;
+    panel.setPosition({3, 5, 61, 47});
+    Maps expected(64, 50, 14);
+    for (int y = 5; y < 47; ++y)
+        for (int x = 3; x < 61; ++x) {
+            expected.diffuse.pixelAt(x, y) = panel.panelDiffuse;
+            expected.material.pixelAt(x, y) = panel.panelMaterial;
+            expected.depth.pixelAt(x, y) = L16(4321);
+        }
+    const std::vector<IntRect> parts = someBoxes(rng, 64, 50);
+    Maps pieces(64, 50, 14);
+    pieces.paint(panel, parts);
+    EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, 64, 50, 14, parts)), "");
 }
 
 } // namespace
