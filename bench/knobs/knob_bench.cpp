@@ -5,7 +5,6 @@
 
 #include "bench/common/boxlighting.h"
 #include "corvid/client/params.h"
-#include "corvid/core/cpu.h"
 #include "corvid/gui/graphics.h"
 #include "corvid/pbrwidgets/knob.h"
 #include "corvid/pbrwidgets/shapes.h"
@@ -129,8 +128,8 @@ void knobFrame(benchmark::State& state) {
 // machine without AVX2 can be judged from this one.
 void shapesOnPath(benchmark::State& state) {
     const auto path = static_cast<ShapePath>(state.range(0));
-    if (path == ShapePath::avx2 && !cpuFeatures().avx2) {
-        state.SkipWithError("no AVX2 on this processor");
+    if (!pathSupported(path)) {
+        state.SkipWithError("the processor lacks this path");
         return;
     }
     OwnedImage<RGBA> diffuse(44, 44), material(44, 44);

@@ -130,17 +130,19 @@ struct Rig {
         element->setPosition(box);
         return static_cast<T&>(gui.addChild(std::move(element)));
     }
-    // A knob picture of the shape the image knob takes: one square each for
-    // diffuse, depth, material and a fourth map, stacked.
+    // A knob picture as the image knob takes it: a disc in the mask's red over a
+    // square of 64, then colour, depth and material squares that vary everywhere.
     static std::unique_ptr<OwnedImage<RGBA>> knobImage() {
         constexpr int n = 64;
         auto image = std::make_unique<OwnedImage<RGBA>>(n, 4 * n);
         for (int y = 0; y < 4 * n; ++y)
-            for (int x = 0; x < n; ++x)
-                image->pixelAt(x, y) = {
-                    std::uint8_t(x * 4), std::uint8_t(y), std::uint8_t(x ^ y),
-                    std::uint8_t((x - 32) * (x - 32) + (y % n - 32) * (y % n - 32) < 900 ? 255
-                                                                                         : 0)};
+            for (int x = 0; x < n; ++x) {
+                const int dx = x - 32, dy = y % n - 32;
+                const bool inside = dx * dx + dy * dy < 29 * 29;
+                image->pixelAt(x, y) =
+                    y < n ? RGBA{std::uint8_t(inside ? 255 : 0), 0, 0, 255}
+                          : RGBA{std::uint8_t(x * 4), std::uint8_t(y), std::uint8_t(x ^ y), 255};
+            }
         return image;
     }
 };
@@ -217,6 +219,34 @@ WIDGET_PAIR(SwitchTall, tallSwitch, r.tallSwitch->markDirty());
 WIDGET_PAIR(Logo, logo, r.logo->markDirty());
 WIDGET_PAIR(Label, subtitle, r.subtitle->markDirty());
 WIDGET_PAIR(Bargraph, bars, r.bars->markDirty());
+// The image knob's body alone on each instruction-set path.
+void BM_ImageKnobBody(benchmark::State& state) {
+    const auto path = static_cast<ShapePath>(state.range(0));
+    if (!pathSupported(path)) {
+        state.SkipWithError("the processor lacks this path");
+        return;
+    }
+    Rig& r = rig();
+    auto& d = const_cast<Mipmap<RGBA>&>(r.gui.getDiffuseMap());
+    auto& z = const_cast<Mipmap<L16>&>(r.gui.getDepthMap());
+    auto& m = const_cast<Mipmap<RGBA>&>(r.gui.getMaterialMap());
+    const IntRect box = r.imageKnob->getPosition();
+    const std::vector<IntRect> local{{0, 0, box.width(), box.height()}};
+    for (auto _ : state) {
+        r.level.storeNormalized(
+            r.level.normalizedValue() > 0.99 ? 0.0 : r.level.normalizedValue() + 0.01);
+        vireo::drawImageKnobBody(*r.imageKnob, path, d.level(0).asView().crop(box),
+                                 z.level(0).asView().crop(box), m.level(0).asView().crop(box),
+                                 local);
+    }
+}
+BENCHMARK(BM_ImageKnobBody)
+    ->ArgName("path")
+    ->Arg(static_cast<int>(ShapePath::sse2))
+    ->Arg(static_cast<int>(ShapePath::avx2))
+    ->Arg(static_cast<int>(ShapePath::avx512))
+    ->Unit(benchmark::kMicrosecond);
+
 WIDGET_PAIR(ImageKnob, imageKnob,
             r.level.storeNormalized(r.level.normalizedValue() > 0.99
                                         ? 0.0

@@ -75,7 +75,7 @@ shapes_detail::DiscPlane planeOf(const ImageView<Pixel>& view) {
 }
 
 void drawDisc(ShapePath path, const shapes_detail::DiscJob& job) {
-    if (path == ShapePath::avx2)
+    if (path != ShapePath::sse2)
         shapes_detail::drawDiscAvx2(job);
     else
         shapes_detail::drawDiscSse2(job);
@@ -221,7 +221,7 @@ void drawRing(ShapePath path, const ImageView<RGBA>& view, float x, float y, flo
     job.arcs[0] = first;
     if (second != nullptr) job.arcs[1] = *second;
     job.arcCount = second != nullptr ? 2 : 1;
-    if (path == ShapePath::avx2)
+    if (path != ShapePath::sse2)
         shapes_detail::drawRingAvx2(job);
     else
         shapes_detail::drawRingSse2(job);
@@ -230,8 +230,21 @@ void drawRing(ShapePath path, const ImageView<RGBA>& view, float x, float y, flo
 } // namespace
 
 ShapePath bestShapePath() {
-    static const ShapePath best = cpuFeatures().avx2 ? ShapePath::avx2 : ShapePath::sse2;
+    static const ShapePath best = cpuFeatures().avx512 ? ShapePath::avx512
+                                  : cpuFeatures().avx2 ? ShapePath::avx2
+                                                       : ShapePath::sse2;
     return best;
+}
+
+bool pathSupported(ShapePath path) {
+    switch (path) {
+    case ShapePath::avx512:
+        return cpuFeatures().avx512;
+    case ShapePath::avx2:
+        return cpuFeatures().avx2;
+    default:
+        return true;
+    }
 }
 
 void annularArc(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,

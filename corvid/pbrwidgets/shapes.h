@@ -8,11 +8,13 @@
 
 namespace corvid {
 
-// The instruction sets the discs and rings can be drawn with; every path gives the
-// same pixels. The calls below take the widest this processor supports unless told
-// otherwise (a path the processor must support).
-enum class ShapePath { sse2, avx2 };
+// The instruction sets the discs and rings (and the widgets built like them) can be
+// drawn with; every path gives the same pixels. The calls below take the widest this
+// processor supports unless told otherwise (a path the processor must support). The
+// discs and rings have no kernel of their own for AVX-512 and take AVX2's.
+enum class ShapePath { sse2, avx2, avx512 };
 ShapePath bestShapePath();
+bool pathSupported(ShapePath path);
 
 // A disc of full strength up to fullRadius fading linearly in squared distance to
 // nothing at outerRadius. Negative radii count as 0 and a full radius beyond the

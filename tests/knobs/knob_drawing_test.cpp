@@ -5,7 +5,6 @@
 
 #include "tests/knobs/knob_support.h"
 
-#include "corvid/core/cpu.h"
 #include "corvid/pbrwidgets/shapes.h"
 #include "spatium/gui/panknob.h"
 
@@ -425,8 +424,8 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
         refDisc(expected, 1, cx, cy, 0.7f * r1, 0.5f * r0, {}, ledLevel);
         refDisc(expected, 2, cx, cy, 0.7f * r1, 0.5f * r0, ledColour, 0);
         // Every path this processor has, each on its own against the reference.
-        for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2}) {
-            if (path == ShapePath::avx2 && !cpuFeatures().avx2) continue;
+        for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2, ShapePath::avx512}) {
+            if (!pathSupported(path)) continue;
             Maps drawn(w, h);
             annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second},
                            path);

@@ -5,7 +5,6 @@
 // arithmetic. The widgets must give the same bytes on all three maps, drawn whole
 // or box by box.
 
-#include "corvid/core/cpu.h"
 #include "corvid/graphics/font.h"
 #include "corvid/graphics/mipmap.h"
 #include "corvid/pbrwidgets/bargraph.h"
@@ -575,8 +574,8 @@ TEST(ReferenceDrawing, ImageKnobTurnsItsPictureAsTheFormulasSay) {
                           {{4, 4, 5, 5}, &odd},      {{40, 30, 105, 95}, &square}};
     for (const Case& cs : cases)
         for (const double v : {0.0, 0.27, 0.5, 0.91, 1.0})
-            for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2}) {
-                if (path == ShapePath::avx2 && !cpuFeatures().avx2) continue;
+            for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2, ShapePath::avx512}) {
+                if (!pathSupported(path)) continue;
                 SCOPED_TRACE(testing::Message() << cs.box.width() << "x" << cs.box.height()
                                                 << " value " << v << " path " << int(path));
                 vireo::UIImageKnob knob(ctx, &value, cs.picture);

@@ -116,7 +116,9 @@ void drawImageKnobBody(UIImageKnob& knob, corvid::ShapePath path, const ImageVie
         job.minY = cut.minY;
         job.maxX = cut.maxX;
         job.maxY = cut.maxY;
-        if (path == corvid::ShapePath::avx2)
+        if (path == corvid::ShapePath::avx512)
+            imageknob_detail::drawBodyAvx512(job);
+        else if (path == corvid::ShapePath::avx2)
             imageknob_detail::drawBodyAvx2(job);
         else
             imageknob_detail::drawBodySse2(job);

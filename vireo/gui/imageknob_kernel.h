@@ -28,5 +28,6 @@ struct BodyJob {
 
 void drawBodySse2(const BodyJob& job);
 void drawBodyAvx2(const BodyJob& job);
+void drawBodyAvx512(const BodyJob& job);
 
 } // namespace vireo::imageknob_detail

@@ -31,33 +31,32 @@ struct BodyKernel {
         VF fu, fv;
     };
     struct Columns {
-        VI i, i1;
+        VI offset, nextOffset;
         VF fu;
     };
 
-    static Columns columnsOf(VF x, float widthLimit, std::int32_t lastColumn) {
+    // The sampler's column clamp keeps u at most width - 1.001, so for a picture at
+    // least two pixels wide the right neighbour is always the next column (and
+    // for one pixel wide, the same one); likewise every row has one below it, the
+    // picture being at least four rows high.
+    static Columns columnsOf(VF x, float widthLimit, std::int32_t width) {
         VF u = larger(smaller(x * T::splatF(1.0f) - T::splatF(0.5f), T::splatF(widthLimit)),
                       T::splatF(0.0f));
         u = select(u == u, u, T::splatF(0.0f));
         const VI i = T::truncate(u);
-        const VI next = i + T::splatI(1);
-        const VI last = T::splatI(lastColumn);
-        return {i, selectI(last < next, last, next), u - T::toFloat(i)};
+        const VI offset = i * T::splatI(4);
+        return {offset, offset + T::splatI(width > 1 ? 4 : 0), u - T::toFloat(i)};
     }
 
-    static Taps tapsOf(const Columns& col, VF y, float heightLimit, std::int32_t lastRow,
-                       std::int32_t pitch) {
+    static Taps tapsOf(const Columns& col, VF y, float heightLimit, std::int32_t pitch) {
         VF v = larger(smaller(y * T::splatF(1.0f) - T::splatF(0.5f), T::splatF(heightLimit)),
                       T::splatF(0.0f));
         v = select(v == v, v, T::splatF(0.0f));
         const VI j = T::truncate(v);
-        const VI next = j + T::splatI(1);
-        const VI last = T::splatI(lastRow);
-        const VI j1 = selectI(last < next, last, next);
-        const VI vp = T::splatI(pitch);
-        const VI r0 = T::mulWide(j, vp), r1 = T::mulWide(j1, vp);
-        const VI c0 = col.i * T::splatI(4), c1 = col.i1 * T::splatI(4);
-        return {r0 + c0, r0 + c1, r1 + c0, r1 + c1, col.fu, v - T::toFloat(j)};
+        const VI r0 = T::mulWide(j, T::splatI(pitch));
+        const VI r1 = r0 + T::splatI(pitch);
+        return {r0 + col.offset, r0 + col.nextOffset, r1 + col.offset, r1 + col.nextOffset,
+                col.fu,          v - T::toFloat(j)};
     }
 
     static VF channel(VI texel, int shift) { return T::toFloat((VI)(((VN)texel >> shift) & 255u)); }
@@ -80,17 +79,25 @@ struct BodyKernel {
                    select(T::splatF(255.0f) < t, T::splatF(255.0f), t));
         return T::truncate(t);
     }
-    // (src k + dst (255 - k)) / 255 for each channel of packed RGBA lanes; the sums
+    // (src k + dst (255 - k)) / 255 for each channel of packed RGBA lanes, red and
+    // blue in the 16-bit halves of one vector, green and alpha in another. The sums
     // stay at most 65025, where (n + (n >> 8) + 1) >> 8 is n / 255 exactly.
     static VI mixColour(const VI (&src)[4], VI dst, VI k) {
-        const VI inv = T::splatI(255) - k;
-        VN out = VN{} + 0u;
-        for (int ch = 0; ch < 4; ++ch) {
-            const VI d = (VI)(((VN)dst >> (8 * ch)) & 255u);
-            const VN n = (VN)(T::mulSmall(src[ch], k) + T::mulSmall(d, inv));
-            out = out | (((n + (n >> 8) + 1u) >> 8) << (8 * ch));
-        }
-        return (VI)out;
+        using VU = typename T::VU;
+        const VI low = T::splatI(0x00FF00FF);
+        const VU kk = (VU)(k | (k << 16));
+        const VU inv = T::splatU(255) - kk;
+        const auto half = [&](VI s, VI d) {
+            const VU n = (VU)s * kk + (VU)d * inv;
+            return (VI)((n + (n >> 8) + T::splatU(1)) >> 8);
+        };
+        const VI rb = half(src[0] | (src[2] << 16), dst & low);
+        const VI ga = half(src[1] | (src[3] << 16), (VI)((VN)dst >> 8) & low);
+        return rb | (ga << 8);
+    }
+
+    static VI packColour(const VI (&src)[4]) {
+        return src[0] | (src[1] << 8) | (src[2] << 16) | (src[3] << 24);
     }
 
     // The pixels of one row from column `col` on, read from and written to the
@@ -107,34 +114,39 @@ struct BodyKernel {
         const std::int32_t pitch = static_cast<std::int32_t>(job.picturePitch);
         const float widthLimit = w - 1.001f;
         const float heightLimit = static_cast<float>(job.height) - 1.001f;
-        const Columns cols = columnsOf(x, widthLimit, job.width - 1);
-        const std::int32_t lastRow = job.height - 1;
+        const Columns cols = columnsOf(x, widthLimit, job.width);
         VI t[4];
-        const Taps maskTaps = tapsOf(cols, y, heightLimit, lastRow, pitch);
+        const Taps maskTaps = tapsOf(cols, y, heightLimit, pitch);
         texels(job.picture, maskTaps, t);
         const VI k = toByte(lerp(t, 0, maskTaps.fu, maskTaps.fv));
         // Most vectors off the picture's disc, or wholly on it, leave early or not at all.
         if (T::none(k)) return;
         VI colour[4], material[4];
-        const Taps colourTaps = tapsOf(cols, y + T::splatF(w), heightLimit, lastRow, pitch);
+        const Taps colourTaps = tapsOf(cols, y + T::splatF(w), heightLimit, pitch);
         texels(job.picture, colourTaps, t);
         for (int ch = 0; ch < 4; ++ch)
             colour[ch] = toByte(lerp(t, 8 * ch, colourTaps.fu, colourTaps.fv));
-        const Taps heightTaps = tapsOf(cols, y + T::splatF(2.0f * w), heightLimit, lastRow, pitch);
+        const Taps heightTaps = tapsOf(cols, y + T::splatF(2.0f * w), heightLimit, pitch);
         texels(job.picture, heightTaps, t);
         const VF grey =
             (lerp(t, 0, heightTaps.fu, heightTaps.fv) + lerp(t, 8, heightTaps.fu, heightTaps.fv) +
              lerp(t, 16, heightTaps.fu, heightTaps.fv)) *
                 T::splatF(257.0f) / T::splatF(3.0f) +
             T::splatF(0.5f);
-        const Taps materialTaps =
-            tapsOf(cols, y + T::splatF(3.0f * w), heightLimit, lastRow, pitch);
+        const Taps materialTaps = tapsOf(cols, y + T::splatF(3.0f * w), heightLimit, pitch);
         texels(job.picture, materialTaps, t);
         for (int ch = 0; ch < 4; ++ch)
             material[ch] = toByte(lerp(t, 8 * ch, materialTaps.fu, materialTaps.fv));
 
-        T::store(dif, mixColour(colour, T::load(dif), k));
-        T::store(mat, mixColour(material, T::load(mat), k));
+        // Inside the picture's disc every lane is opaque, and the mix gives the layer
+        // itself: (src 255 + dst 0) / 255 = src.
+        if (T::none(k ^ T::splatI(255))) {
+            T::store(dif, packColour(colour));
+            T::store(mat, packColour(material));
+        } else {
+            T::store(dif, mixColour(colour, T::load(dif), k));
+            T::store(mat, mixColour(material, T::load(mat), k));
+        }
         // trunc(clamp(grey, 0, 65535)), then (value u + (65535 - u) d + 32768) >> 16 with
         // u = 257 k; at most 65535^2 + 32768, which fits 32 unsigned bits.
         const VF g = select(grey < T::splatF(0.0f), T::splatF(0.0f),
