@@ -150,9 +150,10 @@ void shapesOnPath(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(shapesOnPath)
-    ->ArgName("avx2")
+    ->ArgName("path")
     ->Arg(static_cast<int>(ShapePath::sse2))
     ->Arg(static_cast<int>(ShapePath::avx2))
+    ->Arg(static_cast<int>(ShapePath::avx512))
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(knobPaint)->ArgName("side")->Arg(112)->Arg(65)->Arg(44)->Arg(34)->Unit(
     benchmark::kMicrosecond);
