@@ -1,6 +1,7 @@
 #pragma once
-// Starts a private Xvfb server on a free display number for the duration of a
-// test program, so window tests never touch the developer's own display.
+// Starts a private Xvfb server, on a display number of the server's own choosing,
+// for the duration of a test program, so window tests never touch the developer's
+// own display.
 
 #include <string>
 #include <sys/types.h>
