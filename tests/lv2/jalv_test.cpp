@@ -311,14 +311,18 @@ protected:
                                         colours.begin());
     }
 
-    // Pixels that differ between two grabs of one size.
+    // Pixels that differ between two grabs of one size by more than `tolerance` in
+    // some channel.
     static std::size_t differing(const corvid::OwnedImage<corvid::RGBA>& a,
-                                 const corvid::OwnedImage<corvid::RGBA>& b) {
+                                 const corvid::OwnedImage<corvid::RGBA>& b, int tolerance = 0) {
         std::size_t n = 0;
+        const auto apart = [&](std::uint8_t u, std::uint8_t v) {
+            return std::abs(int(u) - int(v)) > tolerance;
+        };
         for (int y = 0; y < a.height(); ++y)
             for (int x = 0; x < a.width(); ++x) {
                 const corvid::RGBA p = a.pixelAt(x, y), q = b.pixelAt(x, y);
-                n += p.r != q.r || p.g != q.g || p.b != q.b;
+                n += apart(p.r, q.r) || apart(p.g, q.g) || apart(p.b, q.b);
             }
         return n;
     }
@@ -457,9 +461,20 @@ TEST_F(JalvTest, EditorShowsLitTakesADragOnPanClosesAndOpensAgain) {
     ASSERT_TRUE(waitFor([&] { return findEditor(toplevel, editor); }, std::chrono::seconds(20)))
         << "jalv never showed the editor:\n"
         << jalv->output();
-    // The knob without its lower edge, where the value hint of a drag lingers.
+    // The knob without its lower edge, where the value hint of a drag lingers, once
+    // its animations (the press easing out, the hover glow) have come to rest: jalv
+    // ticks the editor from its own idle loop, which runs late on a loaded machine.
     const auto knob = [&] {
-        return grab(editor.window, kPanLeft, kPanTop, kPanRight, kPanBottom - kHintOverlap);
+        auto shot = grab(editor.window, kPanLeft, kPanTop, kPanRight, kPanBottom - kHintOverlap);
+        for (int tries = 0; tries < 40; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            auto next =
+                grab(editor.window, kPanLeft, kPanTop, kPanRight, kPanBottom - kHintOverlap);
+            const bool still = differing(next, shot) == 0;
+            shot = std::move(next);
+            if (still) break;
+        }
+        return shot;
     };
     // Let the first frames land, with the pointer away from every control.
     move(editor.x + 700, editor.y + 480);
@@ -478,6 +493,9 @@ TEST_F(JalvTest, EditorShowsLitTakesADragOnPanClosesAndOpensAgain) {
     move(editor.x + 700, editor.y + 480);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     expectLit(editor, "editor_panned.png");
+    // The value hint below the knob lights its lower edge until it has faded, 1.15 s
+    // after the last change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     const auto turned = knob();
     EXPECT_GT(differing(turned, centred), 100u) << "the knob did not turn";
 
@@ -503,10 +521,13 @@ TEST_F(JalvTest, EditorShowsLitTakesADragOnPanClosesAndOpensAgain) {
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     expectLit(editor, "editor_reopened.png");
     const auto reopened = knob();
+    // The hint that was shown leaves a trace of a few levels in the light around the
+    // knob's lower edge, which the reopened editor has never had.
+    constexpr int kTrace = 8;
     std::printf("knob pixels: reopened vs turned %zu, vs centred %zu, turned vs centred %zu\n",
-                differing(reopened, turned), differing(reopened, centred),
-                differing(turned, centred));
-    EXPECT_LT(differing(reopened, turned) * 4, differing(reopened, centred))
+                differing(reopened, turned, kTrace), differing(reopened, centred, kTrace),
+                differing(turned, centred, kTrace));
+    EXPECT_LT(differing(reopened, turned, kTrace) * 20, differing(reopened, centred, kTrace))
         << "the reopened editor shows another pan";
     closeWindow(toplevel.window);
     ASSERT_TRUE(waitFor([&] { return again->exited(status); }, std::chrono::seconds(10)));
