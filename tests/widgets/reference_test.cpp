@@ -563,15 +563,24 @@ TEST(ReferenceDrawing, ImageKnobTurnsItsPictureAsTheFormulasSay) {
     std::mt19937 rng(29);
     const Mipmap<RGBA> square(knobPicture(64, 0), 4);
     const Mipmap<RGBA> odd(knobPicture(23, 9), 2);
+    // One pixel wide and 65536 rows high: past what the lanes' offsets hold, so it
+    // takes the one-pixel path.
+    const Mipmap<RGBA> tall = [] {
+        auto image = std::make_unique<OwnedImage<RGBA>>(1, 65536);
+        for (int y = 0; y < 65536; ++y)
+            image->pixelAt(0, y) = {std::uint8_t(200 - y), std::uint8_t(y * 3), 50, 255};
+        return Mipmap<RGBA>(std::move(image), 0);
+    }();
     struct Case {
         IntRect box;
         const Mipmap<RGBA>* picture;
     };
-    // The demo's knob, odd and tiny boxes, one hanging over the maps' edge, and an
-    // odd picture taller than its four layers.
+    // The demo's knob, odd and tiny boxes, one hanging over the maps' edge, an odd
+    // picture taller than its four layers, and one too tall for the lanes.
     const Case cases[] = {{{3, 2, 68, 67}, &square}, {{1, 4, 52, 34}, &square},
                           {{5, 1, 22, 41}, &odd},    {{2, 2, 5, 5}, &square},
-                          {{4, 4, 5, 5}, &odd},      {{40, 30, 105, 95}, &square}};
+                          {{4, 4, 5, 5}, &odd},      {{40, 30, 105, 95}, &square},
+                          {{2, 3, 9, 10}, &tall}};
     for (const Case& cs : cases)
         for (const double v : {0.0, 0.27, 0.5, 0.91, 1.0})
             for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2, ShapePath::avx512}) {
