@@ -46,10 +46,6 @@ Span square(const IntRect& drawable, float x, float y, float r) {
             std::min(toPixel(y + r + 1.0f), drawable.maxY)};
 }
 
-} // namespace
-
-namespace {
-
 using shapes_detail::blendDepthPixel;
 using shapes_detail::discWeight;
 
@@ -106,40 +102,46 @@ void partStrengthDisc(const ImageView<Pixel>& view, float x, float y, const Radi
     }
 }
 
+// Either disc: part strength pixel by pixel with blendOne, full strength through the
+// kernels on the plane setPlane puts in the job.
+template <typename Pixel, typename Blend, typename SetPlane>
+void softDiscOn(const ImageView<Pixel>& view, float x, float y, float outerRadius, float fullRadius,
+                float strength, ShapePath path, Blend blendOne, SetPlane setPlane) {
+    if (!finite(x) || !finite(y) || !finite(outerRadius) || !finite(fullRadius)) return;
+    const Radii r = sanitized(outerRadius, fullRadius);
+    const IntRect drawable = view.drawableArea();
+    if (drawable.isEmpty()) return;
+    if (strength != 1.0f) {
+        partStrengthDisc(view, x, y, r, strength, blendOne);
+        return;
+    }
+    shapes_detail::DiscJob job = discJob(drawable, x, y, r);
+    setPlane(job);
+    drawDisc(path, job);
+}
+
 } // namespace
 
 void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, float fullRadius,
               RGBA color, float strength, ShapePath path) {
-    if (!finite(x) || !finite(y) || !finite(outerRadius) || !finite(fullRadius)) return;
-    const Radii r = sanitized(outerRadius, fullRadius);
-    const IntRect drawable = view.drawableArea();
-    if (drawable.isEmpty()) return;
-    if (strength != 1.0f) {
-        partStrengthDisc(view, x, y, r, strength,
-                         [&](RGBA& d, std::uint32_t w) { blendPixel(d, color, w); });
-        return;
-    }
-    shapes_detail::DiscJob job = discJob(drawable, x, y, r);
-    job.colour = planeOf(view);
-    job.colour.color = color;
-    drawDisc(path, job);
+    softDiscOn(
+        view, x, y, outerRadius, fullRadius, strength, path,
+        [&](RGBA& d, std::uint32_t w) { blendPixel(d, color, w); },
+        [&](shapes_detail::DiscJob& job) {
+            job.colour = planeOf(view);
+            job.colour.color = color;
+        });
 }
 
 void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
               std::uint16_t value, float strength, ShapePath path) {
-    if (!finite(x) || !finite(y) || !finite(outerRadius) || !finite(fullRadius)) return;
-    const Radii r = sanitized(outerRadius, fullRadius);
-    const IntRect drawable = view.drawableArea();
-    if (drawable.isEmpty()) return;
-    if (strength != 1.0f) {
-        partStrengthDisc(view, x, y, r, strength,
-                         [&](L16& d, std::uint32_t w) { blendDepthPixel(d, value, w); });
-        return;
-    }
-    shapes_detail::DiscJob job = discJob(drawable, x, y, r);
-    job.depth = planeOf(view);
-    job.depth.depth = value;
-    drawDisc(path, job);
+    softDiscOn(
+        view, x, y, outerRadius, fullRadius, strength, path,
+        [&](L16& d, std::uint32_t w) { blendDepthPixel(d, value, w); },
+        [&](shapes_detail::DiscJob& job) {
+            job.depth = planeOf(view);
+            job.depth.depth = value;
+        });
 }
 
 void softDiscs(const ImageView<L16>& depthView, std::uint16_t depth,

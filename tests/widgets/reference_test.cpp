@@ -91,6 +91,26 @@ Maps withinBoxes(const Maps& drawn, std::int32_t w, std::int32_t h, std::uint32_
     return out;
 }
 
+// What `paint` draws into fresh maps of the reference's seed, whole and then in
+// random boxes, against the reference.
+template <typename Paint>
+void expectWholeAndInBoxes(const Maps& expected, std::int32_t w, std::int32_t h, std::uint32_t seed,
+                           std::mt19937& rng, Paint paint) {
+    Maps whole(w, h, seed);
+    paint(whole, std::vector<IntRect>{{0, 0, w, h}});
+    EXPECT_EQ(whole.firstDifference(expected), "");
+    const std::vector<IntRect> parts = someBoxes(rng, w, h);
+    Maps pieces(w, h, seed);
+    paint(pieces, parts);
+    EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, seed, parts)), "");
+}
+
+void expectWholeAndInBoxes(UIElement& e, const Maps& expected, std::int32_t w, std::int32_t h,
+                           std::uint32_t seed, std::mt19937& rng) {
+    expectWholeAndInBoxes(expected, w, h, seed, rng,
+                          [&](Maps& m, const std::vector<IntRect>& boxes) { m.paint(e, boxes); });
+}
+
 class Game : public spatium::BowGame {
 public:
     using BowGame::BowGame;
@@ -166,13 +186,7 @@ TEST(ReferenceDrawing, BowGameEqualsTheTileFormulas) {
             const int w = box.maxX + 3, h = box.maxY + 3;
             Maps expected(w, h, 3);
             referenceGame(g, over, expected, box);
-            Maps whole(w, h, 3);
-            whole.paint(g, {{0, 0, w, h}});
-            EXPECT_EQ(whole.firstDifference(expected), "");
-            const std::vector<IntRect> parts = someBoxes(rng, w, h);
-            Maps pieces(w, h, 3);
-            pieces.paint(g, parts);
-            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 3, parts)), "");
+            expectWholeAndInBoxes(g, expected, w, h, 3, rng);
         }
 }
 
@@ -220,13 +234,7 @@ TEST(ReferenceDrawing, RadioButtonsEqualTheButtonFormulas) {
             const int w = box.maxX + 4, h = box.maxY + 4;
             Maps expected(w, h, 4);
             referenceRadio(*set, 4, selected, state != 0, expected, box);
-            Maps whole(w, h, 4);
-            whole.paint(*set, {{0, 0, w, h}});
-            EXPECT_EQ(whole.firstDifference(expected), "");
-            const std::vector<IntRect> parts = someBoxes(rng, w, h);
-            Maps pieces(w, h, 4);
-            pieces.paint(*set, parts);
-            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 4, parts)), "");
+            expectWholeAndInBoxes(*set, expected, w, h, 4, rng);
         }
 }
 
@@ -277,13 +285,7 @@ TEST(ReferenceDrawing, LogoEqualsTheImageBlendWithItsGlow) {
             const int w = box.maxX + 3, h = box.maxY + 3;
             Maps expected(w, h, 5);
             referenceLogo(logo, art, expected, box);
-            Maps whole(w, h, 5);
-            whole.paint(logo, {{0, 0, w, h}});
-            EXPECT_EQ(whole.firstDifference(expected), "");
-            const std::vector<IntRect> parts = someBoxes(rng, w, h);
-            Maps pieces(w, h, 5);
-            pieces.paint(logo, parts);
-            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 5, parts)), "");
+            expectWholeAndInBoxes(logo, expected, w, h, 5, rng);
         }
 }
 
@@ -313,13 +315,7 @@ TEST(ReferenceDrawing, LabelCentresItsTextInItsColour) {
             drawText(expected.diffuse.asView().crop(box), testFont(), label.text, label.textSize,
                      label.letterSpacing, colour, float(box.width()) * 0.5f,
                      float(box.height()) * 0.5f, alignCentre, alignCentre);
-            Maps whole(w, h, 6);
-            whole.paint(label, {{0, 0, w, h}});
-            EXPECT_EQ(whole.firstDifference(expected), "");
-            const std::vector<IntRect> parts = someBoxes(rng, w, h);
-            Maps pieces(w, h, 6);
-            pieces.paint(label, parts);
-            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 6, parts)), "");
+            expectWholeAndInBoxes(label, expected, w, h, 6, rng);
         }
 }
 
@@ -386,13 +382,7 @@ TEST(ReferenceDrawing, DropdownUnfoldsItsRowsAsTheFormulasSay) {
                 const int w = c.box.maxX + 3, h = c.box.maxY + 3;
                 Maps expected(w, h, 8);
                 referenceDropdown(dd, c.choices, value, hoverRow, expected, c.box);
-                Maps whole(w, h, 8);
-                whole.paint(dd, {{0, 0, w, h}});
-                EXPECT_EQ(whole.firstDifference(expected), "");
-                const std::vector<IntRect> parts = someBoxes(rng, w, h);
-                Maps pieces(w, h, 8);
-                pieces.paint(dd, parts);
-                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 8, parts)), "");
+                expectWholeAndInBoxes(dd, expected, w, h, 8, rng);
             }
     }
 }
@@ -489,14 +479,12 @@ TEST(ReferenceDrawing, ParamHintRisesAndShowsItsFaceAsTheFormulasSay) {
             const int w = std::min(box.maxX + 3, 60), h = std::min(box.maxY + 3, 36);
             Maps expected(w, h, 9);
             referenceHint(hint, expected, box);
-            Maps whole(w, h, 9);
-            whole.paint(hint, {{0, 0, w, h}});
-            EXPECT_EQ(whole.firstDifference(expected), "");
-            const std::vector<IntRect> parts = someBoxes(rng, w, h);
-            hint.markDirty();
-            Maps pieces(w, h, 9);
-            pieces.paint(hint, parts);
-            EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 9, parts)), "");
+            // Each drawing starts from freshly painted layers.
+            expectWholeAndInBoxes(expected, w, h, 9, rng,
+                                  [&](Maps& m, const std::vector<IntRect>& dirty) {
+                                      hint.markDirty();
+                                      m.paint(hint, dirty);
+                                  });
         }
 }
 
@@ -607,13 +595,7 @@ TEST(ReferenceDrawing, ImageKnobTurnsItsPictureAsTheFormulasSay) {
                                              m.depth.asView().crop(clipped),
                                              m.material.asView().crop(clipped), local);
                 };
-                Maps whole(w, h, 11);
-                bodyOnly(whole, {{0, 0, w, h}});
-                EXPECT_EQ(whole.firstDifference(expected), "");
-                const std::vector<IntRect> parts = someBoxes(rng, w, h);
-                Maps pieces(w, h, 11);
-                bodyOnly(pieces, parts);
-                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 11, parts)), "");
+                expectWholeAndInBoxes(expected, w, h, 11, rng, bodyOnly);
             }
 }
 
@@ -684,13 +666,7 @@ TEST(ReferenceDrawing, BargraphAndPanelEqualTheirFormulas) {
                 const int w = std::min(box.maxX + 3, 80), h = std::min(box.maxY + 3, 150);
                 Maps expected(w, h, 13);
                 referenceBargraph(bars, shown, expected);
-                Maps whole(w, h, 13);
-                whole.paint(bars, {{0, 0, w, h}});
-                EXPECT_EQ(whole.firstDifference(expected), "");
-                const std::vector<IntRect> parts = someBoxes(rng, w, h);
-                Maps pieces(w, h, 13);
-                pieces.paint(bars, parts);
-                EXPECT_EQ(pieces.firstDifference(withinBoxes(expected, w, h, 13, parts)), "");
+                expectWholeAndInBoxes(bars, expected, w, h, 13, rng);
             }
     // The panel fills every box it is given, and only those.
     UIPanel panel(ctx);
