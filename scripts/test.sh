@@ -145,6 +145,10 @@ stage_windows() {
         ctest --preset mingw -j"$JOBS"
         windows_host_checks
         wineserver -w
+        # The official VST3 validator's Windows build on the cross-built bundle.
+        tests/vst3adapter/validate.sh ../shared/tools/vst3/validator.exe \
+            "$(winepath -w build/mingw/vst3/Spatium.vst3)" wine || [ $? -eq 77 ]
+        wineserver -w
         # xvfb-run's shell drops exported functions, so they travel as text.
         timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" \
             bash -c "$(declare -f unix_lines windows_editor_drag)"'; windows_editor_drag "$0"' \
