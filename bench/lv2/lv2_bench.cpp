@@ -132,6 +132,19 @@ void timeBlocks(benchmark::State& state, RunBlock&& runBlock, const float* left,
     state.counters["out_rms"] = std::sqrt(sum / (2.0 * kBlock));
 }
 
+// A host's own buffers: a block of the source copied in, stereo out.
+struct Buffers {
+    std::vector<float> left = std::vector<float>(kBlock), right = left, inLeft = left,
+                       inRight = left;
+    float* out[2] = {left.data(), right.data()};
+    const float* in[2] = {inLeft.data(), inRight.data()};
+    void load(long offset) {
+        const auto& s = source();
+        std::copy(s[0].begin() + offset, s[0].begin() + offset + kBlock, inLeft.begin());
+        std::copy(s[1].begin() + offset, s[1].begin() + offset + kBlock, inRight.begin());
+    }
+};
+
 void runVst3(benchmark::State& state, const Case& c) {
     std::unique_ptr<vst3bench::Bundle> bundle;
     try {
@@ -142,27 +155,23 @@ void runVst3(benchmark::State& state, const Case& c) {
     } catch (const std::exception& e) {
         return state.SkipWithError(e.what());
     }
-    const auto& in = source();
-    std::vector<float> left(kBlock), right(kBlock), inL(kBlock), inR(kBlock);
-    float* out[2] = {left.data(), right.data()};
-    const float* ins[2] = {inL.data(), inR.data()};
+    Buffers io;
     vst3test::Changes changes;
     changes.add(spatium::kPan, 0, 0.5);
     changes.add(spatium::kDistance, 0, 0.5);
     timeBlocks(
         state,
         [&](long offset, double time) {
-            std::copy(in[0].begin() + offset, in[0].begin() + offset + kBlock, inL.begin());
-            std::copy(in[1].begin() + offset, in[1].begin() + offset + kBlock, inR.begin());
+            io.load(offset);
             if (c.automate) {
                 const auto [pan, distance] = sweep(time);
                 changes.queues[0].points[0].second = bundle->normalizedFor(spatium::kPan, pan);
                 changes.queues[1].points[0].second =
                     bundle->normalizedFor(spatium::kDistance, distance);
             }
-            bundle->process(ins, out, kBlock, c.automate ? &changes : nullptr);
+            bundle->process(io.in, io.out, kBlock, c.automate ? &changes : nullptr);
         },
-        left.data(), right.data());
+        io.left.data(), io.right.data());
 }
 
 void runAax(benchmark::State& state, const Case& c) {
@@ -179,15 +188,11 @@ void runAax(benchmark::State& state, const Case& c) {
     } catch (const std::exception& e) {
         return state.SkipWithError(e.what());
     }
-    const auto& in = source();
-    std::vector<float> left(kBlock), right(kBlock), inL(kBlock), inR(kBlock);
-    float* out[2] = {left.data(), right.data()};
-    const float* ins[2] = {inL.data(), inR.data()};
+    Buffers io;
     timeBlocks(
         state,
         [&](long offset, double time) {
-            std::copy(in[0].begin() + offset, in[0].begin() + offset + kBlock, inL.begin());
-            std::copy(in[1].begin() + offset, in[1].begin() + offset + kBlock, inR.begin());
+            io.load(offset);
             if (c.automate) {
                 const auto [pan, distance] = sweep(time);
                 instance->setNormalizedValue(std::to_string(spatium::kPan),
@@ -195,9 +200,9 @@ void runAax(benchmark::State& state, const Case& c) {
                 instance->setNormalizedValue(std::to_string(spatium::kDistance),
                                              spatiumNormalized(spatium::kDistance, distance));
             }
-            instance->render(ins, out, kBlock);
+            instance->render(io.in, io.out, kBlock);
         },
-        left.data(), right.data());
+        io.left.data(), io.right.data());
 }
 
 void runLv2(benchmark::State& state, const Case& c) {

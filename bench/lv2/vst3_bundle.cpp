@@ -70,22 +70,8 @@ void Bundle::setPlain(ParamID id, double plain) {
 
 void Bundle::process(const float* const* in, float* const* out, int32 frames,
                      IParameterChanges* changes) {
-    AudioBusBuffers inBus{};
-    inBus.numChannels = inputs_;
-    inBus.channelBuffers32 = const_cast<float**>(in);
-    AudioBusBuffers outBus{};
-    outBus.numChannels = 2;
-    outBus.channelBuffers32 = const_cast<float**>(out);
-    ProcessData data{};
-    data.processMode = kRealtime;
-    data.symbolicSampleSize = kSample32;
-    data.numSamples = frames;
-    data.numInputs = 1;
-    data.numOutputs = 1;
-    data.inputs = &inBus;
-    data.outputs = &outBus;
-    data.inputParameterChanges = changes;
-    processor_->process(data);
+    vst3test::Block block(const_cast<float* const*>(in), inputs_, out, frames, changes);
+    processor_->process(block.data);
 }
 
 } // namespace vst3bench
