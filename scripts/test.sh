@@ -213,6 +213,9 @@ if ! LV2_PATH="$PWD/build/release/lv2" ardour7-lua tests/lv2/ardour_session.lua 
     exit 1
 fi
 grep "came back" build/ardour-session.log
+# The VST3 bundle in Ardour too: its scanner finds the class, then a session
+# places sources with it, saves and reloads, and compares it with the LV2 build.
+tests/vst3adapter/ardour_vst3.sh build/release
 stages=$((stages + 1))
 
 echo "=== fuzz ==="
