@@ -493,7 +493,8 @@ std::uint32_t Plugin::latency() const {
 }
 
 std::uint32_t Plugin::tail() const {
-    return static_cast<std::uint32_t>(std::ceil(client_->tailLengthSeconds() * sampleRate_));
+    // The tail is given in float seconds: 0.1 s must not become one frame more.
+    return static_cast<std::uint32_t>(std::lround(client_->tailLengthSeconds() * sampleRate_));
 }
 
 } // namespace corvid::clap
