@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -239,12 +240,14 @@ public:
         active_ = false;
     }
 
-    // One process call of frames from in at offset into out, with events.
+    // One process call of frames from in at offset into out (at outOffset, or the
+    // same offset), with events.
     int32_t process(std::vector<std::vector<float>>& in, std::vector<std::vector<float>>& out,
                     std::size_t offset, std::uint32_t frames, InEvents& events,
-                    OutEvents* sent = nullptr) {
+                    OutEvents* sent = nullptr, std::optional<std::size_t> outOffset = {}) {
+        const std::size_t at = outOffset.value_or(offset);
         float* inPointers[2] = {in[0].data() + offset, in[in.size() - 1].data() + offset};
-        float* outPointers[2] = {out[0].data() + offset, out[1].data() + offset};
+        float* outPointers[2] = {out[0].data() + at, out[1].data() + at};
         clap_audio_buffer_t inBus{inPointers, nullptr, static_cast<uint32_t>(inputs_), 0, 0};
         clap_audio_buffer_t outBus{outPointers, nullptr, 2, 0, 0};
         OutEvents ignored;
