@@ -250,6 +250,18 @@ TEST_F(ClapHost, StateRestoresIntoANewInstanceWithIdenticalOutputAndLoadsInTheCo
     ASSERT_TRUE(second.start(48000.0, 2));
     EXPECT_TRUE(second.render(in, {256}, {}) == first.render(in, {256}, {}));
 
+    // The VST3 build saves the same chunk followed by its bypass; the chunk's
+    // reader stops at its values, so that state loads here with every value.
+    std::vector<std::uint8_t> vst3 = saved;
+    const float bypassOn = 1.0f;
+    const char tag[4] = {'B', 'y', 'p', 's'};
+    vst3.insert(vst3.end(), tag, tag + 4);
+    vst3.insert(vst3.end(), reinterpret_cast<const std::uint8_t*>(&bypassOn),
+                reinterpret_cast<const std::uint8_t*>(&bypassOn) + 4);
+    Instance third(*library, host);
+    ASSERT_TRUE(third.load(vst3));
+    EXPECT_EQ(third.save(), saved);
+
     // The same bytes are the AAX build's state: the command-line host loads them
     // and writes them back unchanged.
     const std::string statePath = kDir + "/clap.state";
