@@ -8,7 +8,11 @@
 
 #include "tests/clap/clap_c.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -31,9 +35,16 @@ struct Change {
 class Library {
 public:
     explicit Library(const std::string& path) {
+#if defined(_WIN32)
+        handle_ = LoadLibraryA(path.c_str());
+        if (!handle_) throw std::runtime_error("cannot load " + path);
+        void* entry = reinterpret_cast<void*>(GetProcAddress(handle_, "clap_entry"));
+#else
         handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle_) throw std::runtime_error(dlerror());
-        entry_ = static_cast<const clap_plugin_entry_t*>(dlsym(handle_, "clap_entry"));
+        void* entry = dlsym(handle_, "clap_entry");
+#endif
+        entry_ = static_cast<const clap_plugin_entry_t*>(entry);
         if (!entry_) throw std::runtime_error("no clap_entry in " + path);
         if (!entry_->init(path.c_str())) throw std::runtime_error("clap_entry.init refused");
         factory_ =
@@ -42,19 +53,31 @@ public:
     }
     ~Library() {
         entry_->deinit();
+#if defined(_WIN32)
+        FreeLibrary(handle_);
+#else
         dlclose(handle_);
+#endif
     }
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
-    const clap_plugin_entry_t& entry() const { return *entry_; }
-    const clap_plugin_factory_t& factory() const { return *factory_; }
+    const clap_plugin_entry_t& entry() const {
+        return *entry_;
+    }
+    const clap_plugin_factory_t& factory() const {
+        return *factory_;
+    }
     const clap_plugin_descriptor_t* descriptor() const {
         return factory_->get_plugin_descriptor(factory_, 0);
     }
 
 private:
+#if defined(_WIN32)
+    HMODULE handle_ = nullptr;
+#else
     void* handle_ = nullptr;
+#endif
     const clap_plugin_entry_t* entry_ = nullptr;
     const clap_plugin_factory_t* factory_ = nullptr;
 };
