@@ -181,6 +181,9 @@ Plugin::Plugin(std::unique_ptr<Client> client, const clap_host* host,
 }
 
 Plugin::~Plugin() {
+    // The gestures the closing editor ends are dropped with the instance: the host
+    // is not asked for a flush from inside destroy.
+    hostParams_ = nullptr;
     gui_.reset();
     gestures_.endAll();
     gestures_.attach(nullptr);
