@@ -16,11 +16,6 @@ namespace corvid::clap {
 
 namespace {
 
-// Parameters a product keeps for later are in the state but offered to no one.
-bool isReserved(const Parameter& p) {
-    return p.name().substr(0, 9) == "Reserved ";
-}
-
 void copyName(std::string_view text, char* out, std::size_t capacity) {
     const std::string_view kept = host::truncateUtf8(text, capacity - 1);
     std::memcpy(out, kept.data(), kept.size());
@@ -411,7 +406,7 @@ bool Plugin::parameterInfo(std::uint32_t index, clap_param_info& info) const {
     info.min_value = plain.minimum();
     info.max_value = plain.maximum();
     info.default_value = plain.defaultValue();
-    if (isReserved(p)) {
+    if (host::isReserved(p)) {
         info.flags = kParamIsHidden;
         return true;
     }
