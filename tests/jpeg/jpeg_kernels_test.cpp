@@ -1,6 +1,6 @@
 #include "corvid/core/cpu.h"
-#include "corvid/graphics/jpegcolor.h"
-#include "corvid/graphics/jpegidct.h"
+#include "corvid/graphics/codecs/jpegcolor.h"
+#include "corvid/graphics/codecs/jpegidct.h"
 
 #include <gtest/gtest.h>
 

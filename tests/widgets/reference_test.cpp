@@ -5,8 +5,8 @@
 // arithmetic. The widgets must give the same bytes on all three maps, drawn whole
 // or box by box.
 
-#include "corvid/graphics/font.h"
 #include "corvid/graphics/mipmap.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/pbrwidgets/bargraph.h"
 #include "corvid/pbrwidgets/label.h"
 #include "corvid/pbrwidgets/logo.h"

@@ -1,4 +1,4 @@
-#include "corvid/graphics/jpegcolor.h"
+#include "corvid/graphics/codecs/jpegcolor.h"
 
 #include "corvid/core/compiler.h"
 #include "corvid/core/cpu.h"
@@ -62,16 +62,16 @@ void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
 
 namespace {
 
-CORVID_TARGET("avx2") inline __m256i columnSums(const std::uint8_t* near,
-                                                          const std::uint8_t* far) {
+CORVID_TARGET("avx2") inline __m256i columnSums(const std::uint8_t* near, const std::uint8_t* far) {
     const __m256i n = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(near)));
     const __m256i f = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(far)));
     return _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(n, n), n), f);
 }
 
 // Sixteen interior columns at a time from column `i`; returns the first column left over.
-CORVID_TARGET("avx2") int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far,
-                                             int width, std::uint8_t* out, int i) {
+CORVID_TARGET("avx2")
+int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+             int i) {
     const __m256i eight = _mm256_set1_epi16(8), seven = _mm256_set1_epi16(7);
     for (; i + 17 <= width; i += 16) {
         const __m256i c = columnSums(near + i, far + i);
@@ -269,9 +269,9 @@ void yccToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
     yccToRgbReference(y + i, cb + i, cr + i, count - i, out + i * components, components);
 }
 
-CORVID_TARGET("avx2") void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb,
-                                                  const std::uint8_t* cr, int count,
-                                                  std::uint8_t* out, int components) {
+CORVID_TARGET("avx2")
+void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int count,
+                  std::uint8_t* out, int components) {
     const __m256i bias = _mm256_set1_epi16(128);
     const __m256i two = _mm256_set1_epi16(2);
     const __m256i half = _mm256_set1_epi32(32768);

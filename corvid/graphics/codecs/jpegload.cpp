@@ -1,9 +1,9 @@
-#include "corvid/graphics/jpegload.h"
+#include "corvid/graphics/codecs/jpegload.h"
 
 #include "corvid/core/byteswap.h"
 
-#include "corvid/graphics/jpegcolor.h"
-#include "corvid/graphics/jpegidct.h"
+#include "corvid/graphics/codecs/jpegcolor.h"
+#include "corvid/graphics/codecs/jpegidct.h"
 
 #include <algorithm>
 #include <array>

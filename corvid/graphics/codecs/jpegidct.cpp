@@ -1,4 +1,4 @@
-#include "corvid/graphics/jpegidct.h"
+#include "corvid/graphics/codecs/jpegidct.h"
 
 #include "corvid/core/compiler.h"
 #include "corvid/core/cpu.h"
@@ -300,10 +300,10 @@ void idctSse2(const std::int16_t* coefficients, const std::uint16_t* quantisers,
     }
 }
 
-CORVID_TARGET("avx2") void
-idctPairAvx2(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
-             std::uint8_t* outA, std::ptrdiff_t strideA, const std::int16_t* coefficientsB,
-             const std::uint16_t* quantisersB, std::uint8_t* outB, std::ptrdiff_t strideB) {
+CORVID_TARGET("avx2")
+void idctPairAvx2(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
+                  std::uint8_t* outA, std::ptrdiff_t strideA, const std::int16_t* coefficientsB,
+                  const std::uint16_t* quantisersB, std::uint8_t* outB, std::ptrdiff_t strideB) {
     __m256i x[8];
     for (int r = 0; r < 8; ++r) {
         auto row = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
