@@ -1,7 +1,7 @@
 #include "corvid/graphics/codecs/jpegcolor.h"
 
 #include "corvid/core/compiler.h"
-#include "corvid/core/cpu.h"
+#include "corvid/core/isa.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -88,7 +88,7 @@ int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far, int width, std::
     return i;
 }
 
-const bool kHaveAvx2 = corvid::cpuFeatures().avx2;
+const bool kHaveAvx2 = corvid::isaSupported(corvid::Isa::avx2);
 
 } // namespace
 
@@ -331,16 +331,20 @@ void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
     yccToRgbReference(y + i, cb + i, cr + i, count - i, out + i * components, components);
 }
 
-ColorFunction bestColor() {
-    return corvid::cpuFeatures().avx2 ? &yccToRgbAvx2 : &yccToRgbSse2;
+ColorFunction colorFor(Isa isa) {
+    return IsaBodies<ColorFunction>{&yccToRgbSse2, &yccToRgbAvx2}[isa];
 }
 
 #else
 
-ColorFunction bestColor() {
+ColorFunction colorFor(Isa) {
     return &yccToRgbReference;
 }
 
 #endif
+
+ColorFunction bestColor() {
+    return colorFor(bestIsa());
+}
 
 } // namespace corvid::jpeg

@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+namespace corvid {
+enum class Isa;
+}
+
 namespace corvid::jpeg {
 
 // Doubles a row horizontally: `out` receives 2 * width samples. Needs width >= 2.
@@ -32,7 +36,9 @@ void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
                   std::uint8_t* out, int components);
 #endif
 
-// The fastest conversion this processor runs; all give identical output.
+// The conversion for an instruction set (which the processor must run), and the
+// fastest this processor runs; all give identical output.
+ColorFunction colorFor(Isa isa);
 ColorFunction bestColor();
 
 } // namespace corvid::jpeg
