@@ -197,13 +197,17 @@ TEST(JpegUpsample, VectorPathsMatchPlainFiltersAtEveryWidth) {
             ASSERT_EQ(got[2 * i + 1], (3 * near[i] + at(near, i + 1) + 2) >> 2) << width;
         }
         ASSERT_EQ(got[2 * width], 0xAA);
-        upsampleH2V2(near.data(), far.data(), width, got.data());
-        for (int i = 0; i < width; ++i) {
-            auto sum = [&](int k) { return 3 * at(near, k) + at(far, k); };
-            ASSERT_EQ(got[2 * i], (3 * sum(i) + sum(i - 1) + 8) >> 4) << width;
-            ASSERT_EQ(got[2 * i + 1], (3 * sum(i) + sum(i + 1) + 7) >> 4) << width;
+        for (corvid::Isa isa : corvid::supportedIsas()) {
+            upsampleH2V2(near.data(), far.data(), width, got.data(), isa);
+            for (int i = 0; i < width; ++i) {
+                auto sum = [&](int k) { return 3 * at(near, k) + at(far, k); };
+                ASSERT_EQ(got[2 * i], (3 * sum(i) + sum(i - 1) + 8) >> 4)
+                    << width << " " << corvid::isaName(isa);
+                ASSERT_EQ(got[2 * i + 1], (3 * sum(i) + sum(i + 1) + 7) >> 4)
+                    << width << " " << corvid::isaName(isa);
+            }
+            ASSERT_EQ(got[2 * width], 0xAA);
         }
-        ASSERT_EQ(got[2 * width], 0xAA);
         for (bool lower : {false, true}) {
             upsampleH1V2(near.data(), far.data(), width, lower, got.data());
             for (int i = 0; i < width; ++i)

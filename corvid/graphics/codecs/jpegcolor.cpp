@@ -88,15 +88,20 @@ int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far, int width, std::
     return i;
 }
 
-const bool kHaveAvx2 = corvid::isaSupported(corvid::Isa::avx2);
+// The SSE2 body has no wide step of its own: its loop below takes the whole row.
+int h2v2NoWideStep(const std::uint8_t*, const std::uint8_t*, int, std::uint8_t*, int i) {
+    return i;
+}
 
 } // namespace
 
-void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out) {
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+                  Isa isa) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i eight = _mm_set1_epi16(8), seven = _mm_set1_epi16(7);
     h2v2Columns(near, far, width, out, 0, 1);
-    int i = kHaveAvx2 ? h2v2Avx2(near, far, width, out, 1) : 1;
+    using WideStep = int (*)(const std::uint8_t*, const std::uint8_t*, int, std::uint8_t*, int);
+    int i = IsaBodies<WideStep>{&h2v2NoWideStep, &h2v2Avx2}[isa](near, far, width, out, 1);
     for (; i + 9 <= width; i += 8) {
         auto sum = [&](int at) {
             const __m128i n = _mm_unpacklo_epi8(
@@ -139,7 +144,8 @@ void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
     h2v1Columns(in, width, out, 0, width);
 }
 
-void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out) {
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+                  Isa) {
     h2v2Columns(near, far, width, out, 0, width);
 }
 

@@ -3,11 +3,9 @@
 // a time. The triangle ("fancy") upsamplers weight the nearer sample 3:1, which keeps
 // chroma edges from looking blocky at 2x.
 
-#include <cstdint>
+#include "corvid/core/isa.h"
 
-namespace corvid {
-enum class Isa;
-}
+#include <cstdint>
 
 namespace corvid::jpeg {
 
@@ -15,8 +13,10 @@ namespace corvid::jpeg {
 void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out);
 
 // Doubles vertically and horizontally: `near` is the input row that contains the output
-// row, `far` the neighbouring row on the output row's side. Needs width >= 2.
-void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out);
+// row, `far` the neighbouring row on the output row's side. Needs width >= 2. Every
+// instruction set (which the processor must run) gives the same samples.
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+                  Isa isa = bestIsa());
 
 // Doubles vertically only; `lowerHalf` is true for the second output row of a pair.
 void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
