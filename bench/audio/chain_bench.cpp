@@ -5,8 +5,8 @@
 #include "tests/audio/reference_chain.h"
 
 #include "corvid/client/client.h"
-#include "corvid/core/cpu.h"
 #include "corvid/core/fpcontrol.h"
+#include "corvid/core/isa.h"
 #include "corvid/dsp/delayline.h"
 #include "spatium/params.h"
 #include "spatium/spatium.h"
@@ -131,11 +131,8 @@ namespace {
 // One channel's interpolated reads for a 512-frame sub-block, 32 frames per call as
 // the panner does them, on each instruction-set path.
 void BM_DelayRead(benchmark::State& state) {
-    const auto path = static_cast<corvid::ReadPath>(state.range(0));
-    if (path == corvid::ReadPath::avx2 && !corvid::cpuFeatures().avx2)
-        return state.SkipWithError("no AVX2");
-    if (path == corvid::ReadPath::avx512 && !corvid::cpuFeatures().avx512)
-        return state.SkipWithError("no AVX-512");
+    const auto path = static_cast<corvid::Isa>(state.range(0));
+    if (!corvid::isaSupported(path)) return state.SkipWithError("the processor lacks this set");
     corvid::Delayline line;
     line.resize(kBlock + 96);
     const auto in = noise(3);

@@ -1,6 +1,6 @@
 // Lighting cost on the editor's window size: one 64 x 32 tile, a small dirty area
 // and the whole window over the thread pool, for every kernel the processor runs.
-#include "corvid/core/cpu.h"
+#include "corvid/core/isa.h"
 #include "corvid/core/thread.h"
 #include "corvid/gui/compositor.h"
 
@@ -109,7 +109,7 @@ std::vector<IntRect> tilesOf(const IntRect& area) {
 }
 
 bool select(benchmark::State& state, PBRCompositor& c) {
-    if (!c.useKernel(static_cast<CompositorKernel>(state.range(0)))) {
+    if (!c.useKernel(static_cast<Isa>(state.range(0)))) {
         state.SkipWithError("kernel not supported here");
         return false;
     }
@@ -176,9 +176,9 @@ void lightDirtyArea(benchmark::State& state) {
 
 void kernels(benchmark::internal::Benchmark* b) {
     b->ArgName("kernel");
-    b->Arg(static_cast<int>(CompositorKernel::sse2));
-    b->Arg(static_cast<int>(CompositorKernel::avx2));
-    b->Arg(static_cast<int>(CompositorKernel::avx512));
+    b->Arg(static_cast<int>(Isa::sse2));
+    b->Arg(static_cast<int>(Isa::avx2));
+    b->Arg(static_cast<int>(Isa::avx512));
     b->Unit(benchmark::kMicrosecond);
 }
 

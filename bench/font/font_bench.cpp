@@ -1,7 +1,7 @@
 // Glyph rasterisation speed, side by side with FreeType's unhinted anti-aliased
 // rendering of the same font at the same scale: printable ASCII, no caching.
 
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "tests/font/fontdata.h"
 #include "tests/font/reference_rasterizer.h"
 

@@ -1,4 +1,4 @@
-#include "corvid/graphics/jpegload.h"
+#include "corvid/graphics/codecs/jpegload.h"
 #include "jpeg_oracle.h"
 
 #include <benchmark/benchmark.h>

@@ -127,8 +127,8 @@ void knobFrame(benchmark::State& state) {
 // The 44 px knob's trail ring and body discs on each instruction-set path, so a
 // machine without AVX2 can be judged from this one.
 void shapesOnPath(benchmark::State& state) {
-    const auto path = static_cast<ShapePath>(state.range(0));
-    if (!pathSupported(path)) {
+    const auto path = static_cast<Isa>(state.range(0));
+    if (!isaSupported(path)) {
         state.SkipWithError("the processor lacks this path");
         return;
     }
@@ -151,9 +151,9 @@ void shapesOnPath(benchmark::State& state) {
 
 BENCHMARK(shapesOnPath)
     ->ArgName("path")
-    ->Arg(static_cast<int>(ShapePath::sse2))
-    ->Arg(static_cast<int>(ShapePath::avx2))
-    ->Arg(static_cast<int>(ShapePath::avx512))
+    ->Arg(static_cast<int>(Isa::sse2))
+    ->Arg(static_cast<int>(Isa::avx2))
+    ->Arg(static_cast<int>(Isa::avx512))
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(knobPaint)->ArgName("side")->Arg(112)->Arg(65)->Arg(44)->Arg(34)->Unit(
     benchmark::kMicrosecond);

@@ -1,8 +1,8 @@
 // Our PNG decoder and inflate side by side with libpng and zlib on editor-sized pictures
 // shaped like the background maps: large flat areas, soft ramps, a few KB compressed.
 
-#include "corvid/graphics/inflate.h"
-#include "corvid/graphics/pngload.h"
+#include "corvid/graphics/codecs/inflate.h"
+#include "corvid/graphics/codecs/pngload.h"
 
 #include "tests/png/pngoracle.h"
 

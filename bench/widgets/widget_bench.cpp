@@ -221,8 +221,8 @@ WIDGET_PAIR(Label, subtitle, r.subtitle->markDirty());
 WIDGET_PAIR(Bargraph, bars, r.bars->markDirty());
 // The image knob's body alone on each instruction-set path.
 void BM_ImageKnobBody(benchmark::State& state) {
-    const auto path = static_cast<ShapePath>(state.range(0));
-    if (!pathSupported(path)) {
+    const auto path = static_cast<Isa>(state.range(0));
+    if (!isaSupported(path)) {
         state.SkipWithError("the processor lacks this path");
         return;
     }
@@ -242,9 +242,9 @@ void BM_ImageKnobBody(benchmark::State& state) {
 }
 BENCHMARK(BM_ImageKnobBody)
     ->ArgName("path")
-    ->Arg(static_cast<int>(ShapePath::sse2))
-    ->Arg(static_cast<int>(ShapePath::avx2))
-    ->Arg(static_cast<int>(ShapePath::avx512))
+    ->Arg(static_cast<int>(Isa::sse2))
+    ->Arg(static_cast<int>(Isa::avx2))
+    ->Arg(static_cast<int>(Isa::avx512))
     ->Unit(benchmark::kMicrosecond);
 
 WIDGET_PAIR(ImageKnob, imageKnob,

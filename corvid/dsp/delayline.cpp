@@ -1,7 +1,7 @@
 #include "corvid/dsp/delayline.h"
 
 #include "corvid/core/compiler.h"
-#include "corvid/core/cpu.h"
+#include "corvid/core/isa.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,8 +60,7 @@ void readBaseline(const Delayline& line, const float* delays, float* out, int n)
     for (; i < n; ++i) out[i] = line.readInterpolated(delays[i]);
 }
 
-CORVID_TARGET("avx2") void readAvx2(const Delayline& line, const float* delays,
-                                              float* out, int n) {
+CORVID_TARGET("avx2") void readAvx2(const Delayline& line, const float* delays, float* out, int n) {
     const ReadSetup s(line);
     const __m256 newest = _mm256_set1_ps(s.newest);
     const __m256 twice = _mm256_set1_ps(s.twice);
@@ -94,12 +93,10 @@ CORVID_TARGET("avx2") void readAvx2(const Delayline& line, const float* delays,
 
 // The compiler's own AVX-512 headers trip its uninitialised-value warning (their
 // intrinsics start from an undefined register on purpose).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-CORVID_TARGET("avx512f,avx512vl,avx512bw,avx512dq") void
-readAvx512(const Delayline& line, const float* delays, float* out, int n) {
+CORVID_GCC_WARNINGS_PUSH
+CORVID_GCC_WARNING_OFF("-Wmaybe-uninitialized")
+CORVID_TARGET("avx512f,avx512vl,avx512bw,avx512dq")
+void readAvx512(const Delayline& line, const float* delays, float* out, int n) {
     const ReadSetup s(line);
     const __m512 newest = _mm512_set1_ps(s.newest);
     const __m512 twice = _mm512_set1_ps(s.twice);
@@ -129,35 +126,17 @@ readAvx512(const Delayline& line, const float* delays, float* out, int n) {
     }
     for (; i < n; ++i) out[i] = line.readInterpolated(delays[i]);
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+CORVID_GCC_WARNINGS_POP
 
 } // namespace
 
-ReadPath bestReadPath() {
-    const CpuFeatures& f = cpuFeatures();
-    if (f.avx512) return ReadPath::avx512;
-    if (f.avx2) return ReadPath::avx2;
-    return ReadPath::baseline;
-}
-
-void Delayline::readBlockUsing(ReadPath path, const float* delays, float* out, int n) const {
-    switch (path) {
-    case ReadPath::avx512:
-        readAvx512(*this, delays, out, n);
-        break;
-    case ReadPath::avx2:
-        readAvx2(*this, delays, out, n);
-        break;
-    default:
-        readBaseline(*this, delays, out, n);
-        break;
-    }
+void Delayline::readBlockUsing(Isa isa, const float* delays, float* out, int n) const {
+    IsaBodies<void (*)(const Delayline&, const float*, float*, int)>{
+        &readBaseline, &readAvx2, &readAvx512}[isa](*this, delays, out, n);
 }
 
 void Delayline::resize(int size) {
-    readPath = bestReadPath();
+    readIsa = bestIsa();
     std::uint32_t m = static_cast<std::uint32_t>(std::max(size, 0));
     m |= m >> 1;
     m |= m >> 2;

@@ -2,16 +2,12 @@
 // Power-of-two ring of single-precision samples with a fractional read. The ring is
 // allocated only by resize(); feeding and reading never allocate.
 
+#include "corvid/core/isa.h"
+
 #include <cstdint>
 #include <memory>
 
 namespace corvid {
-
-// Instruction sets the batched read can use; chosen once, off the audio thread.
-enum class ReadPath { baseline, avx2, avx512 };
-
-// The widest path this processor and operating system support.
-ReadPath bestReadPath();
 
 class Delayline {
 public:
@@ -45,10 +41,10 @@ public:
     // out[i] = readInterpolated(delays[i]) for i < n, several reads at a time with the
     // same arithmetic, so the results are identical.
     void readBlock(const float* delays, float* out, int n) const {
-        readBlockUsing(readPath, delays, out, n);
+        readBlockUsing(readIsa, delays, out, n);
     }
-    // The same on a given path (which the processor must support).
-    void readBlockUsing(ReadPath path, const float* delays, float* out, int n) const;
+    // The same with a given instruction set (which the processor must run).
+    void readBlockUsing(Isa isa, const float* delays, float* out, int n) const;
 
     // The polynomial on its own; T is float or a vector of floats, so batched reads use
     // the very same operations in the same order. Vectors travel by reference so that
@@ -71,7 +67,8 @@ public:
     int newest = 0;
     int mask = 0;
     int requested = 0;
-    ReadPath readPath = ReadPath::baseline; // set by resize()
+    // Chosen once by resize(), off the audio thread.
+    Isa readIsa = Isa::sse2;
 };
 
 } // namespace corvid

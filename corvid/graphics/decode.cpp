@@ -1,8 +1,8 @@
 #include "corvid/graphics/decode.h"
 
 #include "corvid/core/error.h"
-#include "corvid/graphics/jpegload.h"
-#include "corvid/graphics/pngload.h"
+#include "corvid/graphics/codecs/jpegload.h"
+#include "corvid/graphics/codecs/pngload.h"
 
 #include <cstring>
 #include <utility>

@@ -3,8 +3,8 @@
 // pictures ship with the program and must decode, so every failure here is fatal;
 // tryDecodeImage is the same decoding with the error returned instead.
 
+#include "corvid/graphics/codecs/decoded.h"
 #include "corvid/graphics/color.h"
-#include "corvid/graphics/decoded.h"
 #include "corvid/graphics/image.h"
 
 #include <cstdint>

@@ -1,11 +1,9 @@
 #include "corvid/graphics/mipmap.h"
 
 #include "corvid/core/compiler.h"
-#include "corvid/core/cpu.h"
 #include "corvid/core/error.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 #include <emmintrin.h>
@@ -514,32 +512,13 @@ CORVID_AVX2 void horizL16Avx2(const uint32_t* t, L16* out, int n) {
     horizL16Sse2(t + 2 * i, out + i, n - i);
 }
 
-constexpr Kernels scalarKernels{boxRGBAScalar,     alphaBoxRGBAScalar, boxL16Scalar,
-                                columnsRGBAScalar, columnsL16Scalar,   horizRGBAScalar,
-                                horizL16Scalar};
 constexpr Kernels sse2Kernels{boxRGBASse2,    alphaBoxRGBASse2, boxL16Sse2,  columnsRGBASse2,
                               columnsL16Sse2, horizRGBASse2,    horizL16Sse2};
 constexpr Kernels avx2Kernels{boxRGBAAvx2,    alphaBoxRGBAAvx2, boxL16Avx2,  columnsRGBAAvx2,
                               columnsL16Avx2, horizRGBAAvx2,    horizL16Avx2};
 
-std::atomic<MipKernels> requestedKernels{MipKernels::best};
-
-MipKernels resolve(MipKernels k) {
-    const bool avx2 = cpuFeatures().avx2;
-    if (k == MipKernels::best) return avx2 ? MipKernels::avx2 : MipKernels::sse2;
-    if (k == MipKernels::avx2 && !avx2) return MipKernels::sse2;
-    return k;
-}
-
-const Kernels& kernels() {
-    switch (resolve(requestedKernels.load(std::memory_order_relaxed))) {
-    case MipKernels::scalar:
-        return scalarKernels;
-    case MipKernels::avx2:
-        return avx2Kernels;
-    default:
-        return sse2Kernels;
-    }
+const Kernels& kernelsFor(Isa isa) {
+    return *IsaBodies<const Kernels*>{&sse2Kernels, &avx2Kernels}[isa];
 }
 
 // ---- Whole-rectangle filters ----
@@ -599,14 +578,6 @@ void cubicRows(const Kernels& k, const OwnedImage<T>& src, OwnedImage<T>& dst, c
 }
 
 } // namespace
-
-void setMipKernels(MipKernels k) {
-    requestedKernels.store(k, std::memory_order_relaxed);
-}
-
-MipKernels activeMipKernels() {
-    return resolve(requestedKernels.load(std::memory_order_relaxed));
-}
 
 template <typename T>
 int Mipmap<T>::levelCountFor(int maxLevel, int32_t width, int32_t height) {
@@ -669,13 +640,13 @@ IntRect Mipmap<T>::nextLevelRect(MipFilter filter, int lvl, const IntRect& rect)
 }
 
 template <typename T>
-IntRect Mipmap<T>::buildNextLevel(MipFilter filter, int lvl, const IntRect& rect) {
+IntRect Mipmap<T>::buildNextLevel(MipFilter filter, int lvl, const IntRect& rect, Isa isa) {
     if constexpr (!std::is_same_v<T, RGBA>) {
         if (filter == MipFilter::alphaWeightedBox) fatalError("alphaWeightedBox needs RGBA pixels");
     }
     const IntRect r = nextLevelRect(filter, lvl, rect);
     if (r.isEmpty()) return r;
-    const Kernels& k = kernels();
+    const Kernels& k = kernelsFor(isa);
     if (filter == MipFilter::cubic) {
         cubicRows(k, level(lvl - 1), level(lvl), r);
     } else {

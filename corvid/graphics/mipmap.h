@@ -3,6 +3,7 @@
 // rebuilt rectangle by rectangle as the maps below them change, and read back with
 // bilinear sampling by the compositor.
 
+#include "corvid/core/isa.h"
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/image.h"
 #include "corvid/graphics/rect.h"
@@ -57,8 +58,10 @@ public:
 
     // Downsamples the part of level - 1 under rect (level - 1 coordinates) into
     // level; returns the rectangle written, in level coordinates. An invalid level
-    // or an empty rect writes nothing and returns an empty rectangle.
-    IntRect buildNextLevel(MipFilter filter, int level, const IntRect& rect);
+    // or an empty rect writes nothing and returns an empty rectangle. The row
+    // kernels use the widest instruction set this processor runs unless told
+    // otherwise (a set the processor must run); every set gives the same pixels.
+    IntRect buildNextLevel(MipFilter filter, int level, const IntRect& rect, Isa isa = bestIsa());
 
     // The rectangle of `level` that buildNextLevel recomputes for rect of level - 1.
     IntRect nextLevelRect(MipFilter filter, int level, const IntRect& rect) const;
@@ -68,12 +71,5 @@ public:
 
 extern template class Mipmap<RGBA>;
 extern template class Mipmap<L16>;
-
-// Which row kernels the filters use. Normally chosen from the processor; tests and
-// benchmarks force a level to compare the paths. Levels the processor lacks fall
-// back to the best available one.
-enum class MipKernels { scalar, sse2, avx2, best };
-void setMipKernels(MipKernels kernels);
-MipKernels activeMipKernels();
 
 } // namespace corvid

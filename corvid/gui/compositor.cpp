@@ -1,6 +1,6 @@
 #include "corvid/gui/compositor.h"
 
-#include "corvid/core/cpu.h"
+#include "corvid/core/isa.h"
 
 #include <algorithm>
 #include <climits>
@@ -102,7 +102,7 @@ PBRCompositor::PBRCompositor() : curveStorage_(std::make_unique<uint8_t[]>(768))
         exponentTable_[static_cast<size_t>(i)] =
             0.8f * std::exp(5.5f * (1.0f - static_cast<float>(i) / 255.0f));
     placeCurves();
-    useKernel(CompositorKernel::best);
+    useKernel(bestIsa());
 }
 
 namespace {
@@ -151,26 +151,10 @@ void PBRCompositor::setOutputCurves(const OutputCurveSettings& s) {
                     s.greenGain, s.greenSmooth, s.blueBlack, s.blueGamma, s.blueGain, s.blueSmooth);
 }
 
-bool PBRCompositor::useKernel(CompositorKernel kernel) {
-    const CpuFeatures& cpu = cpuFeatures();
-    if (kernel == CompositorKernel::best)
-        kernel = cpu.avx512 ? CompositorKernel::avx512
-                            : (cpu.avx2 ? CompositorKernel::avx2 : CompositorKernel::sse2);
-    switch (kernel) {
-    case CompositorKernel::avx512:
-        if (!cpu.avx512) return false;
-        kernel_ = &lightBlockAvx512;
-        break;
-    case CompositorKernel::avx2:
-        if (!cpu.avx2) return false;
-        kernel_ = &lightBlockAvx2;
-        break;
-    default:
-        kernel_ = &lightBlockSse2;
-        kernel = CompositorKernel::sse2;
-        break;
-    }
-    activeKernel_ = kernel;
+bool PBRCompositor::useKernel(Isa isa) {
+    if (!isaSupported(isa)) return false;
+    kernel_ = IsaBodies<BlockKernel>{&lightBlockSse2, &lightBlockAvx2, &lightBlockAvx512}[isa];
+    activeKernel_ = isa;
     return true;
 }
 

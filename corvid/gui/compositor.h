@@ -5,6 +5,7 @@
 // diffuse light, a Phong highlight, skybox reflections on metal and a glow around
 // emissive pixels, then per-channel output curves and the window's byte order.
 
+#include "corvid/core/isa.h"
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/mipmap.h"
 #include "corvid/graphics/rect.h"
@@ -39,10 +40,6 @@ struct OutputCurveSettings {
     float greenBlack = 0.0f, greenGamma = 1.0f, greenGain = 1.0f, greenSmooth = 0.0f;
     float blueBlack = 0.0f, blueGamma = 1.0f, blueGain = 1.0f, blueSmooth = 0.0f;
 };
-
-// The instruction sets the lighting kernel is built for; `best` picks the widest
-// the processor supports.
-enum class CompositorKernel { sse2, avx2, avx512, best };
 
 class PBRCompositor : public ICompositor {
 public:
@@ -84,10 +81,11 @@ public:
     // Phong exponent per roughness byte.
     const std::array<float, 256>& exponentTable() const { return exponentTable_; }
 
-    // Chooses the kernel; returns false (and keeps the current one) when the
-    // processor lacks the instruction set. Lets tests compare every path.
-    bool useKernel(CompositorKernel kernel);
-    CompositorKernel activeKernel() const { return activeKernel_; }
+    // Chooses the kernel's instruction set (the widest this processor runs until
+    // told otherwise); returns false (and keeps the current one) when the processor
+    // lacks it. Lets tests compare every path.
+    bool useKernel(Isa isa);
+    Isa activeKernel() const { return activeKernel_; }
 
     // How many threads can light at once without the compositor allocating: one
     // staging area each, made at construction and reused by every call.
@@ -114,7 +112,7 @@ private:
     std::unique_ptr<ScratchSlot[]> scratch_;
     int scratchCount_ = 0;
     compositor_detail::BlockKernel kernel_ = nullptr;
-    CompositorKernel activeKernel_ = CompositorKernel::sse2;
+    Isa activeKernel_ = Isa::sse2;
 };
 
 } // namespace corvid

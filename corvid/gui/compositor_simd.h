@@ -1,7 +1,7 @@
 #pragma once
-// The compositor's pixel kernel, written once over a vector width. Each kernel
-// source is built for its own instruction set and supplies a traits type (vector
-// types, lane count, square root, gathers, lane permutation, lane tests).
+// The compositor's pixel kernel, written once over the lanes of corvid/simd. Each
+// kernel source is built for its own instruction set and instantiates it with that
+// set's lanes.
 // Everything here has internal linkage so the differently compiled copies never
 // meet at link time; for the same reason the kernel sources include no header
 // with inline functions of external linkage.
@@ -81,7 +81,6 @@ template <class T>
 struct Kernel {
     using VF = typename T::VF;
     using VI = typename T::VI;
-    typedef CORVID_VECTOR(uint16_t, sizeof(VI) / 2) VH;
     static constexpr int N = T::lanes;
     static_assert(kBlockWidth % N == 0);
     static_assert(kBlockWidth / N <= kMaxVectorsPerRow);
@@ -99,8 +98,8 @@ struct Kernel {
         return v;
     }
     static void storeF(float* p, VF v) { std::memcpy(p, &v, sizeof v); }
-    static VF toF(VI v) { return __builtin_convertvector(v, VF); }
-    static VI toI(VF v) { return __builtin_convertvector(v, VI); } // truncates
+    static VF toF(VI v) { return T::toFloat(v); }
+    static VI toI(VF v) { return T::truncate(v); }
     static VF select(VI mask, VF a, VF b) { return mask ? a : b; }
     static VI selectI(VI mask, VI a, VI b) { return mask ? a : b; }
     static VF channel(VI pixels, int shift) { return toF((pixels >> shift) & 255); }
@@ -184,10 +183,10 @@ struct Kernel {
             T::gatherPair(base, row0 + x0, lanes, p00, p10);
             T::gatherPair(base, row1 + x0, lanes, p01, p11);
         } else {
-            p00 = T::gather32(base, row0 + x0, lanes);
-            p10 = T::gather32(base, row0 + x1, lanes);
-            p01 = T::gather32(base, row1 + x0, lanes);
-            p11 = T::gather32(base, row1 + x1, lanes);
+            p00 = T::gather(base, row0 + x0, lanes);
+            p10 = T::gather(base, row0 + x1, lanes);
+            p01 = T::gather(base, row1 + x0, lanes);
+            p11 = T::gather(base, row1 + x1, lanes);
         }
         const VF gu = 1.0f - fu;
         const VF gv = 1.0f - fv;
@@ -287,13 +286,11 @@ struct Kernel {
                 for (int c = 0, v = 0; c < kBlockWidth; c += N, ++v) {
                     VI p0, p1;
                     if (s.window[v] >= 0) {
-                        VH run;
-                        std::memcpy(&run, src + s.window[v] * 2, sizeof run);
-                        const VI values = __builtin_convertvector(run, VI);
+                        const VI values = T::loadU16(src + s.window[v] * 2);
                         p0 = T::permute(values, loadI(s.rel0 + c));
                         p1 = T::permute(values, loadI(s.rel1 + c));
                     } else {
-                        const VI pair = T::gather32(src, loadI(s.offset0 + c));
+                        const VI pair = T::gather(src, loadI(s.offset0 + c));
                         p1 = (pair >> 16) & 0xFFFF;
                         p0 = selectI(loadI(s.takeLow + c), pair & 0xFFFF, p1);
                     }
@@ -327,8 +324,8 @@ struct Kernel {
                         p0 = T::permute(run, loadI(s.rel0 + c));
                         p1 = T::permute(run, loadI(s.rel1 + c));
                     } else {
-                        p0 = T::gather32(src, loadI(s.offset0 + c));
-                        p1 = T::gather32(src, loadI(s.offset1 + c));
+                        p0 = T::gather(src, loadI(s.offset0 + c));
+                        p1 = T::gather(src, loadI(s.offset1 + c));
                     }
                     emitted |= (p0 | p1) & 0xFFFFFF;
                     const VF f = loadF(columns.f + c);
@@ -664,9 +661,9 @@ struct Kernel {
                 if (T::any(lit)) lightPixels(in, s, row, cx, mat, lit, bytesR, bytesG, bytesB);
                 // Curves and byte order in one step: each table holds the curve's
                 // byte already shifted to its place in the output pixel.
-                const VI pixel = T::gather32(in.curvePixels[0], bytesR * 4) |
-                                 T::gather32(in.curvePixels[1], bytesG * 4) |
-                                 T::gather32(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
+                const VI pixel = T::gather(in.curvePixels[0], bytesR * 4) |
+                                 T::gather(in.curvePixels[1], bytesG * 4) |
+                                 T::gather(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
                 const int count = bw - cx < N ? bw - cx : N;
                 std::memcpy(out + cx * 4, &pixel, static_cast<size_t>(count) * 4);
             }

@@ -3,7 +3,7 @@
 // label also glows while the pointer is over it or while it is pressed, and a
 // click opens its web address.
 
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/gui/element.h"
 
 #include <string>

@@ -3,7 +3,7 @@
 // with its unit, then fades away once the value has stopped changing.
 
 #include "corvid/client/params.h"
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/gui/bufferedelement.h"
 
 #include <array>

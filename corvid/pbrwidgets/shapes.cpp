@@ -1,6 +1,5 @@
 #include "corvid/pbrwidgets/shapes.h"
 
-#include "corvid/core/cpu.h"
 #include "corvid/pbrwidgets/shapes_kernel.h"
 #include "corvid/pbrwidgets/shapes_simd.h"
 
@@ -70,11 +69,9 @@ shapes_detail::DiscPlane planeOf(const ImageView<Pixel>& view) {
     return p;
 }
 
-void drawDisc(ShapePath path, const shapes_detail::DiscJob& job) {
-    if (path != ShapePath::sse2)
-        shapes_detail::drawDiscAvx2(job);
-    else
-        shapes_detail::drawDiscSse2(job);
+void drawDisc(Isa isa, const shapes_detail::DiscJob& job) {
+    IsaBodies<void (*)(const shapes_detail::DiscJob&)>{&shapes_detail::drawDiscSse2,
+                                                       &shapes_detail::drawDiscAvx2}[isa](job);
 }
 
 // A disc at part strength, pixel by pixel over the columns whose distance can fall
@@ -106,7 +103,7 @@ void partStrengthDisc(const ImageView<Pixel>& view, float x, float y, const Radi
 // kernels on the plane setPlane puts in the job.
 template <typename Pixel, typename Blend, typename SetPlane>
 void softDiscOn(const ImageView<Pixel>& view, float x, float y, float outerRadius, float fullRadius,
-                float strength, ShapePath path, Blend blendOne, SetPlane setPlane) {
+                float strength, Isa isa, Blend blendOne, SetPlane setPlane) {
     if (!finite(x) || !finite(y) || !finite(outerRadius) || !finite(fullRadius)) return;
     const Radii r = sanitized(outerRadius, fullRadius);
     const IntRect drawable = view.drawableArea();
@@ -117,15 +114,15 @@ void softDiscOn(const ImageView<Pixel>& view, float x, float y, float outerRadiu
     }
     shapes_detail::DiscJob job = discJob(drawable, x, y, r);
     setPlane(job);
-    drawDisc(path, job);
+    drawDisc(isa, job);
 }
 
 } // namespace
 
 void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, float fullRadius,
-              RGBA color, float strength, ShapePath path) {
+              RGBA color, float strength, Isa isa) {
     softDiscOn(
-        view, x, y, outerRadius, fullRadius, strength, path,
+        view, x, y, outerRadius, fullRadius, strength, isa,
         [&](RGBA& d, std::uint32_t w) { blendPixel(d, color, w); },
         [&](shapes_detail::DiscJob& job) {
             job.colour = planeOf(view);
@@ -134,9 +131,9 @@ void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, 
 }
 
 void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
-              std::uint16_t value, float strength, ShapePath path) {
+              std::uint16_t value, float strength, Isa isa) {
     softDiscOn(
-        view, x, y, outerRadius, fullRadius, strength, path,
+        view, x, y, outerRadius, fullRadius, strength, isa,
         [&](L16& d, std::uint32_t w) { blendDepthPixel(d, value, w); },
         [&](shapes_detail::DiscJob& job) {
             job.depth = planeOf(view);
@@ -146,11 +143,11 @@ void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, f
 
 void softDiscs(const ImageView<L16>& depthView, std::uint16_t depth,
                const ImageView<RGBA>& colourView, RGBA color, float x, float y, float outerRadius,
-               float fullRadius, ShapePath path) {
+               float fullRadius, Isa isa) {
     const IntRect drawable = depthView.drawableArea();
     if (!(drawable == colourView.drawableArea())) {
-        softDisc(depthView, x, y, outerRadius, fullRadius, depth, 1.0f, path);
-        softDisc(colourView, x, y, outerRadius, fullRadius, color, 1.0f, path);
+        softDisc(depthView, x, y, outerRadius, fullRadius, depth, 1.0f, isa);
+        softDisc(colourView, x, y, outerRadius, fullRadius, color, 1.0f, isa);
         return;
     }
     if (!finite(x) || !finite(y) || !finite(outerRadius) || !finite(fullRadius)) return;
@@ -160,7 +157,7 @@ void softDiscs(const ImageView<L16>& depthView, std::uint16_t depth,
     job.depth.depth = depth;
     job.colour = planeOf(colourView);
     job.colour.color = color;
-    drawDisc(path, job);
+    drawDisc(isa, job);
 }
 
 void roundedDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
@@ -203,7 +200,7 @@ PreparedArc prepare(float a, float b, RGBA color) {
     return {true, a, b, color};
 }
 
-void drawRing(ShapePath path, const ImageView<RGBA>& view, float x, float y, float innerRadius,
+void drawRing(Isa isa, const ImageView<RGBA>& view, float x, float y, float innerRadius,
               float outerRadius, const PreparedArc& first, const PreparedArc* second) {
     if (!finite(x) || !finite(y) || !finite(innerRadius) || !finite(outerRadius)) return;
     if (!first.draws && !(second != nullptr && second->draws)) return;
@@ -223,42 +220,21 @@ void drawRing(ShapePath path, const ImageView<RGBA>& view, float x, float y, flo
     job.arcs[0] = first;
     if (second != nullptr) job.arcs[1] = *second;
     job.arcCount = second != nullptr ? 2 : 1;
-    if (path != ShapePath::sse2)
-        shapes_detail::drawRingAvx2(job);
-    else
-        shapes_detail::drawRingSse2(job);
+    IsaBodies<void (*)(const shapes_detail::RingJob&)>{&shapes_detail::drawRingSse2,
+                                                       &shapes_detail::drawRingAvx2}[isa](job);
 }
 
 } // namespace
 
-ShapePath bestShapePath() {
-    static const ShapePath best = cpuFeatures().avx512 ? ShapePath::avx512
-                                  : cpuFeatures().avx2 ? ShapePath::avx2
-                                                       : ShapePath::sse2;
-    return best;
-}
-
-bool pathSupported(ShapePath path) {
-    switch (path) {
-    case ShapePath::avx512:
-        return cpuFeatures().avx512;
-    case ShapePath::avx2:
-        return cpuFeatures().avx2;
-    default:
-        return true;
-    }
-}
-
 void annularArc(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
-                float a, float b, RGBA color, ShapePath path) {
-    drawRing(path, view, x, y, innerRadius, outerRadius, prepare(a, b, color), nullptr);
+                float a, float b, RGBA color, Isa isa) {
+    drawRing(isa, view, x, y, innerRadius, outerRadius, prepare(a, b, color), nullptr);
 }
 
 void annularArcPair(const ImageView<RGBA>& view, float x, float y, float innerRadius,
-                    float outerRadius, const ArcSpan& first, const ArcSpan& second,
-                    ShapePath path) {
+                    float outerRadius, const ArcSpan& first, const ArcSpan& second, Isa isa) {
     const PreparedArc over = prepare(second.a, second.b, second.color);
-    drawRing(path, view, x, y, innerRadius, outerRadius, prepare(first.a, first.b, first.color),
+    drawRing(isa, view, x, y, innerRadius, outerRadius, prepare(first.a, first.b, first.color),
              &over);
 }
 

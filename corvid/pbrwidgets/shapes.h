@@ -3,33 +3,30 @@
 // of the graphics library. Each visits only its bounding square enlarged by one
 // pixel, clipped to the view; pixel (i, j) sits at integer coordinates.
 
+#include "corvid/core/isa.h"
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/view.h"
 
 namespace corvid {
 
-// The instruction sets the discs and rings (and the widgets built like them) can be
-// drawn with; every path gives the same pixels. The calls below take the widest this
-// processor supports unless told otherwise (a path the processor must support). The
-// discs and rings have no kernel of their own for AVX-512 and take AVX2's.
-enum class ShapePath { sse2, avx2, avx512 };
-ShapePath bestShapePath();
-bool pathSupported(ShapePath path);
+// The calls below that take an instruction set draw with the widest this processor
+// runs unless told otherwise (a set the processor must run); every set gives the
+// same pixels.
 
 // A disc of full strength up to fullRadius fading linearly in squared distance to
 // nothing at outerRadius. Negative radii count as 0 and a full radius beyond the
 // outer one as the outer one, so odd field values cannot grow a disc past its box.
 void softDisc(const ImageView<RGBA>& view, float x, float y, float outerRadius, float fullRadius,
-              RGBA color, float strength = 1.0f, ShapePath path = bestShapePath());
+              RGBA color, float strength = 1.0f, Isa isa = bestIsa());
 void softDisc(const ImageView<L16>& view, float x, float y, float outerRadius, float fullRadius,
-              std::uint16_t value, float strength = 1.0f, ShapePath path = bestShapePath());
+              std::uint16_t value, float strength = 1.0f, Isa isa = bestIsa());
 
 // A depth disc and a colour disc of one centre and radii at full strength: the
 // pixels of the two softDisc calls, with each pixel's fade found once. Views whose
 // drawable areas differ are drawn one after the other.
 void softDiscs(const ImageView<L16>& depthView, std::uint16_t depth,
                const ImageView<RGBA>& colourView, RGBA color, float x, float y, float outerRadius,
-               float fullRadius, ShapePath path = bestShapePath());
+               float fullRadius, Isa isa = bestIsa());
 
 // As the depth disc, with the weight falling as 1 - t^1.2 of the squared-distance
 // fraction t: a rounded top instead of a cone.
@@ -40,7 +37,7 @@ void roundedDisc(const ImageView<L16>& view, float x, float y, float outerRadius
 // and b (radians, atan2 of the pixel's offset with y downward), anti-aliased at its
 // rims and at both ends. Equal angles draw nothing.
 void annularArc(const ImageView<RGBA>& view, float x, float y, float innerRadius, float outerRadius,
-                float a, float b, RGBA color, ShapePath path = bestShapePath());
+                float a, float b, RGBA color, Isa isa = bestIsa());
 
 struct ArcSpan {
     float a, b;
@@ -51,6 +48,6 @@ struct ArcSpan {
 // annularArc calls, with each pixel's distance and angle found once.
 void annularArcPair(const ImageView<RGBA>& view, float x, float y, float innerRadius,
                     float outerRadius, const ArcSpan& first, const ArcSpan& second,
-                    ShapePath path = bestShapePath());
+                    Isa isa = bestIsa());
 
 } // namespace corvid

@@ -1,8 +1,8 @@
 // Eight-lane ring and disc kernels for processors with AVX2; chosen at run time. The build
 // compiles this file alone with AVX2 enabled.
 #include "corvid/core/compiler.h"
-#include "corvid/graphics/lanes_avx2.h"
 #include "corvid/pbrwidgets/shapes_kernel.h"
+#include "corvid/simd/avx2.h"
 
 #include <cstdint>
 
@@ -13,7 +13,7 @@
 namespace corvid::shapes_detail {
 namespace {
 
-struct Avx2 : lanes::Avx2Lanes {
+struct Avx2 : simd::Avx2Lanes {
     static VU colour(RGBA c) {
         return VU{c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a};
     }

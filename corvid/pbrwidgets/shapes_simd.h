@@ -1,10 +1,10 @@
 #pragma once
-// The ring and disc kernels written once over a vector width. Each kernel source is built for
-// its own instruction set and supplies a traits type: the vector types and lane
-// count, broadcasts, square root, minimum and maximum, truncation, lane masks and
-// the moves between RGBA pixels and 16-bit channel lanes. Everything here has
-// internal linkage and calls no inline function of external linkage, so the
-// differently compiled copies never meet at link time.
+// The ring and disc kernels written once over the lanes of corvid/simd. Each kernel
+// source is built for its own instruction set and instantiates them with that set's
+// lanes, to which it adds the moves between RGBA pixels and 16-bit channel lanes
+// and the depth blend. Everything here has internal linkage and calls no inline
+// function of external linkage, so the differently compiled copies never meet at
+// link time.
 //
 // A ring is drawn row by row over the columns between its outer circle and its
 // hole, a vector of pixels at a time. A cheap angle decides for most pixels that
@@ -13,6 +13,7 @@
 // every pixel comes out as the rule gives it.
 
 #include "corvid/pbrwidgets/shapes_kernel.h"
+#include "corvid/simd/scalar.h"
 
 #include <cstdint>
 
@@ -78,9 +79,9 @@ inline void plotArc(RGBA& pixel, const PreparedArc& arc, float d, float angle,
 // Every arc at one ring pixel, in order, with the exact angle.
 inline void exactPixel(RGBA& pixel, const PreparedArc* arcs, int count, float dx, float dy,
                        float ri, float ro) {
-    const float d = __builtin_sqrtf(dx * dx + dy * dy);
+    const float d = simd::sqrtf(dx * dx + dy * dy);
     const float radial = d > ro - 1.0f ? ro - d : (d < ri + 1.0f ? d - ri : 1.0f);
-    const float angle = __builtin_atan2f(dy, dx);
+    const float angle = simd::atan2f(dy, dx);
     for (int k = 0; k < count; ++k)
         if (arcs[k].draws) plotArc(pixel, arcs[k], d, angle, radial);
 }
@@ -236,8 +237,8 @@ struct RingKernel {
             if (!(dy2 <= roSq)) continue;
             // The row's pixels of the ring lie between the outer circle and the hole;
             // both bounds are widened by the margin and every pixel is still tested.
-            const float outerHalf = __builtin_sqrtf(roSq - dy2) + margin;
-            const float holeHalf = dy2 < riSq ? __builtin_sqrtf(riSq - dy2) - margin : -1.0f;
+            const float outerHalf = simd::sqrtf(roSq - dy2) + margin;
+            const float holeHalf = dy2 < riSq ? simd::sqrtf(riSq - dy2) - margin : -1.0f;
             const std::int32_t i0 = largerOf(x0, toPixel(x - outerHalf));
             const std::int32_t i1 = smallerOf(x1, toPixel(x + outerHalf) + 1);
             std::int32_t holeStart = i1, holeEnd = i1;
@@ -308,7 +309,7 @@ struct RingKernel {
                                  float dy, float dy2, float ri, float ro, float riSq, float roSq) {
         const float d2 = dx * dx + dy2;
         if (d2 < riSq || d2 >= roSq || d2 == 0.0f) return;
-        const float d = __builtin_sqrtf(d2);
+        const float d = simd::sqrtf(d2);
         if (d < ri || d >= ro) return;
         exactPixel(pixel, arcs, count, dx, dy, ri, ro);
     }
@@ -457,16 +458,16 @@ struct DiscKernel {
             const float dy = y - static_cast<float>(j);
             const float dy2 = dy * dy;
             if (!(dy2 < r2sq)) continue;
-            const float outerHalf = __builtin_sqrtf(r2sq - dy2) + margin;
+            const float outerHalf = simd::sqrtf(r2sq - dy2) + margin;
             const std::int32_t i0 = largerOf(x0, toPixel(x - outerHalf));
             const std::int32_t i1 = smallerOf(x1, toPixel(x + outerHalf) + 1);
             target.select(j);
             std::int32_t f0 = i1, f1 = i1;
             if (dy2 < r1sq) {
-                const float fullHalf = __builtin_sqrtf(r1sq - dy2) - margin;
+                const float fullHalf = simd::sqrtf(r1sq - dy2) - margin;
                 if (fullHalf > 0.0f) {
-                    f0 = smallerOf(largerOf(toPixel(__builtin_ceilf(x - fullHalf)), i0), i1);
-                    f1 = smallerOf(largerOf(toPixel(__builtin_floorf(x + fullHalf)) + 1, f0), i1);
+                    f0 = smallerOf(largerOf(toPixel(simd::ceilf(x - fullHalf)), i0), i1);
+                    f1 = smallerOf(largerOf(toPixel(simd::floorf(x + fullHalf)) + 1, f0), i1);
                 }
                 // A fill narrower than a vector would only split the fade in two; the
                 // fade gives the full columns their full weight as well.

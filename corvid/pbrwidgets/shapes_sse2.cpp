@@ -1,7 +1,7 @@
 // Baseline ring and disc kernels: four lanes of SSE2, which every x86-64 processor has.
 #include "corvid/core/compiler.h"
-#include "corvid/graphics/lanes_sse2.h"
 #include "corvid/pbrwidgets/shapes_kernel.h"
+#include "corvid/simd/sse2.h"
 
 #include <cstdint>
 
@@ -12,7 +12,7 @@
 namespace corvid::shapes_detail {
 namespace {
 
-struct Sse2 : lanes::Sse2Lanes {
+struct Sse2 : simd::Sse2Lanes {
     // The colour's channels once per pixel of a 16-bit lane vector.
     static VU colour(RGBA c) { return VU{c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a}; }
     // Pixels 0-1 and 2-3 with their channels widened to 16 bits, and back.

@@ -2,7 +2,7 @@
 // never keeps a valid Adler-32, so a second copy gets the right checksum patched in
 // and the code after the check is reached too.
 
-#include "corvid/graphics/inflate.h"
+#include "corvid/graphics/codecs/inflate.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Any bytes must give either a picture of the stated size or an error message, never a
 // crash, hang or bad memory access.
-#include "corvid/graphics/jpegload.h"
+#include "corvid/graphics/codecs/jpegload.h"
 
 #include <cstdlib>
 

@@ -2,8 +2,8 @@
 // (and the Adler-32 of a single image-data chunk) made valid, so mutations get past the
 // checksums into the decompressor, the filters and the pixel conversions.
 
-#include "corvid/graphics/inflate.h"
-#include "corvid/graphics/pngload.h"
+#include "corvid/graphics/codecs/inflate.h"
+#include "corvid/graphics/codecs/pngload.h"
 
 #include <cstdint>
 #include <cstring>
@@ -13,8 +13,7 @@
 namespace {
 
 std::uint32_t readBE32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
-           p[3];
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
 void writeBE32(std::uint8_t* p, std::uint32_t v) {
@@ -52,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> file(data, data + size);
     repairChecksums(file);
     if (corvid::decodePng(file.data(), file.size(), components, image, error)) {
-        const std::size_t expected = std::size_t(image.width) * std::size_t(image.height) *
-                                     std::size_t(image.components);
+        const std::size_t expected =
+            std::size_t(image.width) * std::size_t(image.height) * std::size_t(image.components);
         if (image.pixels.size() != expected) __builtin_trap();
     }
     return 0;

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a font file: the table reader, outline decoding (composites
 // included), metrics, kerning and rasterisation must stay inside the data and finish.
 
-#include "corvid/graphics/rasterizer.h"
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/rasterizer.h"
+#include "corvid/graphics/text/truetype.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // always advance, and reproduce well-formed input exactly; layout, measuring and
 // drawing with a real font must stay inside the target.
 
-#include "corvid/graphics/font.h"
-#include "corvid/graphics/utf8.h"
+#include "corvid/graphics/text/font.h"
+#include "corvid/graphics/text/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 #include "fuzz/widgets/playwidgets.h"
 
 #include "corvid/client/params.h"
-#include "corvid/graphics/font.h"
 #include "corvid/graphics/image.h"
 #include "corvid/graphics/mipmap.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/gui/graphics.h"
 #include "corvid/pbrwidgets/bargraph.h"
 #include "corvid/pbrwidgets/knob.h"

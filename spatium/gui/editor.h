@@ -2,7 +2,7 @@
 // Spatium's editor: the lit panel with every control the layout places, bound to
 // the plug-in's parameters, and the two views the audio thread feeds.
 
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/gui/graphics.h"
 #include "spatium/editorfeed.h"
 #include "spatium/gui/panel.h"

@@ -225,11 +225,7 @@ TEST(Delayline, RampReadsAcrossTheWrap) {
 }
 
 TEST(Delayline, BatchedReadsMatchSingleReadsOnEveryPath) {
-    std::vector<corvid::ReadPath> paths = {corvid::ReadPath::baseline};
-    if (corvid::bestReadPath() != corvid::ReadPath::baseline)
-        paths.push_back(corvid::ReadPath::avx2);
-    if (corvid::bestReadPath() == corvid::ReadPath::avx512)
-        paths.push_back(corvid::ReadPath::avx512);
+    const std::vector<corvid::Isa> paths = corvid::supportedIsas();
 
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
@@ -251,7 +247,7 @@ TEST(Delayline, BatchedReadsMatchSingleReadsOnEveryPath) {
         }
         for (int i = 0; i < n; ++i)
             single[std::size_t(i)] = d.readInterpolated(delays[std::size_t(i)]);
-        for (corvid::ReadPath path : paths) {
+        for (corvid::Isa path : paths) {
             const int chunk = 1 + int(rng() % 40);
             for (int done = 0; done < n; done += chunk)
                 d.readBlockUsing(path, delays.data() + done, batched.data() + done,

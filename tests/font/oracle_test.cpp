@@ -2,7 +2,7 @@
 // font: metrics, character map, kerning and outlines must match exactly, coverage
 // closely (FreeType integrates exact areas; we sample sub-scanlines).
 
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "tests/font/fontdata.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // printable ASCII glyph of a real font at text sizes and every eighth-pixel shift,
 // and on random outlines with curves, crossings and parts outside the bitmap.
 
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "tests/font/fontdata.h"
 #include "tests/font/reference_rasterizer.h"
 

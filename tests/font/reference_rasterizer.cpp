@@ -1,7 +1,7 @@
 #include "tests/font/reference_rasterizer.h"
 
-#include "corvid/graphics/flatten.h"
-#include "corvid/graphics/rasterizer.h"
+#include "corvid/graphics/text/flatten.h"
+#include "corvid/graphics/text/rasterizer.h"
 
 #include <algorithm>
 #include <cmath>

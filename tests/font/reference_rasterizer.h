@@ -4,7 +4,7 @@
 // in 64 bits. The rasteriser of the library must reproduce its every coverage byte.
 
 #include "corvid/graphics/color.h"
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/truetype.h"
 #include "corvid/graphics/view.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // UTF-8 decoding, layout and text drawing with the DejaVu Sans font.
 
-#include "corvid/graphics/font.h"
-#include "corvid/graphics/utf8.h"
+#include "corvid/graphics/text/font.h"
+#include "corvid/graphics/text/utf8.h"
 #include "tests/font/fontdata.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The TrueType reader and the rasteriser on fonts built byte by byte, so that each
 // table feature and each kind of damage can be aimed at directly.
 
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "tests/font/fontdata.h"
 
 #include <gtest/gtest.h>

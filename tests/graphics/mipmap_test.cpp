@@ -83,15 +83,10 @@ void randomFill(OwnedImage<L16>& img, std::mt19937& rng) {
         }
 }
 
-struct KernelGuard {
-    explicit KernelGuard(MipKernels k) { setMipKernels(k); }
-    ~KernelGuard() { setMipKernels(MipKernels::best); }
-};
-
 // Builds level 1 from a random level 0 over a rectangle and compares every pixel
 // inside the returned rectangle with the reference; pixels outside must be untouched.
 template <typename T>
-void checkLevel(MipFilter f, int w, int h, const IntRect& rect, std::mt19937& rng) {
+void checkLevel(Isa isa, MipFilter f, int w, int h, const IntRect& rect, std::mt19937& rng) {
     Mipmap<T> m(1, w, h);
     ASSERT_EQ(m.levelCount(), 2);
     randomFill(m.level(0), rng);
@@ -99,34 +94,33 @@ void checkLevel(MipFilter f, int w, int h, const IntRect& rect, std::mt19937& rn
     T sentinel;
     std::memset(&sentinel, 0x5A, sizeof(T));
     dst.fill(sentinel);
-    const IntRect r = m.buildNextLevel(f, 1, rect);
+    const IntRect r = m.buildNextLevel(f, 1, rect, isa);
     EXPECT_EQ(r, m.nextLevelRect(f, 1, rect));
     for (int y = 0; y < dst.height(); ++y)
         for (int x = 0; x < dst.width(); ++x) {
             const T want = r.contains(x, y) ? reference(f, m.level(0), x, y) : sentinel;
-            ASSERT_EQ(dst.pixelAt(x, y), want)
-                << "filter " << int(f) << " size " << w << "x" << h << " at " << x << "," << y;
+            ASSERT_EQ(dst.pixelAt(x, y), want) << isaName(isa) << " filter " << int(f) << " size "
+                                               << w << "x" << h << " at " << x << "," << y;
         }
 }
 
 template <typename T>
 void checkAllSizes(std::initializer_list<MipFilter> filters) {
     std::mt19937 rng(1234);
-    for (MipKernels k :
-         {MipKernels::scalar, MipKernels::sse2, MipKernels::avx2, MipKernels::best}) {
-        KernelGuard guard(k);
+    for (Isa isa : supportedIsas()) {
         for (MipFilter f : filters) {
             // Every small width exercises each vector tail length and odd edge.
-            for (int w = 2; w <= 70; ++w) checkLevel<T>(f, w, 2 + w % 7, {0, 0, w, 2 + w % 7}, rng);
-            checkLevel<T>(f, 763, 494, {0, 0, 763, 494}, rng);
+            for (int w = 2; w <= 70; ++w)
+                checkLevel<T>(isa, f, w, 2 + w % 7, {0, 0, w, 2 + w % 7}, rng);
+            checkLevel<T>(isa, f, 763, 494, {0, 0, 763, 494}, rng);
             // A long row crosses the cubic chunking.
-            checkLevel<T>(f, 1201, 5, {0, 0, 1201, 5}, rng);
+            checkLevel<T>(isa, f, 1201, 5, {0, 0, 1201, 5}, rng);
             for (int i = 0; i < 60; ++i) {
                 const int w = 2 + int(rng() % 300), h = 2 + int(rng() % 40);
                 const int x0 = int(rng() % w), y0 = int(rng() % h);
                 const IntRect r{x0, y0, x0 + 1 + int(rng() % (w - x0)),
                                 y0 + 1 + int(rng() % (h - y0))};
-                checkLevel<T>(f, w, h, r, rng);
+                checkLevel<T>(isa, f, w, h, r, rng);
             }
         }
     }

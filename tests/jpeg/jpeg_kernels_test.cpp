@@ -1,6 +1,6 @@
-#include "corvid/core/cpu.h"
-#include "corvid/graphics/jpegcolor.h"
-#include "corvid/graphics/jpegidct.h"
+#include "corvid/core/isa.h"
+#include "corvid/graphics/codecs/jpegcolor.h"
+#include "corvid/graphics/codecs/jpegidct.h"
 
 #include <gtest/gtest.h>
 
@@ -78,11 +78,9 @@ TEST(JpegIdct, VectorVariantsMatchReferenceBitForBit) {
         }
         std::uint8_t want[8 * 16], got[8 * 16];
         idctReference(b.coef, b.quant, want, 16);
-#if defined(__x86_64__)
         idctSse2(b.coef, b.quant, got, 16);
         for (int r = 0; r < 8; ++r)
             for (int c = 0; c < 8; ++c) ASSERT_EQ(got[r * 16 + c], want[r * 16 + c]) << n;
-#endif
         bestIdct()(b.coef, b.quant, got, 16);
         for (int r = 0; r < 8; ++r)
             for (int c = 0; c < 8; ++c) ASSERT_EQ(got[r * 16 + c], want[r * 16 + c]) << n;
@@ -90,10 +88,8 @@ TEST(JpegIdct, VectorVariantsMatchReferenceBitForBit) {
         const Block other = realisticBlock(rng);
         std::uint8_t wantOther[64], pairA[8 * 16], pairB[64];
         idctReference(other.coef, other.quant, wantOther, 8);
-        std::vector<IdctPairFunction> pairs = {bestIdctPair(), &idctPairBySingles};
-#if defined(__x86_64__)
-        if (corvid::cpuFeatures().avx2) pairs.push_back(&idctPairAvx2);
-#endif
+        std::vector<IdctPairFunction> pairs = {&idctPairBySingles};
+        for (corvid::Isa isa : corvid::supportedIsas()) pairs.push_back(idctPairFor(isa));
         for (IdctPairFunction pairFn : pairs) {
             pairFn(b.coef, b.quant, pairA, 16, other.coef, other.quant, pairB, 8);
             for (int r = 0; r < 8; ++r)
@@ -145,11 +141,8 @@ TEST(JpegColor, ConversionMatchesJfifFormulaAndAllVariantsAgree) {
                 ASSERT_EQ(want[i * components + 3], 255);
             }
         }
-        std::vector<ColorFunction> variants = {bestColor()};
-#if defined(__x86_64__)
-        variants.push_back(&yccToRgbSse2);
-        if (corvid::cpuFeatures().avx2) variants.push_back(&yccToRgbAvx2);
-#endif
+        std::vector<ColorFunction> variants;
+        for (corvid::Isa isa : corvid::supportedIsas()) variants.push_back(colorFor(isa));
         for (ColorFunction f : variants) {
             for (int length : {1, 15, 17, 33, 35, 763}) {
                 for (int start = 0; start + length <= n; start += 4099) {
@@ -204,13 +197,17 @@ TEST(JpegUpsample, VectorPathsMatchPlainFiltersAtEveryWidth) {
             ASSERT_EQ(got[2 * i + 1], (3 * near[i] + at(near, i + 1) + 2) >> 2) << width;
         }
         ASSERT_EQ(got[2 * width], 0xAA);
-        upsampleH2V2(near.data(), far.data(), width, got.data());
-        for (int i = 0; i < width; ++i) {
-            auto sum = [&](int k) { return 3 * at(near, k) + at(far, k); };
-            ASSERT_EQ(got[2 * i], (3 * sum(i) + sum(i - 1) + 8) >> 4) << width;
-            ASSERT_EQ(got[2 * i + 1], (3 * sum(i) + sum(i + 1) + 7) >> 4) << width;
+        for (corvid::Isa isa : corvid::supportedIsas()) {
+            upsampleH2V2(near.data(), far.data(), width, got.data(), isa);
+            for (int i = 0; i < width; ++i) {
+                auto sum = [&](int k) { return 3 * at(near, k) + at(far, k); };
+                ASSERT_EQ(got[2 * i], (3 * sum(i) + sum(i - 1) + 8) >> 4)
+                    << width << " " << corvid::isaName(isa);
+                ASSERT_EQ(got[2 * i + 1], (3 * sum(i) + sum(i + 1) + 7) >> 4)
+                    << width << " " << corvid::isaName(isa);
+            }
+            ASSERT_EQ(got[2 * width], 0xAA);
         }
-        ASSERT_EQ(got[2 * width], 0xAA);
         for (bool lower : {false, true}) {
             upsampleH1V2(near.data(), far.data(), width, lower, got.data());
             for (int i = 0; i < width; ++i)

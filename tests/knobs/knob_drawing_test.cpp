@@ -424,8 +424,7 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
         refDisc(expected, 1, cx, cy, 0.7f * r1, 0.5f * r0, {}, ledLevel);
         refDisc(expected, 2, cx, cy, 0.7f * r1, 0.5f * r0, ledColour, 0);
         // Every path this processor has, each on its own against the reference.
-        for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2, ShapePath::avx512}) {
-            if (!pathSupported(path)) continue;
+        for (const Isa path : supportedIsas()) {
             Maps drawn(w, h);
             annularArcPair(drawn.diffuse.asView(), cx, cy, ri, ro, {a, b, first}, {c, d, second},
                            path);
@@ -434,7 +433,7 @@ TEST(KnobDrawing, ShapesEqualTheReferenceForAnyEndsAndCentres) {
             softDiscs(drawn.depth.asView(), ledLevel, drawn.material.asView(), ledColour, cx, cy,
                       0.7f * r1, 0.5f * r0, path);
             EXPECT_EQ(differences(drawn, expected), 0u)
-                << "path " << int(path) << ", " << w << "x" << h << " at " << cx << "," << cy
+                << "path " << isaName(path) << ", " << w << "x" << h << " at " << cx << "," << cy
                 << " ring " << ri << "-" << ro;
         }
     }

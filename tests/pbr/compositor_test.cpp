@@ -1,6 +1,6 @@
 #include "corvid/gui/compositor.h"
 
-#include "corvid/core/cpu.h"
+#include "corvid/core/isa.h"
 #include "corvid/core/thread.h"
 #include "tests/pbr/compositor_reference.h"
 
@@ -87,13 +87,6 @@ Diff compare(const OwnedImage<RGBA>& a, const OwnedImage<RGBA>& b) {
     return d;
 }
 
-std::vector<CompositorKernel> availableKernels() {
-    std::vector<CompositorKernel> kernels{CompositorKernel::sse2};
-    if (cpuFeatures().avx2) kernels.push_back(CompositorKernel::avx2);
-    if (cpuFeatures().avx512) kernels.push_back(CompositorKernel::avx512);
-    return kernels;
-}
-
 void setEditorLighting(PBRCompositor& c) {
     c.light1Color = {0.1984f, 0.248f, 0.2976f};
     const float n = std::sqrt(1.0f + 1.0f + 0.01f);
@@ -115,17 +108,17 @@ void checkAgainstReference(Maps& maps, PBRCompositor& comp, PixelFormat format,
     for (const IntRect& a : areas)
         referenceLightTile(comp, expected.asView(), format, a, maps.diffuse, maps.material,
                            maps.depth, maps.sky);
-    for (CompositorKernel k : availableKernels()) {
+    for (Isa k : supportedIsas()) {
         ASSERT_TRUE(comp.useKernel(k));
         actual.fill(RGBA{1, 2, 3, 4});
         for (const IntRect& a : areas)
             comp.lightTile(actual.asView(), format, a, maps.diffuse, maps.material, maps.depth,
                            maps.sky);
         const Diff d = compare(expected, actual);
-        EXPECT_LE(d.maxDiff, 1) << what << " kernel " << int(k);
+        EXPECT_LE(d.maxDiff, 1) << what << " kernel " << isaName(k);
         // Off-by-one results come only from rounding near a step, so they stay rare.
         EXPECT_LE(d.differing, long(maps.width) * maps.height / 100 + 1)
-            << what << " kernel " << int(k);
+            << what << " kernel " << isaName(k);
     }
 }
 
@@ -208,7 +201,7 @@ TEST(PBRCompositor, OutputEqualsRecordedImages) {
                                          {sc.w / 3, 0, sc.w, sc.h / 2 + 1},
                                          {sc.w / 3, sc.h / 2 + 1, sc.w, sc.h}};
         for (size_t f = 0; f < 3; ++f)
-            for (CompositorKernel k : availableKernels()) {
+            for (Isa k : supportedIsas()) {
                 ASSERT_TRUE(comp.useKernel(k));
                 OwnedImage<RGBA> out(sc.w, sc.h);
                 out.fill(RGBA{1, 2, 3, 4});
@@ -216,8 +209,8 @@ TEST(PBRCompositor, OutputEqualsRecordedImages) {
                     comp.lightTile(out.asView(), formats[f], a, maps.diffuse, maps.material,
                                    maps.depth, maps.sky);
                 EXPECT_EQ(hashImage(out), recorded[s][f])
-                    << sc.name << ", format " << f << ", kernel " << int(k) << ": 0x" << std::hex
-                    << hashImage(out);
+                    << sc.name << ", format " << f << ", kernel " << isaName(k) << ": 0x"
+                    << std::hex << hashImage(out);
             }
     }
 }
@@ -282,7 +275,7 @@ TEST(PBRCompositor, FlatDepthLightsWithAmbientKeyAndDiffuseOnly) {
                                    comp.light2Color[size_t(i)] * dif);
         expected[i] = int(std::min(1.0, lit) * 255.99);
     }
-    for (CompositorKernel k : availableKernels()) {
+    for (Isa k : supportedIsas()) {
         ASSERT_TRUE(comp.useKernel(k));
         OwnedImage<RGBA> out(w, h);
         comp.lightTile(out.asView(), PixelFormat::RGBA8, {0, 0, w, h}, maps.diffuse, maps.material,
@@ -307,7 +300,7 @@ TEST(PBRCompositor, UnlitPixelsAreCopiedThroughTheCurves) {
     });
     PBRCompositor comp;
     comp.setOutputCurves(0.1f, 1.3f, 0.9f, 0.5f);
-    for (CompositorKernel k : availableKernels()) {
+    for (Isa k : supportedIsas()) {
         ASSERT_TRUE(comp.useKernel(k));
         OwnedImage<RGBA> out(w, h);
         comp.lightTile(out.asView(), PixelFormat::ARGB8, {0, 0, w, h}, maps.diffuse, maps.material,
@@ -424,7 +417,7 @@ TEST(PBRCompositor, LightsOnASmallStackAndOnMoreThreadsThanAreas) {
     pthread_attr_t attr;
     ASSERT_EQ(pthread_attr_init(&attr), 0);
     ASSERT_EQ(pthread_attr_setstacksize(&attr, 128 * 1024), 0);
-    for (CompositorKernel k : availableKernels()) {
+    for (Isa k : supportedIsas()) {
         ASSERT_TRUE(comp.useKernel(k));
         actual.fill(RGBA{1, 2, 3, 4});
         // One strip of rows per thread, twice as many threads as staging areas.
@@ -436,7 +429,7 @@ TEST(PBRCompositor, LightsOnASmallStackAndOnMoreThreadsThanAreas) {
         for (int i = 0; i < threads; ++i)
             ASSERT_EQ(pthread_create(&ids[size_t(i)], &attr, run, &jobs[size_t(i)]), 0);
         for (pthread_t id : ids) pthread_join(id, nullptr);
-        EXPECT_EQ(compare(expected, actual).maxDiff, 0) << "kernel " << int(k);
+        EXPECT_EQ(compare(expected, actual).maxDiff, 0) << "kernel " << isaName(k);
     }
     pthread_attr_destroy(&attr);
 }

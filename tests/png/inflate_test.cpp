@@ -1,4 +1,6 @@
-#include "corvid/graphics/inflate.h"
+#include "corvid/graphics/codecs/inflate.h"
+
+#include "corvid/core/compiler.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -54,18 +56,14 @@ std::vector<Bytes> sampleInputs() {
     inputs.push_back(text);
     // Far references: a random block repeated 20000+ bytes later.
     Bytes far(noise.begin(), noise.begin() + 30000);
-#if defined(__GNUC__) && !defined(__clang__)
     // mingw-w64 GCC 12 follows the reallocating insert into a path where memmove
     // would start past the end of the 30000 bytes it copies, and warns although
     // no such path runs; the warnings are off for this one statement only.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-#pragma GCC diagnostic ignored "-Wstringop-overread"
-#endif
+    CORVID_GCC_WARNINGS_PUSH
+    CORVID_GCC_WARNING_OFF("-Warray-bounds")
+    CORVID_GCC_WARNING_OFF("-Wstringop-overread")
     far.insert(far.end(), noise.begin(), noise.begin() + 30000);
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+    CORVID_GCC_WARNINGS_POP
     inputs.push_back(far);
     return inputs;
 }

@@ -1,4 +1,4 @@
-#include "corvid/graphics/pngload.h"
+#include "corvid/graphics/codecs/pngload.h"
 
 #include "tests/png/pngoracle.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Test-side PNG encoding and reference decoding through libpng and zlib.
 
-#include "corvid/graphics/decoded.h"
+#include "corvid/graphics/codecs/decoded.h"
 
 #include <cstdint>
 #include <string>

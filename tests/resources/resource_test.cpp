@@ -6,8 +6,8 @@
 #include "resources/resources.h"
 
 #include "corvid/graphics/decode.h"
-#include "corvid/graphics/font.h"
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/font.h"
+#include "corvid/graphics/text/truetype.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // host records every gesture.
 
 #include "corvid/client/params.h"
-#include "corvid/graphics/font.h"
 #include "corvid/graphics/image.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/gui/graphics.h"
 #include "corvid/pbrwidgets/urlopener.h"
 #include "tests/client/test_client.h"

@@ -5,8 +5,8 @@
 // arithmetic. The widgets must give the same bytes on all three maps, drawn whole
 // or box by box.
 
-#include "corvid/graphics/font.h"
 #include "corvid/graphics/mipmap.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/pbrwidgets/bargraph.h"
 #include "corvid/pbrwidgets/label.h"
 #include "corvid/pbrwidgets/logo.h"
@@ -571,10 +571,9 @@ TEST(ReferenceDrawing, ImageKnobTurnsItsPictureAsTheFormulasSay) {
                           {{2, 3, 9, 10}, &tall}};
     for (const Case& cs : cases)
         for (const double v : {0.0, 0.27, 0.5, 0.91, 1.0})
-            for (const ShapePath path : {ShapePath::sse2, ShapePath::avx2, ShapePath::avx512}) {
-                if (!pathSupported(path)) continue;
+            for (const Isa path : supportedIsas()) {
                 SCOPED_TRACE(testing::Message() << cs.box.width() << "x" << cs.box.height()
-                                                << " value " << v << " path " << int(path));
+                                                << " value " << v << " path " << isaName(path));
                 vireo::UIImageKnob knob(ctx, &value, cs.picture);
                 knob.setPosition(cs.box);
                 value.storeNormalized(v);

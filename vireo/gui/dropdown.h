@@ -4,7 +4,7 @@
 // choice selects it and folds the list again.
 
 #include "corvid/client/params.h"
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 #include "corvid/gui/element.h"
 
 #include <atomic>

@@ -34,7 +34,7 @@ UIImageKnob::UIImageKnob(corvid::UIContext& context, corvid::FloatParameter* par
 void UIImageKnob::drawBodyAndLeds(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
                                   const ImageView<RGBA>& materialMap,
                                   const std::vector<IntRect>& boxes) {
-    drawImageKnobBody(*this, corvid::bestShapePath(), diffuseMap, depthMap, materialMap, boxes);
+    drawImageKnobBody(*this, corvid::bestIsa(), diffuseMap, depthMap, materialMap, boxes);
 }
 
 namespace {
@@ -65,7 +65,7 @@ constexpr std::int32_t kLaneLimit = 65536;
 
 } // namespace
 
-void drawImageKnobBody(UIImageKnob& knob, corvid::ShapePath path, const ImageView<RGBA>& diffuseMap,
+void drawImageKnobBody(UIImageKnob& knob, corvid::Isa isa, const ImageView<RGBA>& diffuseMap,
                        const ImageView<L16>& depthMap, const ImageView<RGBA>& materialMap,
                        const std::vector<IntRect>& boxes) {
     const corvid::Mipmap<RGBA>* image = knob.knobImage;
@@ -116,12 +116,9 @@ void drawImageKnobBody(UIImageKnob& knob, corvid::ShapePath path, const ImageVie
         job.minY = cut.minY;
         job.maxX = cut.maxX;
         job.maxY = cut.maxY;
-        if (path == corvid::ShapePath::avx512)
-            imageknob_detail::drawBodyAvx512(job);
-        else if (path == corvid::ShapePath::avx2)
-            imageknob_detail::drawBodyAvx2(job);
-        else
-            imageknob_detail::drawBodySse2(job);
+        corvid::IsaBodies<void (*)(const imageknob_detail::BodyJob&)>{
+            &imageknob_detail::drawBodySse2, &imageknob_detail::drawBodyAvx2,
+            &imageknob_detail::drawBodyAvx512}[isa](job);
     }
 }
 

@@ -23,9 +23,9 @@ public:
     const corvid::Mipmap<corvid::RGBA>* knobImage;
 };
 
-// The body as the knob draws it, on a given instruction-set path (which the
-// processor must support); the knob itself takes the widest.
-void drawImageKnobBody(UIImageKnob& knob, corvid::ShapePath path,
+// The body as the knob draws it with a given instruction set (which the processor
+// must run); the knob itself takes the widest.
+void drawImageKnobBody(UIImageKnob& knob, corvid::Isa isa,
                        const corvid::ImageView<corvid::RGBA>& diffuseMap,
                        const corvid::ImageView<corvid::L16>& depthMap,
                        const corvid::ImageView<corvid::RGBA>& materialMap,

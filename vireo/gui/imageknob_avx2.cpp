@@ -1,7 +1,7 @@
 // Eight pixels at a time for processors with AVX2; chosen at run time. The build
 // compiles this file alone with AVX2 enabled.
 #include "corvid/core/compiler.h"
-#include "corvid/graphics/lanes_avx2.h"
+#include "corvid/simd/avx2.h"
 #include "vireo/gui/imageknob_kernel.h"
 
 #include "vireo/gui/imageknob_simd.h"
@@ -9,7 +9,7 @@
 namespace vireo::imageknob_detail {
 
 void drawBodyAvx2(const BodyJob& job) {
-    BodyKernel<corvid::lanes::Avx2Lanes>::draw(job);
+    BodyKernel<corvid::simd::Avx2Lanes>::draw(job);
 }
 
 } // namespace vireo::imageknob_detail

@@ -1,10 +1,12 @@
 #pragma once
-// The image knob's body written once over a vector width, one pixel per lane. Each
+// The image knob's body written once over the lanes of corvid/simd, one pixel per
+// lane. Each
 // lane samples the four layers of the turned picture bilinearly with the float
 // operations of the one-pixel rule (the picture's own sampler at level 0, whose
 // clamps come in the same order), so every pixel comes out as that rule gives it.
 // Internal linkage only; no inline function of external linkage is called.
 
+#include "corvid/simd/scalar.h"
 #include "vireo/gui/imageknob_kernel.h"
 
 #include <cstdint>
@@ -174,13 +176,13 @@ struct BodyKernel {
             // back: nothing beside the part being drawn is read or written.
             const std::int32_t n = job.maxX - col;
             std::uint8_t d[4 * W] = {}, z[2 * W] = {}, m[4 * W] = {};
-            __builtin_memcpy(d, dif + 4 * col, static_cast<std::size_t>(4 * n));
-            __builtin_memcpy(z, dep + 2 * col, static_cast<std::size_t>(2 * n));
-            __builtin_memcpy(m, mat + 4 * col, static_cast<std::size_t>(4 * n));
+            corvid::simd::copyBytes(d, dif + 4 * col, static_cast<std::size_t>(4 * n));
+            corvid::simd::copyBytes(z, dep + 2 * col, static_cast<std::size_t>(2 * n));
+            corvid::simd::copyBytes(m, mat + 4 * col, static_cast<std::size_t>(4 * n));
             pixels(job, cdy, sdy, col, d, z, m);
-            __builtin_memcpy(dif + 4 * col, d, static_cast<std::size_t>(4 * n));
-            __builtin_memcpy(dep + 2 * col, z, static_cast<std::size_t>(2 * n));
-            __builtin_memcpy(mat + 4 * col, m, static_cast<std::size_t>(4 * n));
+            corvid::simd::copyBytes(dif + 4 * col, d, static_cast<std::size_t>(4 * n));
+            corvid::simd::copyBytes(dep + 2 * col, z, static_cast<std::size_t>(2 * n));
+            corvid::simd::copyBytes(mat + 4 * col, m, static_cast<std::size_t>(4 * n));
         }
     }
 };

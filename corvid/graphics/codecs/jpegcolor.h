@@ -3,6 +3,8 @@
 // a time. The triangle ("fancy") upsamplers weight the nearer sample 3:1, which keeps
 // chroma edges from looking blocky at 2x.
 
+#include "corvid/core/isa.h"
+
 #include <cstdint>
 
 namespace corvid::jpeg {
@@ -11,8 +13,10 @@ namespace corvid::jpeg {
 void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out);
 
 // Doubles vertically and horizontally: `near` is the input row that contains the output
-// row, `far` the neighbouring row on the output row's side. Needs width >= 2.
-void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out);
+// row, `far` the neighbouring row on the output row's side. Needs width >= 2. Every
+// instruction set (which the processor must run) gives the same samples.
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+                  Isa isa = bestIsa());
 
 // Doubles vertically only; `lowerHalf` is true for the second output row of a pair.
 void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
@@ -32,7 +36,9 @@ void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
                   std::uint8_t* out, int components);
 #endif
 
-// The fastest conversion this processor runs; all give identical output.
+// The conversion for an instruction set (which the processor must run), and the
+// fastest this processor runs; all give identical output.
+ColorFunction colorFor(Isa isa);
 ColorFunction bestColor();
 
 } // namespace corvid::jpeg

@@ -1,6 +1,6 @@
-#include "corvid/graphics/pngload.h"
+#include "corvid/graphics/codecs/pngload.h"
 
-#include "corvid/graphics/inflate.h"
+#include "corvid/graphics/codecs/inflate.h"
 
 #include <algorithm>
 #include <array>

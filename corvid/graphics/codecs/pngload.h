@@ -2,7 +2,7 @@
 // PNG decoder for pictures held in memory. Every colour type, bit depth and interlacing is
 // read; the result has 8 bits per component (16-bit samples keep their high byte).
 
-#include "corvid/graphics/decoded.h"
+#include "corvid/graphics/codecs/decoded.h"
 
 #include <cstddef>
 #include <cstdint>

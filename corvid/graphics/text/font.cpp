@@ -1,7 +1,7 @@
-#include "corvid/graphics/font.h"
+#include "corvid/graphics/text/font.h"
 
 #include "corvid/core/error.h"
-#include "corvid/graphics/utf8.h"
+#include "corvid/graphics/text/utf8.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "corvid/graphics/jpegcolor.h"
+#include "corvid/graphics/codecs/jpegcolor.h"
 
 #include "corvid/core/compiler.h"
-#include "corvid/core/cpu.h"
+#include "corvid/core/isa.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -62,16 +62,16 @@ void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
 
 namespace {
 
-CORVID_TARGET("avx2") inline __m256i columnSums(const std::uint8_t* near,
-                                                          const std::uint8_t* far) {
+CORVID_TARGET("avx2") inline __m256i columnSums(const std::uint8_t* near, const std::uint8_t* far) {
     const __m256i n = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(near)));
     const __m256i f = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(far)));
     return _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(n, n), n), f);
 }
 
 // Sixteen interior columns at a time from column `i`; returns the first column left over.
-CORVID_TARGET("avx2") int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far,
-                                             int width, std::uint8_t* out, int i) {
+CORVID_TARGET("avx2")
+int h2v2Avx2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+             int i) {
     const __m256i eight = _mm256_set1_epi16(8), seven = _mm256_set1_epi16(7);
     for (; i + 17 <= width; i += 16) {
         const __m256i c = columnSums(near + i, far + i);
@@ -88,15 +88,20 @@ CORVID_TARGET("avx2") int h2v2Avx2(const std::uint8_t* near, const std::uint8_t*
     return i;
 }
 
-const bool kHaveAvx2 = corvid::cpuFeatures().avx2;
+// The SSE2 body has no wide step of its own: its loop below takes the whole row.
+int h2v2NoWideStep(const std::uint8_t*, const std::uint8_t*, int, std::uint8_t*, int i) {
+    return i;
+}
 
 } // namespace
 
-void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out) {
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+                  Isa isa) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i eight = _mm_set1_epi16(8), seven = _mm_set1_epi16(7);
     h2v2Columns(near, far, width, out, 0, 1);
-    int i = kHaveAvx2 ? h2v2Avx2(near, far, width, out, 1) : 1;
+    using WideStep = int (*)(const std::uint8_t*, const std::uint8_t*, int, std::uint8_t*, int);
+    int i = IsaBodies<WideStep>{&h2v2NoWideStep, &h2v2Avx2}[isa](near, far, width, out, 1);
     for (; i + 9 <= width; i += 8) {
         auto sum = [&](int at) {
             const __m128i n = _mm_unpacklo_epi8(
@@ -139,7 +144,8 @@ void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
     h2v1Columns(in, width, out, 0, width);
 }
 
-void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out) {
+void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, std::uint8_t* out,
+                  Isa) {
     h2v2Columns(near, far, width, out, 0, width);
 }
 
@@ -269,9 +275,9 @@ void yccToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
     yccToRgbReference(y + i, cb + i, cr + i, count - i, out + i * components, components);
 }
 
-CORVID_TARGET("avx2") void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb,
-                                                  const std::uint8_t* cr, int count,
-                                                  std::uint8_t* out, int components) {
+CORVID_TARGET("avx2")
+void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int count,
+                  std::uint8_t* out, int components) {
     const __m256i bias = _mm256_set1_epi16(128);
     const __m256i two = _mm256_set1_epi16(2);
     const __m256i half = _mm256_set1_epi32(32768);
@@ -331,16 +337,20 @@ CORVID_TARGET("avx2") void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_
     yccToRgbReference(y + i, cb + i, cr + i, count - i, out + i * components, components);
 }
 
-ColorFunction bestColor() {
-    return corvid::cpuFeatures().avx2 ? &yccToRgbAvx2 : &yccToRgbSse2;
+ColorFunction colorFor(Isa isa) {
+    return IsaBodies<ColorFunction>{&yccToRgbSse2, &yccToRgbAvx2}[isa];
 }
 
 #else
 
-ColorFunction bestColor() {
+ColorFunction colorFor(Isa) {
     return &yccToRgbReference;
 }
 
 #endif
+
+ColorFunction bestColor() {
+    return colorFor(bestIsa());
+}
 
 } // namespace corvid::jpeg

@@ -7,9 +7,9 @@
 #include "corvid/core/sync.h"
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/image.h"
-#include "corvid/graphics/rasterizer.h"
 #include "corvid/graphics/rect.h"
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/rasterizer.h"
+#include "corvid/graphics/text/truetype.h"
 #include "corvid/graphics/view.h"
 
 #include <cstdint>

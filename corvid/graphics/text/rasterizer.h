@@ -15,7 +15,7 @@
 
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/rect.h"
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/truetype.h"
 #include "corvid/graphics/view.h"
 
 #include <algorithm>

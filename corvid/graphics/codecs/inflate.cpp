@@ -1,4 +1,4 @@
-#include "corvid/graphics/inflate.h"
+#include "corvid/graphics/codecs/inflate.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvid {
+enum class Isa;
+}
+
 namespace corvid::jpeg {
 
 // Coefficients and quantisers are in natural (row-major) order. Writes 8 rows of 8
@@ -13,16 +17,14 @@ namespace corvid::jpeg {
 using IdctFunction = void (*)(const std::int16_t* coefficients, const std::uint16_t* quantisers,
                               std::uint8_t* out, std::ptrdiff_t stride);
 
-// Plain scalar transform: the portable fallback and the yardstick for the SIMD ones.
+// Plain scalar transform: the yardstick for the SIMD ones.
 void idctReference(const std::int16_t* coefficients, const std::uint16_t* quantisers,
                    std::uint8_t* out, std::ptrdiff_t stride);
 
-#if defined(__x86_64__)
 void idctSse2(const std::int16_t* coefficients, const std::uint16_t* quantisers, std::uint8_t* out,
               std::ptrdiff_t stride);
-#endif
 
-// The fastest variant this processor runs.
+// The fastest single-block variant this processor runs.
 IdctFunction bestIdct();
 
 // Two blocks in one call, which lets wide vectors take one block per half.
@@ -32,16 +34,18 @@ using IdctPairFunction = void (*)(const std::int16_t* coefficientsA,
                                   const std::uint16_t* quantisersB, std::uint8_t* outB,
                                   std::ptrdiff_t strideB);
 
+// The single-block transform twice: SSE2 registers hold one block.
 void idctPairBySingles(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
                        std::uint8_t* outA, std::ptrdiff_t strideA,
                        const std::int16_t* coefficientsB, const std::uint16_t* quantisersB,
                        std::uint8_t* outB, std::ptrdiff_t strideB);
-#if defined(__x86_64__)
 void idctPairAvx2(const std::int16_t* coefficientsA, const std::uint16_t* quantisersA,
                   std::uint8_t* outA, std::ptrdiff_t strideA, const std::int16_t* coefficientsB,
                   const std::uint16_t* quantisersB, std::uint8_t* outB, std::ptrdiff_t strideB);
-#endif
 
+// The pair transform for an instruction set (which the processor must run), and
+// for the widest this processor runs.
+IdctPairFunction idctPairFor(Isa isa);
 IdctPairFunction bestIdctPair();
 
 // The value every sample of a block takes when all its AC coefficients are zero; equal

@@ -1,9 +1,10 @@
-#include "corvid/graphics/jpegload.h"
+#include "corvid/graphics/codecs/jpegload.h"
 
 #include "corvid/core/byteswap.h"
+#include "corvid/core/compiler.h"
 
-#include "corvid/graphics/jpegcolor.h"
-#include "corvid/graphics/jpegidct.h"
+#include "corvid/graphics/codecs/jpegcolor.h"
+#include "corvid/graphics/codecs/jpegidct.h"
 
 #include <algorithm>
 #include <array>
@@ -329,7 +330,13 @@ private:
     void readApp14(std::size_t length);
     void readApp0(std::size_t length);
     void readFrame(int marker);
+    // A scan: its header, then its entropy-coded blocks, sequential or progressive.
     void readScan();
+    Scan readScanHeader();
+    void decodeBaselineScan(const Scan& scan);
+    // Inlined into the scan loop, its one caller.
+    CORVID_ALWAYS_INLINE void decodeBaselineBlock(BitReader& br, Component& c, int bx, int by);
+    void decodeProgressiveScan(const Scan& scan);
     template <class BlockFn, class RowFn>
     void decodeScanBlocks(const Scan& scan, BlockFn&& blockFn, RowFn&& mcuRowDone);
     void finishProgressive();
@@ -595,7 +602,7 @@ void decodeProgressiveAcRefine(BitReader& br, const Huffman& h, int ss, int se, 
     }
 }
 
-void Decoder::readScan() {
+Scan Decoder::readScanHeader() {
     if (!frameSeen_) fail("JPEG: scan before frame header");
     const std::size_t length = segment();
     if (length < 1) fail("JPEG: truncated scan header");
@@ -647,67 +654,70 @@ void Decoder::readScan() {
         }
         c.scanned = true;
     }
+    return scan;
+}
 
-    if (!progressive_) {
-        // A single scan holding every component lets the picture stream out as it is
-        // decoded; separate scans per component need whole planes.
-        if (!planesReady_) {
-            streaming_ = scan.count == static_cast<int>(comps_.size());
-            preparePlanes(streaming_);
-        } else if (streaming_) {
-            fail("JPEG: unexpected scan after the complete picture");
+void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
+    c.dcPredictor =
+        static_cast<std::int16_t>(c.dcPredictor + decodeDcDifference(br, dc_[c.dcTable]));
+    std::int16_t* block = blocks_[current_];
+    block[0] = static_cast<std::int16_t>(c.dcPredictor);
+    const Huffman& h = ac_[c.acTable];
+    bool anyAc = false;
+    for (int k = 1; k < 64;) {
+        br.refill();
+        const FastAc& f = h.fastAc[br.peek(kFastBits)];
+        if (f.length) {
+            k += f.run;
+            if (k > 63) fail("JPEG: corrupt AC coefficients");
+            br.skip(f.length);
+            block[kZigzag[k++]] = f.value;
+            anyAc = true;
+            continue;
         }
+        const int symbol = decodeSymbol(br, h);
+        const int run = symbol >> 4, size = symbol & 15;
+        if (size == 0) {
+            if (run != 15) break;
+            k += 16;
+            continue;
+        }
+        k += run;
+        if (k > 63) fail("JPEG: corrupt AC coefficients");
+        block[kZigzag[k++]] = static_cast<std::int16_t>(extend(br.take(size), size));
+        anyAc = true;
+    }
+    std::uint8_t* out = c.samples(bx, by);
+    if (anyAc) {
+        transformBlock(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
+        current_ ^= 1;
+    } else {
+        const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
+        for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
+        block[0] = 0;
+    }
+}
 
-        decodeScanBlocks(
-            scan,
-            [&](BitReader& br, Component& c, int bx, int by) {
-                c.dcPredictor = static_cast<std::int16_t>(c.dcPredictor +
-                                                          decodeDcDifference(br, dc_[c.dcTable]));
-                std::int16_t* block = blocks_[current_];
-                block[0] = static_cast<std::int16_t>(c.dcPredictor);
-                const Huffman& h = ac_[c.acTable];
-                bool anyAc = false;
-                for (int k = 1; k < 64;) {
-                    br.refill();
-                    const FastAc& f = h.fastAc[br.peek(kFastBits)];
-                    if (f.length) {
-                        k += f.run;
-                        if (k > 63) fail("JPEG: corrupt AC coefficients");
-                        br.skip(f.length);
-                        block[kZigzag[k++]] = f.value;
-                        anyAc = true;
-                        continue;
-                    }
-                    const int symbol = decodeSymbol(br, h);
-                    const int run = symbol >> 4, size = symbol & 15;
-                    if (size == 0) {
-                        if (run != 15) break;
-                        k += 16;
-                        continue;
-                    }
-                    k += run;
-                    if (k > 63) fail("JPEG: corrupt AC coefficients");
-                    block[kZigzag[k++]] = static_cast<std::int16_t>(extend(br.take(size), size));
-                    anyAc = true;
-                }
-                std::uint8_t* out = c.samples(bx, by);
-                if (anyAc) {
-                    transformBlock(block, c.quant.data(), out,
-                                   static_cast<std::ptrdiff_t>(c.stride));
-                    current_ ^= 1;
-                } else {
-                    const std::uint8_t v = jpeg::idctFlatValue(block[0], c.quant[0]);
-                    for (int r = 0; r < 8; ++r) std::memset(out + r * c.stride, v, 8);
-                    block[0] = 0;
-                }
-            },
-            [&](int mcuRow, int mcuRows) {
-                flushTransforms();
-                if (streaming_) emitRows(rowsReadyAfter(mcuRow, mcuRows));
-            });
-        return;
+void Decoder::decodeBaselineScan(const Scan& scan) {
+    // A single scan holding every component lets the picture stream out as it is
+    // decoded; separate scans per component need whole planes.
+    if (!planesReady_) {
+        streaming_ = scan.count == static_cast<int>(comps_.size());
+        preparePlanes(streaming_);
+    } else if (streaming_) {
+        fail("JPEG: unexpected scan after the complete picture");
     }
 
+    decodeScanBlocks(
+        scan,
+        [&](BitReader& br, Component& c, int bx, int by) { decodeBaselineBlock(br, c, bx, by); },
+        [&](int mcuRow, int mcuRows) {
+            flushTransforms();
+            if (streaming_) emitRows(rowsReadyAfter(mcuRow, mcuRows));
+        });
+}
+
+void Decoder::decodeProgressiveScan(const Scan& scan) {
     auto noRowWork = [](int, int) {};
 
     if (scan.ss == 0) {
@@ -743,6 +753,14 @@ void Decoder::readScan() {
             },
             noRowWork);
     }
+}
+
+void Decoder::readScan() {
+    const Scan scan = readScanHeader();
+    if (progressive_)
+        decodeProgressiveScan(scan);
+    else
+        decodeBaselineScan(scan);
 }
 
 void Decoder::finishProgressive() {

@@ -1,4 +1,4 @@
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/truetype.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "corvid/graphics/rasterizer.h"
+#include "corvid/graphics/text/rasterizer.h"
 
-#include "corvid/graphics/flatten.h"
+#include "corvid/graphics/text/flatten.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,7 +1,7 @@
 #pragma once
 // Glyph outlines (quadratic splines) as line segments in pixel coordinates.
 
-#include "corvid/graphics/truetype.h"
+#include "corvid/graphics/text/truetype.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "corvid/graphics/utf8.h"
+#include "corvid/graphics/text/utf8.h"
 
 namespace corvid {
 

@@ -3,7 +3,7 @@
 // frames with one (grey) or three (YCbCr or Adobe RGB) components, any sampling factors
 // and restart intervals. Arithmetic-coded, lossless and hierarchical files are refused.
 
-#include "corvid/graphics/decoded.h"
+#include "corvid/graphics/codecs/decoded.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,129 @@
+#pragma once
+// The operations the vector kernels share, on four lanes of SSE2: the baseline of
+// every x86-64 processor. A kernel is written once over a lane type (this one, the
+// AVX2 or the AVX-512 set) and each of its sources, built for one instruction set,
+// instantiates it with that set's lanes. Internal linkage only, so the differently
+// built copies never meet at link time.
+
+#include "corvid/core/compiler.h"
+
+#include <cstdint>
+
+#include <emmintrin.h>
+
+namespace corvid::simd {
+namespace {
+
+struct Sse2Lanes {
+    static constexpr int lanes = 4;
+    typedef CORVID_VECTOR(float, 16) VF;
+    typedef CORVID_VECTOR(std::int32_t, 16) VI;
+    typedef CORVID_VECTOR(std::uint16_t, 16) VU;
+    // A whole register of packed 16- and 32-bit integers.
+    using Words = __m128i;
+
+    static VF splatF(float v) { return (VF)_mm_set1_ps(v); }
+    static VI splatI(std::int32_t v) { return (VI)_mm_set1_epi32(v); }
+    static VU splatU(std::uint16_t v) { return (VU)_mm_set1_epi16(static_cast<short>(v)); }
+    static VF iotaF() { return VF{0.0f, 1.0f, 2.0f, 3.0f}; }
+    static VI iotaI() { return VI{0, 1, 2, 3}; }
+    static VF sqrt(VF v) { return (VF)_mm_sqrt_ps((__m128)v); }
+    static VF min(VF a, VF b) { return (VF)_mm_min_ps((__m128)a, (__m128)b); }
+    static VF max(VF a, VF b) { return (VF)_mm_max_ps((__m128)a, (__m128)b); }
+    static VF abs(VF v) { return (VF)_mm_andnot_ps(_mm_set1_ps(-0.0f), (__m128)v); }
+    static VF toFloat(VI v) { return (VF)_mm_cvtepi32_ps((__m128i)v); }
+    // Truncation toward zero, for values inside the 32-bit range.
+    static VI truncate(VF v) { return (VI)_mm_cvttps_epi32((__m128)v); }
+    // One bit per lane, from the lane's sign.
+    static int mask(VI m) { return _mm_movemask_ps((__m128)m); }
+    static bool none(VI v) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi32((__m128i)v, _mm_setzero_si128())) == 0xFFFF;
+    }
+    // Whether any lane of a comparison's result is set.
+    static bool any(VI m) { return _mm_movemask_ps((__m128)m) != 0; }
+    // Lane by lane products of values whose product stays below 65536.
+    static VI mulSmall(VI a, VI b) { return (VI)_mm_mullo_epi16((__m128i)a, (__m128i)b); }
+    // Lane by lane products of values below 65536, all 32 bits of them.
+    static VI mulWide(VI a, VI b) {
+        const __m128i lo = _mm_mullo_epi16((__m128i)a, (__m128i)b);
+        const __m128i hi = _mm_mulhi_epu16((__m128i)a, (__m128i)b);
+        return (VI)_mm_or_si128(_mm_and_si128(lo, _mm_set1_epi32(0xFFFF)), _mm_slli_epi32(hi, 16));
+    }
+    static VI load(const void* p) { return (VI)_mm_loadu_si128(static_cast<const __m128i*>(p)); }
+    static void store(void* p, VI v) { _mm_storeu_si128(static_cast<__m128i*>(p), (__m128i)v); }
+    // Four 16-bit values widened to the lanes, and the lanes (below 65536) narrowed back.
+    static VI loadU16(const void* p) {
+        return (VI)_mm_unpacklo_epi16(_mm_loadl_epi64(static_cast<const __m128i*>(p)),
+                                      _mm_setzero_si128());
+    }
+    static void storeU16(void* p, VI v) {
+        const __m128i biased = _mm_sub_epi32((__m128i)v, _mm_set1_epi32(32768));
+        _mm_storel_epi64(static_cast<__m128i*>(p),
+                         _mm_xor_si128(_mm_packs_epi32(biased, biased), _mm_set1_epi16(-32768)));
+    }
+
+    // SSE2 has no gathers or variable lane permutations: these go through memory.
+    // The 32-bit words at base + offsets[i] bytes; with a mask, only where it is set
+    // (the others are 0 and their offsets are not read).
+    static VI gather(const void* base, VI offsets) {
+        const auto* b = static_cast<const std::uint8_t*>(base);
+        std::int32_t w[4];
+        for (int i = 0; i < 4; ++i) __builtin_memcpy(&w[i], b + offsets[i], 4);
+        return VI{w[0], w[1], w[2], w[3]};
+    }
+    static VI gather(const void* base, VI offsets, VI lanesSet) {
+        const auto* b = static_cast<const std::uint8_t*>(base);
+        std::int32_t w[4] = {0, 0, 0, 0};
+        for (int i = 0; i < 4; ++i)
+            if (lanesSet[i]) __builtin_memcpy(&w[i], b + offsets[i], 4);
+        return VI{w[0], w[1], w[2], w[3]};
+    }
+    // table[index[i]] for 32-bit floats.
+    static VF gatherF(const float* table, VI index) {
+        return VF{table[index[0]], table[index[1]], table[index[2]], table[index[3]]};
+    }
+    // Two neighbouring words per set lane: first from base + offsets[i], second
+    // from 4 bytes further.
+    static void gatherPair(const void* base, VI offsets, VI lanesSet, VI& first, VI& second) {
+        std::int32_t a[4] = {0, 0, 0, 0};
+        std::int32_t b[4] = {0, 0, 0, 0};
+        for (int i = 0; i < 4; ++i) {
+            if (!lanesSet[i]) continue;
+            const std::uint8_t* p = static_cast<const std::uint8_t*>(base) + offsets[i];
+            __builtin_memcpy(&a[i], p, 4);
+            __builtin_memcpy(&b[i], p + 4, 4);
+        }
+        first = VI{a[0], a[1], a[2], a[3]};
+        second = VI{b[0], b[1], b[2], b[3]};
+    }
+    // Lane i of the result is lane index[i] of v (indices below the lane count).
+    static VI permute(VI v, VI index) {
+        std::int32_t w[4];
+        __builtin_memcpy(w, &v, sizeof w);
+        return VI{w[index[0]], w[index[1]], w[index[2]], w[index[3]]};
+    }
+
+    // Packed integers, for fixed-point kernels. With more than 128 bits the wider
+    // sets work the same within each 128-bit half.
+    static Words splat32(std::int32_t v) { return _mm_set1_epi32(v); }
+    static Words add16(Words a, Words b) { return _mm_add_epi16(a, b); }
+    static Words add32(Words a, Words b) { return _mm_add_epi32(a, b); }
+    static Words sub32(Words a, Words b) { return _mm_sub_epi32(a, b); }
+    // Products of neighbouring 16-bit pairs, summed into 32 bits.
+    static Words maddPairs(Words a, Words b) { return _mm_madd_epi16(a, b); }
+    static Words interleaveLo16(Words a, Words b) { return _mm_unpacklo_epi16(a, b); }
+    static Words interleaveHi16(Words a, Words b) { return _mm_unpackhi_epi16(a, b); }
+    static Words interleaveLo32(Words a, Words b) { return _mm_unpacklo_epi32(a, b); }
+    static Words interleaveHi32(Words a, Words b) { return _mm_unpackhi_epi32(a, b); }
+    static Words interleaveLo64(Words a, Words b) { return _mm_unpacklo_epi64(a, b); }
+    static Words interleaveHi64(Words a, Words b) { return _mm_unpackhi_epi64(a, b); }
+    // The 32-bit lanes of lo, then of hi, shifted right arithmetically and narrowed
+    // to 16 bits with saturation.
+    static Words shiftNarrow32(Words lo, Words hi, int shift) {
+        const __m128i s = _mm_cvtsi32_si128(shift);
+        return _mm_packs_epi32(_mm_sra_epi32(lo, s), _mm_sra_epi32(hi, s));
+    }
+};
+
+} // namespace
+} // namespace corvid::simd
