@@ -1,6 +1,7 @@
 // vst3host: a small VST3 host for checking the Spatium.vst3 bundle from scripts,
 // on Linux and as a Windows program under Wine.
 //
+//   vst3host signal OUT [--channels N] [--rate HZ] [--seconds S]
 //   vst3host [--bundle DIR] describe
 //   vst3host [--bundle DIR] render IN -o OUT [--block N] [--state FILE]
 //            [--set NAME=TEXT]... [--at FRAME NAME=TEXT]... [--cut]
@@ -8,6 +9,7 @@
 //   vst3host [--bundle DIR] check IN [--block N] [--set NAME=TEXT]...
 //   vst3host [--bundle DIR] editor [--drag-seconds S]          (Windows)
 //
+// signal writes the test signal the checks use (default mono, 48000 Hz, 1.5 s).
 // render writes what `spatium render IN --no-compensate` writes; --at changes a
 // parameter at a frame inside the host blocks (--cut: blocks cut at the frame, the
 // change at offset 0). --save-chunk writes the state chunk alone, without what
@@ -48,6 +50,8 @@ struct Options {
     std::vector<std::pair<std::int64_t, std::pair<std::string, std::string>>> at;
     bool cut = false;
     double dragSeconds = 30.0;
+    std::int32_t channels = 1, rate = 48000;
+    double seconds = 1.5;
 };
 
 std::string programFolder() {
@@ -94,6 +98,12 @@ Options parse(const std::vector<std::string>& args) {
             o.at.emplace_back(frame, assignment(value()));
         } else if (a == "--cut")
             o.cut = true;
+        else if (a == "--channels")
+            o.channels = std::atoi(value().c_str());
+        else if (a == "--rate")
+            o.rate = std::atoi(value().c_str());
+        else if (a == "--seconds")
+            o.seconds = std::atof(value().c_str());
         else if (a == "--drag-seconds")
             o.dragSeconds = std::atof(value().c_str());
         else if (!a.empty() && a[0] == '-')
@@ -283,6 +293,11 @@ int editor(Module& module, const Options& o) {
 #endif
 
 int run(const Options& o) {
+    if (o.command == "signal") {
+        if (o.input.empty()) throw Error("signal wants an output file");
+        writeAudio(o.input, testSignal(o.channels, o.rate, o.seconds));
+        return 0;
+    }
     Module module(o.bundle);
     if (o.command == "describe") return describe(module);
     if (o.command == "render") return renderFile(module, o);

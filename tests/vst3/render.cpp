@@ -32,6 +32,25 @@ void writeAudio(const std::string& path, const Audio& audio) {
     }
 }
 
+Audio testSignal(std::int32_t channels, std::int32_t rate, double seconds) {
+    Audio a;
+    a.channels = channels;
+    a.rate = rate;
+    const auto frames = static_cast<std::int64_t>(std::lround(seconds * rate));
+    std::uint32_t seed = 12345;
+    for (std::int64_t f = 0; f < frames; ++f) {
+        const double t = static_cast<double>(f) / rate;
+        const double sweep = std::sin(2.0 * 3.141592653589793 * (100.0 + 3000.0 * t) * t);
+        for (std::int32_t c = 0; c < channels; ++c) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.2;
+            const double side = c == 0 ? std::cos(3.0 * t) : std::sin(3.0 * t);
+            a.samples.push_back(static_cast<float>(0.5 * sweep * side + noise));
+        }
+    }
+    return a;
+}
+
 Audio render(Plugin& plugin, const Audio& input, std::int32_t block,
              const std::vector<Change>& changes, Delivery delivery) {
     if (block < 1 || block > kMaxBlock) throw Error("block size out of range");

@@ -24,6 +24,10 @@ struct Audio {
 Audio readAudio(const std::string& path);
 void writeAudio(const std::string& path, const Audio& audio);
 
+// A sweep over noise moving between the channels, so every part of the audio path
+// has something to do; the same samples on every system.
+Audio testSignal(std::int32_t channels, std::int32_t rate, double seconds);
+
 // A parameter change at a frame of the whole render.
 struct Change {
     std::int64_t frame;

@@ -63,28 +63,11 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
               static_cast<std::streamsize>(bytes.size()));
 }
 
-// A second and a half of a sweep over noise, moving between the channels, so
-// every part of the audio path has something to do.
+// A second and a half of the test signal, written once.
 std::string testInput(std::int32_t channels, std::int32_t rate) {
     const std::string path =
         kDir + "/input-" + std::to_string(channels) + "-" + std::to_string(rate) + ".wav";
-    if (std::filesystem::exists(path)) return path;
-    Audio a;
-    a.channels = channels;
-    a.rate = rate;
-    const std::int64_t frames = rate * 3 / 2;
-    std::uint32_t seed = 12345;
-    for (std::int64_t f = 0; f < frames; ++f) {
-        const double t = static_cast<double>(f) / rate;
-        const double sweep = std::sin(2.0 * 3.141592653589793 * (100.0 + 3000.0 * t) * t);
-        for (std::int32_t c = 0; c < channels; ++c) {
-            seed = seed * 1664525u + 1013904223u;
-            const double noise = (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.2;
-            const double side = c == 0 ? std::cos(3.0 * t) : std::sin(3.0 * t);
-            a.samples.push_back(static_cast<float>(0.5 * sweep * side + noise));
-        }
-    }
-    writeAudio(path, a);
+    if (!std::filesystem::exists(path)) writeAudio(path, testSignal(channels, rate, 1.5));
     return path;
 }
 
