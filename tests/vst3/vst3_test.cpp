@@ -255,6 +255,38 @@ TEST_F(Vst3Test, ParametersAreTheClientsOwn) {
     EXPECT_EQ(bypasses, 1);
 }
 
+// The factory presets as the one program list, named as the command-line host
+// lists them.
+TEST_F(Vst3Test, FactoryPresetsAreAProgramList) {
+    ASSERT_EQ(run(std::string(SPATIUM_EXE) + " presets --json"), 0);
+    std::vector<std::string> names;
+    std::istringstream json(lastLog());
+    for (std::string line; std::getline(json, line);)
+        if (const std::size_t at = line.find("\"name\": \""); at != std::string::npos)
+            names.push_back(line.substr(at + 9, line.rfind('"') - at - 9));
+    ASSERT_EQ(names.size(), 32u);
+    Plugin plugin(module(), 2, 48000.0, 512);
+    void* object = nullptr;
+    ASSERT_EQ(plugin.controller().queryInterface(kIUnitInfoIid.bytes, &object), kResultOk);
+    auto* units = static_cast<IUnitInfo*>(object);
+    ASSERT_EQ(units->getProgramListCount(), 1);
+    ProgramListInfo list{};
+    ASSERT_EQ(units->getProgramListInfo(0, list), kResultOk);
+    EXPECT_EQ(list.programCount, 32);
+    for (std::int32_t i = 0; i < list.programCount; ++i) {
+        String128 name{};
+        ASSERT_EQ(units->getProgramName(list.id, i, name), kResultOk);
+        EXPECT_EQ(utf8(name), names[static_cast<std::size_t>(i)]) << "program " << i;
+    }
+    String128 name{};
+    EXPECT_NE(units->getProgramName(list.id, 32, name), kResultOk);
+    ASSERT_GE(units->getUnitCount(), 1);
+    UnitInfo root{};
+    ASSERT_EQ(units->getUnitInfo(0, root), kResultOk);
+    EXPECT_EQ(root.programListId, list.id);
+    units->release();
+}
+
 // State written by the command-line host through the AAX library loads through
 // setState, gives the same audio, and getState begins with the same bytes; the
 // chunk part of a VST3 state goes back the other way.
