@@ -268,7 +268,8 @@ void* symbol(void* library, const char* name) {
 void closeLibrary(void* library) {
     FreeLibrary(static_cast<HMODULE>(library));
 }
-const char* const kBinary = "Contents/x86_64-win/Spatium.vst3";
+const char* const kBinaryFolder = "Contents/x86_64-win/";
+const char* const kBinarySuffix = ".vst3";
 #else
 void* openLibrary(const std::string& path, std::string& error) {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -281,7 +282,8 @@ void* symbol(void* library, const char* name) {
 void closeLibrary(void* library) {
     dlclose(library);
 }
-const char* const kBinary = "Contents/x86_64-linux/Spatium.so";
+const char* const kBinaryFolder = "Contents/x86_64-linux/";
+const char* const kBinarySuffix = ".so";
 #endif
 
 // Calls the module's exit function, if it has one, when dropped.
@@ -308,16 +310,22 @@ void exitModule(void* library) {
 #endif
 }
 
+// The library inside a bundle carries the bundle's name.
+std::string binaryOf(const std::string& bundle) {
+    const std::string stem = std::filesystem::path(bundle).stem().string();
+    return bundle + "/" + kBinaryFolder + stem + kBinarySuffix;
+}
+
 } // namespace
 
 std::string bundleIn(const std::string& buildDir) {
     const std::string bundle = buildDir + "/vst3/Spatium.vst3";
     std::error_code error;
-    return std::filesystem::exists(bundle + "/" + kBinary, error) ? bundle : std::string();
+    return std::filesystem::exists(binaryOf(bundle), error) ? bundle : std::string();
 }
 
 Module::Module(const std::string& bundle) {
-    const std::string path = bundle + "/" + kBinary;
+    const std::string path = binaryOf(bundle);
     std::string error;
     library_ = openLibrary(path, error);
     if (!library_) throw Error("cannot load " + path + ": " + error);
