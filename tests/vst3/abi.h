@@ -380,7 +380,7 @@ public:
     virtual tresult VST3HOST_API setComponentHandler(IComponentHandler* handler) = 0;
     virtual IPlugView* VST3HOST_API createView(FIDString name) = 0;
 };
-inline constexpr Uid kIEditControllerIid = makeUid(0xDCD7BBE3, 0x7742448D, 0xA874AACC, 0x979C8E7A);
+inline constexpr Uid kIEditControllerIid = makeUid(0xDCD7BBE3, 0x7742448D, 0xA874AACC, 0x979C759E);
 
 // ---- editor
 
@@ -443,7 +443,7 @@ public:
                                                std::uint64_t milliseconds) = 0;
     virtual tresult VST3HOST_API unregisterTimer(ITimerHandler* handler) = 0;
 };
-inline constexpr Uid kIRunLoopIid = makeUid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x36A1B51A);
+inline constexpr Uid kIRunLoopIid = makeUid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
 
 // ---- programs
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #if !defined(_WIN32)
 #include <cerrno>
@@ -103,7 +104,13 @@ tresult PlugFrame::queryInterface(const char* iid, void** object) {
         return runLoop.queryInterface(iid, object);
     }
 #endif
-    asked.emplace_back("other");
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string id = "other ";
+    for (int i = 0; iid && i < 16; ++i) {
+        id += kHex[static_cast<std::uint8_t>(iid[i]) >> 4];
+        id += kHex[iid[i] & 15];
+    }
+    asked.push_back(id);
     return kNoInterface;
 }
 
