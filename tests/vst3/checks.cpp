@@ -58,7 +58,12 @@ Failures checkStateRoundTrip(Module& module, const Audio& input, std::int32_t bl
     Failures failures;
     Plugin first(module, input.channels, input.rate, block);
     apply(first, settings);
+    // The chunk keeps values as 32-bit floats, so the first save rounds values set
+    // as doubles; from then on saving and restoring must change nothing.
+    const std::vector<std::uint8_t> rounded = first.state();
+    if (first.restore(rounded) != kResultOk) return {"setState of its own state refused"};
     const std::vector<std::uint8_t> saved = first.state();
+    if (saved != rounded) failures.push_back("a second getState gives other bytes");
     Plugin second(module, input.channels, input.rate, block);
     const tresult r = second.restore(saved);
     if (r != kResultOk) return {"setState of a getState stream: " + resultText(r)};
@@ -98,7 +103,6 @@ Failures checkDamagedStates(Module& module, const Settings& settings) {
     changed("preset index past the last", 16, 32);
     changed("negative preset index", 16, 0xFFFFFFFF);
     changed("more values than the stream holds", kCountAt, 0x7FFFFFFF);
-    changed("a negative value count", kCountAt, 0x80000000);
 
     // Each damaged stream goes to a fresh instance holding other values, and to one
     // that is already processing.
@@ -147,25 +151,35 @@ Failures checkParameterTexts(Module& module) {
             failures.push_back(label + ": a fresh instance does not hold the default");
         std::vector<ParamValue> probes = {0.0,  0.1, 0.25, 0.5,
                                           0.75, 0.9, 1.0,  p.defaultNormalizedValue};
+        // Steps whose text another step shares (the unnamed factory presets) cannot
+        // come back as themselves from their text.
+        std::vector<std::string> stepTexts;
         if (p.stepCount > 0)
-            for (std::int32_t s = 0; s <= p.stepCount; ++s)
+            for (std::int32_t s = 0; s <= p.stepCount; ++s) {
                 probes.push_back(static_cast<double>(s) / p.stepCount);
+                stepTexts.push_back(plugin.text(p.id, probes.back()));
+            }
+        const auto unique = [&stepTexts](const std::string& text) {
+            return std::count(stepTexts.begin(), stepTexts.end(), text) == 1;
+        };
         for (ParamValue v : probes) {
-            std::string text;
+            // A stepped parameter's plain values are its steps: only a step maps
+            // back to itself.
+            const bool onStep = p.stepCount == 0 || v * p.stepCount == std::round(v * p.stepCount);
             try {
-                text = plugin.text(p.id, v);
+                const std::string text = plugin.text(p.id, v);
                 const ParamValue back = plugin.valueOf(p.id, text);
                 const std::string again = plugin.text(p.id, back);
                 if (again != text)
                     failures.push_back(label + ": " + std::to_string(v) + " reads \"" + text +
                                        "\", which reads back as " + std::to_string(back) + " = \"" +
                                        again + "\"");
-                if (p.stepCount > 0 && v * p.stepCount == std::round(v * p.stepCount) && back != v)
+                if (p.stepCount > 0 && onStep && unique(text) && back != v)
                     failures.push_back(label + ": step " + std::to_string(v) + " reads \"" + text +
                                        "\" but comes back as " + std::to_string(back));
                 const ParamValue plain = c.normalizedParamToPlain(p.id, v);
                 const ParamValue normal = c.plainParamToNormalized(p.id, plain);
-                if (std::abs(normal - v) > 1e-6)
+                if (onStep && std::abs(normal - v) > 1e-6)
                     failures.push_back(label + ": plain " + std::to_string(plain) + " of " +
                                        std::to_string(v) + " maps back to " +
                                        std::to_string(normal));
