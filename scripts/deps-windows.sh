@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Windows cross toolchain and Wine, and cross-builds the libraries the
-# Windows test programs and the command-line host need (GoogleTest from the sources
-# Debian ships with libgtest-dev, libsndfile from Debian's source package) into
-# build/windows-deps. A finished library is kept there, so a rerun costs nothing.
+# Installs the Windows cross toolchain and Wine (deps.sh windows), and cross-builds
+# the libraries the Windows test programs and the command-line host need (GoogleTest
+# from the sources Debian ships with libgtest-dev, libsndfile from Debian's source
+# package) into build/windows-deps. A finished library is kept there, so a rerun
+# costs nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -11,25 +12,11 @@ WORK="$PREFIX/src"
 TOOLCHAIN="$ROOT/cmake/mingw-w64-x86_64.cmake"
 JOBS=$(nproc)
 
-PACKAGES=(
-    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    libz-mingw-w64-dev wine wine64 xvfb xauth x11-apps xdotool libgtest-dev dpkg-dev
-)
-missing=()
-for p in "${PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
+./scripts/deps.sh windows
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+# Whether this run has read the package lists yet; apt-get source needs fresh ones.
 updated=0
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    $SUDO apt-get update -qq
-    updated=1
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 
 mkdir -p "$WORK"
 

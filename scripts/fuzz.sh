@@ -5,7 +5,7 @@
 #   ./scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh
+./scripts/deps.sh test
 SECONDS_EACH=${1:-60}
 shift || true
 cmake --preset fuzz >/dev/null

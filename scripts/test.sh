@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite:
-#   1. the release build and every test,
-#   2. the AddressSanitizer + UndefinedBehaviorSanitizer build and every test,
-#   3. the ThreadSanitizer build of the tests that exercise threads,
-#   4. the release build with Clang and every test,
-#   5. a short run of every fuzz target on its committed corpus (clang, ASan + UBSan),
-#   6. the Windows cross-build, its tests, its command-line host and the VST3
-#      bundle through our own VST3 host under Wine.
-# Longer fuzzing: scripts/fuzz.sh SECONDS. "scripts/test.sh windows" runs only the
-# Windows stage.
+# Builds and runs the whole test suite, one stage after another:
+#   release  the release build and every test,
+#   asan     the AddressSanitizer + UndefinedBehaviorSanitizer build and every test,
+#   artwork  the committed pictures and fonts against their generator,
+#   tsan     the ThreadSanitizer build of the tests labelled "threads",
+#   clang    the release build with Clang and every test,
+#   lv2      the bundle against Debian's LV2 tools and Ardour,
+#   fuzz     a short run of every fuzz target on its committed corpus,
+#   windows  the Windows cross-build, its tests and command-line host under Wine,
+#            and the VST3 bundle through our own VST3 host.
+# A failed stage does not stop the later ones; the script ends with what passed and
+# failed and exits non-zero after any failure. "scripts/test.sh windows lv2" runs
+# only the stages named. Longer fuzzing: scripts/fuzz.sh SECONDS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh
+./scripts/deps.sh test
 JOBS=$(nproc)
-stages=0
 VST3_WINDOWS_BINARY=build/mingw/vst3/Spatium.vst3/Contents/x86_64-win/Spatium.vst3
 export VST3_WINDOWS_BINARY
 
@@ -212,8 +214,6 @@ windows_vst3_checks() {
 # Cross-builds the whole tree for 64-bit Windows and runs its tests and host under
 # Wine without a display; only the editor check gets an X server of its own.
 stage_windows() {
-    echo "=== windows ==="
-    local started=$SECONDS
     ./scripts/deps-windows.sh
     cmake --preset mingw >/dev/null
     cmake --build --preset mingw -j"$JOBS"
@@ -233,78 +233,104 @@ stage_windows() {
         windows_host_checks
         windows_vst3_checks
         wineserver -w
+        # The official VST3 validator's Windows build on the cross-built bundle.
+        tests/vst3adapter/validate.sh ../shared/tools/vst3/validator.exe \
+            "$(winepath -w build/mingw/vst3/Spatium.vst3)" wine || [ $? -eq 77 ]
+        wineserver -w
         # xvfb-run's shell drops exported functions, so they travel as text.
         timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" \
             bash -c "$(declare -f unix_lines drag_when_ready windows_editor_drag \
                 windows_vst3_editor_drag)"'; windows_editor_drag "$0" && windows_vst3_editor_drag "$0"' \
             build/windows-checks
     )
-    echo "windows stage: $((SECONDS - started)) s"
 }
 
-if (($#)); then
-    for stage in "$@"; do
-        "stage_$stage"
-        stages=$((stages + 1))
-    done
-    echo "stages: $stages passed, 0 failed"
-    exit 0
-fi
+# A configuration built whole with all its tests run.
+build_and_test() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j"$JOBS"
+    ctest --preset "$1" -j"$JOBS"
+}
 
-for preset in release asan; do
-    echo "=== $preset ==="
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j"$JOBS"
-    ctest --preset "$preset" -j"$JOBS"
-    stages=$((stages + 1))
+stage_release() { build_and_test release; }
+stage_asan() { build_and_test asan; }
+# The whole tree with Clang too, so a GCC-only construct cannot come back.
+stage_clang() { build_and_test clang; }
+
+stage_artwork() { ./scripts/artwork.sh --check; }
+
+# The programs whose tests run threads carry the CTest label "threads"; the target
+# threaded_tests builds those programs.
+stage_tsan() {
+    cmake --preset tsan >/dev/null
+    cmake --build --preset tsan -j"$JOBS" --target threaded_tests
+    ctest --preset tsan -L threads
+}
+
+# The bundle against Debian's LV2 tools: its Turtle validates, lilv lists both
+# plug-ins and shows the latency port (release build from the release stage).
+stage_lv2() {
+    local bundle=build/release/lv2/spatium.lv2
+    lv2_validate "$bundle"/*.ttl
+    # Outputs are taken whole first: grep -q closing a pipe early would fail the stage.
+    local plugins info
+    plugins=$(LV2_PATH="$PWD/build/release/lv2" lv2ls)
+    [ "$(grep -c "spatium.example" <<<"$plugins")" -eq 2 ]
+    info=$(LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo)
+    grep "Has latency:       yes" <<<"$info" >/dev/null
+    # Ardour, headless on its dummy backend: both plug-ins on tracks, rolling, a
+    # preset, the session saved and loaded again.
+    rm -rf build/ardour-session
+    if ! LV2_PATH="$PWD/build/release/lv2" ardour7-lua tests/lv2/ardour_session.lua \
+        "$PWD/build/ardour-session" >build/ardour-session.log 2>&1; then
+        tail -n 20 build/ardour-session.log
+        return 1
+    fi
+    grep "came back" build/ardour-session.log
+    # The VST3 bundle in Ardour too: its scanner finds the class, then a session
+    # places sources with it, saves and reloads, and compares it with the LV2 build.
+    tests/vst3adapter/ardour_vst3.sh build/release
+}
+
+stage_fuzz() { ./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"; }
+
+ALL_STAGES=(release asan artwork tsan clang lv2 fuzz windows)
+stages=("${ALL_STAGES[@]}")
+if (($#)); then stages=("$@"); fi
+for stage in "${stages[@]}"; do
+    if ! declare -F "stage_$stage" >/dev/null; then
+        echo "test.sh: no stage '$stage' (${ALL_STAGES[*]})" >&2
+        exit 2
+    fi
 done
 
-echo "=== artwork ==="
-# The committed pictures and fonts must be what the generator makes.
-./scripts/artwork.sh --check
-stages=$((stages + 1))
+passed=0
+failed=()
+summary=()
+for stage in "${stages[@]}"; do
+    echo "=== $stage ==="
+    started=$SECONDS
+    # In a subshell of its own with errexit on: the first failing command ends the
+    # stage, not the script. (errexit would be ignored inside "if" or "||".)
+    set +e
+    (
+        set -e
+        "stage_$stage"
+    )
+    status=$?
+    set -e
+    if ((status == 0)); then
+        passed=$((passed + 1))
+        result=passed
+    else
+        failed+=("$stage")
+        result="FAILED (exit $status)"
+    fi
+    summary+=("$(printf '%-8s %s in %d s' "$stage" "$result" $((SECONDS - started)))")
+    echo "=== $stage: $result ==="
+done
 
-echo "=== tsan ==="
-THREADED="client_tests core_tests threadpool_test gui_stress_tests audio_alloc_tests compositor_test font_tests gui_tests view_alloc_tests widget_tests knob_tests editor_alloc_tests editor_session_tests"
-cmake --preset tsan >/dev/null
-# shellcheck disable=SC2086
-cmake --build --preset tsan -j"$JOBS" --target $THREADED
-ctest --preset tsan -R "^($(echo $THREADED | tr ' ' '|'))\$"
-stages=$((stages + 1))
-
-echo "=== clang ==="
-# The whole tree with Clang too, so a GCC-only construct cannot come back.
-cmake --preset clang >/dev/null
-cmake --build --preset clang -j"$JOBS"
-ctest --preset clang -j"$JOBS"
-stages=$((stages + 1))
-
-echo "=== lv2 ==="
-# The bundle against Debian's LV2 tools: its Turtle validates, lilv lists both
-# plug-ins and shows the latency port (release build from stage 1).
-BUNDLE=build/release/lv2/spatium.lv2
-lv2_validate "$BUNDLE"/*.ttl
-# Outputs are taken whole first: grep -q closing a pipe early would fail the stage.
-plugins=$(LV2_PATH="$PWD/build/release/lv2" lv2ls)
-[ "$(grep -c "spatium.example" <<<"$plugins")" -eq 2 ]
-info=$(LV2_PATH="$PWD/build/release/lv2" lv2info https://spatium.example/plugins/spatium/stereo)
-grep "Has latency:       yes" <<<"$info" >/dev/null
-# Ardour, headless on its dummy backend: both plug-ins on tracks, rolling, a
-# preset, the session saved and loaded again.
-rm -rf build/ardour-session
-if ! LV2_PATH="$PWD/build/release/lv2" ardour7-lua tests/lv2/ardour_session.lua \
-    "$PWD/build/ardour-session" >build/ardour-session.log 2>&1; then
-    tail -n 20 build/ardour-session.log
-    exit 1
-fi
-grep "came back" build/ardour-session.log
-stages=$((stages + 1))
-
-echo "=== fuzz ==="
-./scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
-stages=$((stages + 1))
-
-stage_windows
-stages=$((stages + 1))
-
-echo "stages: $stages passed, 0 failed"
+echo "=== summary ==="
+printf '%s\n' "${summary[@]}"
+echo "stages: $passed passed, ${#failed[@]} failed"
+((${#failed[@]} == 0))

@@ -63,6 +63,8 @@ std::vector<std::unique_ptr<Parameter>> SpatiumClient::declareParameters() {
         p.push_back(std::make_unique<EnumParameter>(index, name, values, def));
     };
 
+    // The M-to-S and LFO parameters and the reserved slots are stored and automated
+    // but never act on the audio; Tilt reaches only the editor's panorama.
     linear("Distance", "", -24, 6, 0);
     linear("Stereo Width", "%", 0, 200, 100);
     linear("M-to-S Amount.", "%", 0, 100, 0);

@@ -3,6 +3,7 @@
 #include "corvid/gui/context.h"
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace corvid {
@@ -24,7 +25,7 @@ UIElement::~UIElement() {
 }
 
 void UIElement::arrange(const IntRect& availableSpace) {
-    position = availableSpace;
+    setPosition(availableSpace);
     for (auto& child : children) child->arrange(availableSpace);
 }
 
@@ -52,11 +53,19 @@ void UIElement::animateTree(double dt, double time) {
     for (auto& child : children) child->animateTree(dt, time);
 }
 
+void UIElement::setPosition(const IntRect& rect) {
+    std::lock_guard<std::recursive_mutex> lock(context.dirtyListMutex);
+    position = rect;
+}
+
+// Any thread: the position is read under the lock setPosition writes it under.
 void UIElement::markDirty() {
+    std::lock_guard<std::recursive_mutex> lock(context.dirtyListMutex);
     context.addDirtyRect(position);
 }
 
 void UIElement::markDirtyRect(const IntRect& rect) {
+    std::lock_guard<std::recursive_mutex> lock(context.dirtyListMutex);
     context.addDirtyRect(rect.translated(position.minX, position.minY));
 }
 

@@ -89,7 +89,9 @@ public:
 
     UIContext& getContext() const { return context; }
     const IntRect& getPosition() const { return position; }
-    void setPosition(const IntRect& rect) { position = rect; }
+    // GUI thread. Takes the context's dirty-list lock: a parameter listener may mark
+    // the element dirty from another thread while the editor lays it out.
+    void setPosition(const IntRect& rect);
     std::int32_t getZOrder() const { return zOrder; }
     void setZOrder(std::int32_t z) { zOrder = z; }
     bool isVisible() const { return visible; }

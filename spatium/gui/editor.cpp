@@ -415,7 +415,7 @@ void SpatiumGUI::feedPhaseDisplay(const float* left, const float* right, std::in
 }
 
 void SpatiumGUI::arrange(const corvid::IntRect& availableSpace) {
-    position = availableSpace;
+    setPosition(availableSpace);
 }
 
 void SpatiumGUI::paintMaps(const corvid::ImageView<corvid::RGBA>& diffuseMap,

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -295,4 +297,52 @@ TEST(Chain, ResetClearsEveryStage) {
     const Output second = render(*c, inL, inR, 512);
     EXPECT_EQ(first.l, second.l);
     EXPECT_EQ(first.r, second.r);
+}
+
+TEST(Chain, InertParametersLeaveTheAudioUntouched) {
+    // Stored, automated and saved, but never heard: the M-to-S and LFO controls,
+    // Tilt (it only tints the editor's panorama) and the reserved slots.
+    std::vector<std::int32_t> inert{kMidToSideAmount, kMidToSideDelay, kMidToSideLowpass, kTilt};
+    for (std::int32_t i = kLfoWave; i <= kLfoToTilt; ++i) inert.push_back(i);
+    for (std::int32_t i = kReserved0; i < kParameterCount; ++i) inert.push_back(i);
+    ASSERT_EQ(inert.size(), 4u + 9u + 21u);
+
+    const auto inL = noise(6000, 14);
+    const auto inR = noise(6000, 15);
+    // Each inert parameter held at one end for the first half of the render and
+    // moved to the other end for the second, as automation would.
+    auto renderWith = [&](const std::vector<std::int32_t>& moved, double first) {
+        auto c = makeClient(48000.0, 2);
+        placeEverything(*c);
+        setPlain(*c, kDryWet, 70.0);
+        for (std::int32_t i : moved) c->parameter(i)->applyFromHost(first);
+        const std::size_t half = 3000;
+        Output o = render(*c, std::vector<float>(inL.begin(), inL.begin() + half),
+                          std::vector<float>(inR.begin(), inR.begin() + half), 333);
+        for (std::int32_t i : moved) c->parameter(i)->applyFromHost(1.0 - first);
+        const Output rest = render(*c, std::vector<float>(inL.begin() + half, inL.end()),
+                                   std::vector<float>(inR.begin() + half, inR.end()), 333);
+        o.l.insert(o.l.end(), rest.l.begin(), rest.l.end());
+        o.r.insert(o.r.end(), rest.r.begin(), rest.r.end());
+        return o;
+    };
+    auto sameBitsAll = [](const std::vector<float>& a, const std::vector<float>& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * 4) == 0;
+    };
+
+    const Output reference = renderWith({}, 0.0);
+    // The comparison sees a change in a parameter that does act.
+    const Output panned = renderWith({kPan}, 0.0);
+    EXPECT_FALSE(sameBitsAll(panned.l, reference.l));
+
+    for (double first : {0.0, 1.0}) {
+        for (std::int32_t i : inert) {
+            const Output o = renderWith({i}, first);
+            EXPECT_TRUE(sameBitsAll(o.l, reference.l) && sameBitsAll(o.r, reference.r))
+                << "parameter " << i << " from " << first;
+        }
+        const Output all = renderWith(inert, first);
+        EXPECT_TRUE(sameBitsAll(all.l, reference.l) && sameBitsAll(all.r, reference.r))
+            << "all together from " << first;
+    }
 }

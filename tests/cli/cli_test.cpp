@@ -33,7 +33,7 @@ std::string readText(const fs::path& path) {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
+        dir_ = fs::path(::testing::TempDir()) /
                ("spatium-cli-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);

@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <thread>
+#include <vector>
 
 using namespace corvid;
 using Log = std::vector<std::string>;
@@ -226,6 +228,17 @@ bool same(const OwnedImage<T>& a, const OwnedImage<T>& b) {
             std::memcmp(a.data(), b.data(), size_t(a.numPixels()) * sizeof(T)) == 0);
 }
 
+// Every pixel outside the rectangle is the same in both pictures.
+template <typename T>
+bool sameOutside(const OwnedImage<T>& a, const OwnedImage<T>& b, const IntRect& inside) {
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (!inside.contains(x, y) &&
+                std::memcmp(&a.pixelAt(x, y), &b.pixelAt(x, y), sizeof(T)) != 0)
+                return false;
+    return true;
+}
+
 } // namespace
 
 TEST(SliderDrawing, MatchesThePixelReference) {
@@ -255,16 +268,29 @@ TEST(SliderDrawing, MatchesThePixelReference) {
 }
 
 TEST(SliderDrawing, OddFieldValuesStayInsideTheElement) {
+    // The element's layers are crops of larger pictures, as a window's are: a
+    // rectangle that escaped the clamping would land in the margin.
+    constexpr int kW = 9, kH = 11, kMargin = 6;
+    const IntRect inside{kMargin, kMargin, kMargin + kW, kMargin + kH};
     Rig rig;
-    UISlider& s = rig.place<UISlider>(&rig.level, {0, 0, 9, 11});
-    for (float f : {std::nanf(""), -3.0f, 4.0f, 1e30f}) {
+    UISlider& s = rig.place<UISlider>(&rig.level, {0, 0, kW, kH});
+    const Layers untouched(kW + 2 * kMargin, kH + 2 * kMargin);
+    for (float f : {std::nanf(""), -3.0f, 4.0f, 1e30f, -1e30f}) {
         s.handleHeight = s.handleWidth = s.trackWidth = s.trackBase = f;
         s.pressAmount = f;
         for (int style = -1; style < 5; ++style) {
             s.handleStyle = style;
-            Layers got(9, 11);
-            s.paintLayers(got.d.asView(), got.z.asView(), got.m.asView(), got.od.asView(),
-                          got.oz.asView(), got.om.asView());
+            Layers got(kW + 2 * kMargin, kH + 2 * kMargin);
+            s.paintLayers(got.d.asView().crop(inside), got.z.asView().crop(inside),
+                          got.m.asView().crop(inside), got.od.asView().crop(inside),
+                          got.oz.asView().crop(inside), got.om.asView().crop(inside));
+            SCOPED_TRACE(testing::Message() << "field " << f << " style " << style);
+            EXPECT_TRUE(sameOutside(got.d, untouched.d, inside));
+            EXPECT_TRUE(sameOutside(got.z, untouched.z, inside));
+            EXPECT_TRUE(sameOutside(got.m, untouched.m, inside));
+            EXPECT_TRUE(sameOutside(got.od, untouched.od, inside) &&
+                        sameOutside(got.oz, untouched.oz, inside) &&
+                        sameOutside(got.om, untouched.om, inside));
         }
     }
 }
@@ -323,6 +349,22 @@ TEST(WidgetThreads, TsanParameterChangesWhileDrawnAndDestroyed) {
     UIContext context;
     LinearFloatParameter level{0, "Level", "", 0.0, 10.0, 5.0};
     BoolParameter enabled{2, "Enabled", false};
+    constexpr int kW = 29, kH = 143;
+    // What the slider draws at each value the writers set, drawn before they start.
+    std::vector<Layers> pictures;
+    pictures.reserve(11);
+    for (int v = 0; v <= 10; ++v) {
+        level.setFromEditor(double(v));
+        UISlider s(context, &level);
+        s.setPosition({0, 0, kW, kH});
+        Layers& l = pictures.emplace_back(kW, kH);
+        s.paintLayers(l.d.asView(), l.z.asView(), l.m.asView(), l.od.asView(), l.oz.asView(),
+                      l.om.asView());
+    }
+    level.setFromEditor(5.0);
+    // One animation step of 15 ms from off, toward off or on.
+    const float switchSteps[2] = {0.0f, float(1.0 * (1.0 - std::exp(-10.0 * 0.015)))};
+
     std::atomic<bool> stop{false};
     auto churn = [&](int seed) {
         for (int i = 0; !stop.load(); ++i) {
@@ -331,15 +373,31 @@ TEST(WidgetThreads, TsanParameterChangesWhileDrawnAndDestroyed) {
         }
     };
     std::thread a(churn, 0), b(churn, 5);
-    for (int round = 0; round < 50; ++round) {
+    std::set<int> levelsSeen, switchSeen;
+    // Fifty rounds, and more until the drawing has followed the writers at least once.
+    for (int round = 0;
+         round < 50 || (round < 5000 && (levelsSeen.size() < 2 || switchSeen.size() < 2));
+         ++round) {
         auto s = std::make_unique<UISlider>(context, &level);
         auto sw = std::make_unique<UIOnOffSwitch>(context, &enabled);
-        s->setPosition({0, 0, 29, 143});
+        s->setPosition({0, 0, kW, kH});
         sw->setPosition({0, 0, 37, 28});
-        Layers l(29, 143);
+        Layers l(kW, kH);
         s->paintLayers(l.d.asView(), l.z.asView(), l.m.asView(), l.od.asView(), l.oz.asView(),
                        l.om.asView());
+        // The slider read one whole value and drew it.
+        int drawn = -1;
+        for (int v = 0; v <= 10 && drawn < 0; ++v)
+            if (same(l.d, pictures[v].d) && same(l.z, pictures[v].z) && same(l.m, pictures[v].m))
+                drawn = v;
+        ASSERT_GE(drawn, 0) << "round " << round;
+        levelsSeen.insert(drawn);
         sw->animateSelf(0.015, 0.0);
+        const int step = sw->onAmount == switchSteps[0]   ? 0
+                         : sw->onAmount == switchSteps[1] ? 1
+                                                          : -1;
+        ASSERT_GE(step, 0) << "round " << round << " onAmount " << sw->onAmount;
+        switchSeen.insert(step);
         sw->paintMaps(l.d.asView(), l.z.asView(), l.m.asView(), {{0, 0, 37, 28}});
         // Destroyed while the other threads still notify.
         s.reset();
@@ -348,6 +406,8 @@ TEST(WidgetThreads, TsanParameterChangesWhileDrawnAndDestroyed) {
     stop = true;
     a.join();
     b.join();
+    EXPECT_GE(levelsSeen.size(), 2u);
+    EXPECT_EQ(switchSeen.size(), 2u);
 }
 
 TEST(SwitchDrawing, PastTheWindowEdgeKeepsItsOwnOrigin) {
