@@ -7,7 +7,8 @@
 #   clang    the release build with Clang and every test,
 #   lv2      the bundle against Debian's LV2 tools and Ardour,
 #   fuzz     a short run of every fuzz target on its committed corpus,
-#   windows  the Windows cross-build, its tests and command-line host under Wine.
+#   windows  the Windows cross-build, its tests and command-line host under Wine,
+#            and the VST3 bundle through our own VST3 host.
 # A failed stage does not stop the later ones; the script ends with what passed and
 # failed and exits non-zero after any failure. "scripts/test.sh windows lv2" runs
 # only the stages named. Longer fuzzing: scripts/fuzz.sh SECONDS.
@@ -15,6 +16,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh test
 JOBS=$(nproc)
+VST3_WINDOWS_BINARY=build/mingw/vst3/Spatium.vst3/Contents/x86_64-win/Spatium.vst3
+export VST3_WINDOWS_BINARY
 
 # Output of a Windows program with its line ends made Linux ones.
 unix_lines() { tr -d '\r'; }
@@ -93,20 +96,15 @@ windows_host_checks() {
     [ ! -e "$dir/capture.png" ]
 }
 
-# The editor in a real Win32 window (run under Xvfb): win32host opens it as the
-# child of a top-level window and saves what BitBlt reads back, this drags the
-# pan knob with XTest, and win32host checks that Pan changed, then closes and
-# reopens the editor. $1 is the folder for the pictures and the log.
-windows_editor_drag() {
-    local log="$1/win32host.log" x="" y="" d status=0
-    wine build/mingw/bin/win32host.exe --shot "$1/editor.png" \
-        --reopened-shot "$1/editor-reopened.png" >"$log" 2>&1 &
-    local host=$!
+# Waits for the program writing $1 (process $2) to print "ready X Y", then drags
+# from there upward with XTest, as a user turning the pan knob.
+drag_when_ready() {
+    local x="" y="" d
     for _ in $(seq 300); do
-        if grep -q '^ready' "$log" || ! kill -0 "$host" 2>/dev/null; then break; fi
+        if grep -q '^ready' "$1" || ! kill -0 "$2" 2>/dev/null; then break; fi
         sleep 0.2
     done
-    read -r _ x y < <(grep '^ready' "$log" | unix_lines) || true
+    read -r _ x y < <(grep '^ready' "$1" | unix_lines) || true
     if [ -n "$x" ]; then
         xdotool mousemove "$x" "$y"
         sleep 0.2
@@ -117,11 +115,100 @@ windows_editor_drag() {
         done
         xdotool mouseup 1
     fi
+}
+
+# The editor in a real Win32 window (run under Xvfb): win32host opens it as the
+# child of a top-level window and saves what BitBlt reads back, this drags the
+# pan knob with XTest, and win32host checks that Pan changed, then closes and
+# reopens the editor. $1 is the folder for the pictures and the log.
+windows_editor_drag() {
+    local log="$1/win32host.log" status=0
+    wine build/mingw/bin/win32host.exe --shot "$1/editor.png" \
+        --reopened-shot "$1/editor-reopened.png" >"$log" 2>&1 &
+    local host=$!
+    drag_when_ready "$log" "$host"
     wait "$host" || status=$?
     unix_lines <"$log"
     # Wine's desktop process keeps the display open until the server ends.
     wineserver -w
     return "$status"
+}
+
+# The VST3 bundle's editor through our own VST3 host (under Xvfb): an HWND child
+# of its window, the pan knob dragged, begin, perform and end edits of Pan seen
+# by the host, then closed and reopened.
+windows_vst3_editor_drag() {
+    local log="$1/vst3host-editor.log" status=0
+    if [ ! -f "$VST3_WINDOWS_BINARY" ]; then
+        echo "VST3 editor check skipped: $VST3_WINDOWS_BINARY is not built"
+        return 0
+    fi
+    wine build/mingw/bin/vst3host.exe editor >"$log" 2>&1 &
+    local host=$!
+    drag_when_ready "$log" "$host"
+    wait "$host" || status=$?
+    unix_lines <"$log"
+    wineserver -w
+    return "$status"
+}
+
+# The VST3 bundle through our own VST3 host under Wine: renders bit for bit equal
+# to the Windows command-line host driving the AAX library (mono and stereo in,
+# settings, an odd block size); state saved by either build loads in the other
+# with the same bytes and audio; changes inside blocks equal cut blocks; the
+# host's state, damaged-state, parameter text and automation checks.
+windows_vst3_checks() {
+    local host="wine build/mingw/bin/vst3host.exe" windows="wine build/mingw/bin/spatium.exe"
+    local compare=build/release/tools/wavcompare/wavcompare dir=build/windows-checks/vst3 n file
+    if [ ! -f "$VST3_WINDOWS_BINARY" ]; then
+        echo "VST3 checks skipped: $VST3_WINDOWS_BINARY is not built"
+        return 0
+    fi
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    local settings=(--set Pan=-30 --set Distance=-3 --set "Stereo Width=140" --set "Dry / Wet=85")
+    for n in 1 2; do
+        $host signal "$dir/in$n.wav" --channels "$n"
+        $windows render "$dir/in$n.wav" -o "$dir/aax$n.wav" --no-compensate --block 317 \
+            "${settings[@]}" >/dev/null
+        $host render "$dir/in$n.wav" -o "$dir/vst3-$n.wav" --block 317 "${settings[@]}"
+        $compare "$dir/aax$n.wav" "$dir/vst3-$n.wav"
+    done
+
+    # AAX state into the VST3 build: the same audio as the AAX build restoring it
+    # (a chunk keeps values as floats, so both sides render from restored state),
+    # and the VST3 state begins with the AAX file's bytes.
+    $windows render "$dir/in2.wav" -o "$dir/aax-set.wav" --block 512 --preset 8 --set Pan=12 \
+        --save-state "$dir/aax.state" >/dev/null
+    $windows render "$dir/in2.wav" -o "$dir/aax-state.wav" --no-compensate --block 512 \
+        --state "$dir/aax.state" >/dev/null
+    $host render "$dir/in2.wav" -o "$dir/vst3-state.wav" --block 512 --state "$dir/aax.state" \
+        --save-state "$dir/vst3.state" --save-chunk "$dir/vst3.chunk"
+    $compare "$dir/aax-state.wav" "$dir/vst3-state.wav"
+    cmp "$dir/aax.state" "$dir/vst3.chunk"
+    cmp -n "$(stat -c %s "$dir/aax.state")" "$dir/aax.state" "$dir/vst3.state"
+    # VST3 state into the AAX build, its chunk alone and whole.
+    $host render "$dir/in2.wav" -o "$dir/vst3-set.wav" --block 512 "${settings[@]}" \
+        --save-chunk "$dir/set.chunk" --save-state "$dir/set.state"
+    $host render "$dir/in2.wav" -o "$dir/vst3-restored.wav" --block 512 --state "$dir/set.state"
+    for file in set.chunk set.state; do
+        $windows state check "$dir/$file" >/dev/null
+        $windows render "$dir/in2.wav" -o "$dir/aax-$file.wav" --no-compensate --block 512 \
+            --state "$dir/$file" --save-state "$dir/aax-$file" >/dev/null
+        $compare "$dir/vst3-restored.wav" "$dir/aax-$file.wav"
+        cmp "$dir/set.chunk" "$dir/aax-$file"
+    done
+
+    local at=(--block 256 --at 100 Pan=40 --at 100 Distance=-10 --at 383 "Stereo Width=60"
+        --at 511 Pan=-80 --at 512 "Test Mono=yes")
+    $host render "$dir/in1.wav" -o "$dir/at.wav" "${at[@]}"
+    $host render "$dir/in1.wav" -o "$dir/cut.wav" "${at[@]}" --cut
+    $compare "$dir/at.wav" "$dir/cut.wav"
+    if $compare "$dir/at.wav" "$dir/vst3-1.wav" >/dev/null 2>&1; then
+        echo "the automated render equals the plain one" >&2
+        return 1
+    fi
+    $host check "$dir/in2.wav" --block 480 "${settings[@]}" | unix_lines
 }
 
 # Cross-builds the whole tree for 64-bit Windows and runs its tests and host under
@@ -144,6 +231,7 @@ stage_windows() {
         fi
         ctest --preset mingw -j"$JOBS"
         windows_host_checks
+        windows_vst3_checks
         wineserver -w
         # The official VST3 validator's Windows build on the cross-built bundle.
         tests/vst3adapter/validate.sh ../shared/tools/vst3/validator.exe \
@@ -151,7 +239,8 @@ stage_windows() {
         wineserver -w
         # xvfb-run's shell drops exported functions, so they travel as text.
         timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" \
-            bash -c "$(declare -f unix_lines windows_editor_drag)"'; windows_editor_drag "$0"' \
+            bash -c "$(declare -f unix_lines drag_when_ready windows_editor_drag \
+                windows_vst3_editor_drag)"'; windows_editor_drag "$0" && windows_vst3_editor_drag "$0"' \
             build/windows-checks
     )
 }
