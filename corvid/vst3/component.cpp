@@ -267,7 +267,8 @@ uint32 Component::getLatencySamples() {
 }
 
 uint32 Component::getTailSamples() {
-    return static_cast<uint32>(std::ceil(client_->tailLengthSeconds() * sampleRate_));
+    // Rounded, not up: 0.1 s as a float is a hair over a tenth, which is no sample.
+    return static_cast<uint32>(std::lround(client_->tailLengthSeconds() * sampleRate_));
 }
 
 uint32 Component::getProcessContextRequirements() {
