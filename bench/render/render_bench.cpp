@@ -1,7 +1,7 @@
 // Render speed through the plug-in library's render callback, as a host drives
 // it: seconds of audio rendered per second of wall time.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <benchmark/benchmark.h>
 

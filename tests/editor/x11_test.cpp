@@ -10,7 +10,7 @@
 #include "corvid/gui/graphics.h"
 #include "tests/window/xvfb.h"
 #include "tools/spatium/chunk.h"
-#include "tools/spatium/linked.h"
+#include "tools/spatium/headless.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

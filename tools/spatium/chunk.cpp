@@ -1,8 +1,8 @@
 #include "tools/spatium/chunk.h"
 
 #include "corvid/aax/acf.h"
-#include "tools/spatium/host.h"
-#include "tools/spatium/paths.h"
+#include "tools/aaxhost/host.h"
+#include "tools/aaxhost/paths.h"
 
 #include <bit>
 #include <cerrno>

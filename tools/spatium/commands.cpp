@@ -1,8 +1,8 @@
 #include "tools/spatium/commands.h"
 
+#include "tools/aaxhost/paths.h"
 #include "tools/spatium/chunk.h"
 #include "tools/spatium/json.h"
-#include "tools/spatium/paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -565,8 +565,8 @@ int runPresets(const CommandLine& cl) {
         std::filesystem::create_directories(pathFromUtf8(exportDir), error);
         if (error) throw HostError("cannot create " + exportDir + ": " + error.message());
         for (std::size_t i = 0; i < presets.size(); ++i) {
-            const std::string path = utf8FromPath(
-                pathFromUtf8(exportDir) / pathFromUtf8(fileNameFor(i, presets[i].name)));
+            const std::string path = utf8FromPath(pathFromUtf8(exportDir) /
+                                                  pathFromUtf8(fileNameFor(i, presets[i].name)));
             writeFileAtomically(path, presets[i].blob);
             files.push_back(path);
         }

@@ -2,7 +2,7 @@
 // The subcommands of the command-line host. Each returns the process exit code
 // and reports failures on stderr.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
+#include "tools/aaxhost/paths.h"
 #include "tools/spatium/audiofile.h"
 #include "tools/spatium/chunk.h"
 #include "tools/spatium/commands.h"
 #include "tools/spatium/demo.h"
 #include "tools/spatium/json.h"
-#include "tools/spatium/paths.h"
 
 #include <algorithm>
 #include <atomic>
