@@ -47,6 +47,9 @@ int runRender(const CommandLine& cl);
 int runState(const CommandLine& cl);
 int runEditor(const CommandLine& cl);
 
+// "text" with its quotes, as messages and listings show names.
+std::string inQuotes(const std::string& s);
+
 // Shared by the subcommands' option loops.
 bool isHelp(const std::string& arg);
 // The value of an option given as "--name VALUE" or "--name=VALUE".
