@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 namespace spatium::host {
 
@@ -22,106 +23,136 @@ check  hands the chunk to the plug-in as a host restoring a session would; a
        non-zero exit status.
 )";
 
-} // namespace
-
-int runState(const CommandLine& cl) {
-    std::string action;
-    std::string file;
+struct StateArgs {
+    std::string action, file;
     bool json = false;
-    for (std::size_t i = 0; i < cl.args.size(); ++i) {
-        const std::string& a = cl.args[i];
+};
+
+// Empty when the arguments asked for help, which is then printed.
+std::optional<StateArgs> parseStateArgs(const std::vector<std::string>& args) {
+    StateArgs s;
+    for (const std::string& a : args) {
         if (isHelp(a)) {
             std::cout << kStateHelp;
-            return kExitOk;
+            return std::nullopt;
         } else if (a == "--json") {
-            json = true;
-        } else if (action.empty()) {
+            s.json = true;
+        } else if (s.action.empty()) {
             if (a != "show" && a != "check")
                 throw UsageError("state wants \"show\" or \"check\", not " + inQuotes(a));
-            action = a;
-        } else if (file.empty()) {
-            file = a;
+            s.action = a;
+        } else if (s.file.empty()) {
+            s.file = a;
         } else {
             throw UsageError("unexpected argument " + a);
         }
     }
-    if (action.empty()) throw UsageError("state wants \"show FILE\" or \"check FILE\"");
-    if (file.empty()) throw UsageError("state " + action + " needs a FILE");
-    if (json && action == "check") throw UsageError("state check has no --json output");
+    if (s.action.empty()) throw UsageError("state wants \"show FILE\" or \"check FILE\"");
+    if (s.file.empty()) throw UsageError("state " + s.action + " needs a FILE");
+    if (s.json && s.action == "check") throw UsageError("state check has no --json output");
+    return s;
+}
 
-    const std::vector<std::uint8_t> bytes = chunkFromFile(readFile(file));
+int checkState(Instance& instance, const std::string& file, const std::vector<std::uint8_t>& bytes,
+               const DecodedChunk& d) {
+    const AAX_Result result = instance.setStateChunk(bytes);
+    if (result == AAX_SUCCESS) {
+        std::cout << file << ": the plug-in restores this state (" << bytes.size() << " bytes, "
+                  << d.values.size() << " values)\n";
+        return kExitOk;
+    }
+    std::cerr << file << ": " << (d.error.empty() ? "the plug-in refuses this state" : d.error)
+              << " (error " << result << ")\n";
+    return kExitFailure;
+}
+
+// A stored value's parameter name and text; empty past the plug-in's parameters.
+class ValueLabels {
+public:
+    explicit ValueLabels(Instance& instance)
+        : instance_(instance), count_(instance.parameterCount()) {}
+
+    std::string name(std::size_t i) const {
+        return known(i) ? instance_.parameterName(id(i)) : std::string();
+    }
+    std::string text(std::size_t i, float value) const {
+        return known(i) ? instance_.textForValue(id(i), static_cast<double>(value)) : std::string();
+    }
+
+private:
+    bool known(std::size_t i) const { return static_cast<std::int32_t>(i) < count_; }
+    std::string id(std::size_t i) const {
+        return instance_.parameterID(static_cast<std::int32_t>(i));
+    }
+
+    Instance& instance_;
+    std::int32_t count_;
+};
+
+void showJson(const std::string& file, std::size_t length, const DecodedChunk& d,
+              const ValueLabels& labels) {
+    JsonWriter j(std::cout);
+    j.beginObject();
+    j.field("file", file);
+    j.field("length", static_cast<std::int64_t>(length));
+    j.field("magic", hexText(d.magic));
+    if (d.stage >= 2) j.field("formatVersion", d.formatVersion);
+    if (d.stage >= 3) {
+        j.field("reserved", d.reserved);
+        j.field("pluginVersion", versionText(d.pluginVersion));
+    }
+    if (d.stage >= 4) j.field("presetIndex", d.presetIndex);
+    if (d.stage >= 5) j.field("valueCount", d.valueCount);
+    j.key("values").beginArray();
+    for (std::size_t i = 0; i < d.values.size(); ++i) {
+        j.beginObject();
+        j.field("index", static_cast<std::int64_t>(i));
+        j.field("name", labels.name(i));
+        j.field("value", static_cast<double>(d.values[i]));
+        j.field("text", labels.text(i, d.values[i]));
+        j.endObject();
+    }
+    j.endArray();
+    if (d.stage == 6) j.field("trailingBytes", static_cast<std::int64_t>(d.trailingBytes));
+    j.field("restores", d.error.empty());
+    if (!d.error.empty()) j.field("error", d.error);
+    j.endObject();
+}
+
+void showText(const std::string& file, std::size_t length, const DecodedChunk& d,
+              const ValueLabels& labels) {
+    std::printf("file:            %s (%zu bytes)\n", file.c_str(), length);
+    std::printf("magic:           %s\n", hexText(d.magic).c_str());
+    if (d.stage >= 2) std::printf("format version:  %d\n", d.formatVersion);
+    if (d.stage >= 3) std::printf("plug-in version: %s\n", versionText(d.pluginVersion).c_str());
+    if (d.stage >= 4) std::printf("current preset:  %d\n", d.presetIndex);
+    if (d.stage >= 5) std::printf("values:          %d\n", d.valueCount);
+    for (std::size_t i = 0; i < d.values.size(); ++i)
+        std::printf("  %3zu %-16s %.9g  %s\n", i, labels.name(i).c_str(),
+                    static_cast<double>(d.values[i]), labels.text(i, d.values[i]).c_str());
+    if (d.stage == 6 && d.trailingBytes > 0)
+        std::printf("ignored trailing bytes: %zu\n", d.trailingBytes);
+}
+
+} // namespace
+
+int runState(const CommandLine& cl) {
+    const std::optional<StateArgs> args = parseStateArgs(cl.args);
+    if (!args) return kExitOk;
+    const std::vector<std::uint8_t> bytes = chunkFromFile(readFile(args->file));
     const auto plugin = loadPlugin(cl.pluginPath);
     const auto presetCount = static_cast<std::int32_t>(plugin->presets().size());
     const DecodedChunk d = decodeStateChunk(bytes, presetCount);
     Instance instance(*plugin, componentForInputs(plugin->effect(), 1), 48000.0);
+    if (args->action == "check") return checkState(instance, args->file, bytes, d);
 
-    if (action == "check") {
-        const AAX_Result result = instance.setStateChunk(bytes);
-        if (result == AAX_SUCCESS) {
-            std::cout << file << ": the plug-in restores this state (" << bytes.size() << " bytes, "
-                      << d.values.size() << " values)\n";
-            return kExitOk;
-        }
-        std::cerr << file << ": " << (d.error.empty() ? "the plug-in refuses this state" : d.error)
-                  << " (error " << result << ")\n";
-        return kExitFailure;
-    }
-
-    const std::int32_t count = instance.parameterCount();
-    auto nameOf = [&](std::size_t i) {
-        return static_cast<std::int32_t>(i) < count
-                   ? instance.parameterName(instance.parameterID(static_cast<std::int32_t>(i)))
-                   : std::string();
-    };
-    auto textOf = [&](std::size_t i) {
-        return static_cast<std::int32_t>(i) < count
-                   ? instance.textForValue(instance.parameterID(static_cast<std::int32_t>(i)),
-                                           static_cast<double>(d.values[i]))
-                   : std::string();
-    };
-    if (json) {
-        JsonWriter j(std::cout);
-        j.beginObject();
-        j.field("file", file);
-        j.field("length", static_cast<std::int64_t>(bytes.size()));
-        j.field("magic", hexText(d.magic));
-        if (d.stage >= 2) j.field("formatVersion", d.formatVersion);
-        if (d.stage >= 3) {
-            j.field("reserved", d.reserved);
-            j.field("pluginVersion", versionText(d.pluginVersion));
-        }
-        if (d.stage >= 4) j.field("presetIndex", d.presetIndex);
-        if (d.stage >= 5) j.field("valueCount", d.valueCount);
-        j.key("values").beginArray();
-        for (std::size_t i = 0; i < d.values.size(); ++i) {
-            j.beginObject();
-            j.field("index", static_cast<std::int64_t>(i));
-            j.field("name", nameOf(i));
-            j.field("value", static_cast<double>(d.values[i]));
-            j.field("text", textOf(i));
-            j.endObject();
-        }
-        j.endArray();
-        if (d.stage == 6) j.field("trailingBytes", static_cast<std::int64_t>(d.trailingBytes));
-        j.field("restores", d.error.empty());
-        if (!d.error.empty()) j.field("error", d.error);
-        j.endObject();
-    } else {
-        std::printf("file:            %s (%zu bytes)\n", file.c_str(), bytes.size());
-        std::printf("magic:           %s\n", hexText(d.magic).c_str());
-        if (d.stage >= 2) std::printf("format version:  %d\n", d.formatVersion);
-        if (d.stage >= 3)
-            std::printf("plug-in version: %s\n", versionText(d.pluginVersion).c_str());
-        if (d.stage >= 4) std::printf("current preset:  %d\n", d.presetIndex);
-        if (d.stage >= 5) std::printf("values:          %d\n", d.valueCount);
-        for (std::size_t i = 0; i < d.values.size(); ++i)
-            std::printf("  %3zu %-16s %.9g  %s\n", i, nameOf(i).c_str(),
-                        static_cast<double>(d.values[i]), textOf(i).c_str());
-        if (d.stage == 6 && d.trailingBytes > 0)
-            std::printf("ignored trailing bytes: %zu\n", d.trailingBytes);
-    }
+    const ValueLabels labels(instance);
+    if (args->json)
+        showJson(args->file, bytes.size(), d, labels);
+    else
+        showText(args->file, bytes.size(), d, labels);
     if (!d.error.empty()) {
-        std::cerr << file << ": " << d.error << "\n";
+        std::cerr << args->file << ": " << d.error << "\n";
         return kExitFailure;
     }
     return kExitOk;
