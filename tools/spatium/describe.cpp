@@ -118,6 +118,64 @@ std::string categoryText(const std::vector<std::uint32_t>& categories) {
     return text;
 }
 
+void componentJson(JsonWriter& j, const ComponentDescription& c) {
+    j.beginObject();
+    j.key("fields").beginArray();
+    for (const FieldDescription& f : c.fields) {
+        j.beginObject();
+        j.field("index", f.index);
+        j.field("kind", fieldKindName(f.kind));
+        if (f.kind == FieldKind::midiNode) {
+            j.field("name", f.name);
+            j.field("nodeType", static_cast<std::int32_t>(f.midiType));
+            j.field("channelMask", f.channelMask);
+        }
+        if (f.kind == FieldKind::privateData) j.field("size", f.size);
+        j.endObject();
+    }
+    j.endArray();
+    j.key("properties").beginArray();
+    for (const auto& [id, value] : c.properties) {
+        j.beginObject();
+        j.field("id", id);
+        j.field("name", propertyName(id));
+        j.field("value", value);
+        j.field("hex", hexText(value));
+        if (isFourCCProperty(id)) j.field("fourCC", fourCCText(value));
+        if (isStemProperty(id)) j.field("channels", AAX_StemFormatChannelCount(value));
+        j.endObject();
+    }
+    j.endArray();
+    j.field("inputChannels", c.inputChannels());
+    j.field("outputChannels", c.outputChannels());
+    j.endObject();
+}
+
+void componentText(std::ostream& o, int n, const ComponentDescription& c) {
+    o << "  component " << n << ": " << c.inputChannels() << " in, " << c.outputChannels()
+      << " out\n";
+    o << "    fields:\n";
+    for (const FieldDescription& f : c.fields) {
+        o << "      " << f.index << "  " << fieldKindName(f.kind);
+        if (f.kind == FieldKind::midiNode) o << " " << inQuotes(f.name);
+        if (f.kind == FieldKind::privateData) o << ", " << f.size << " bytes";
+        o << "\n";
+    }
+    o << "    properties:\n";
+    for (const auto& [id, value] : c.properties) {
+        char line[64];
+        std::snprintf(line, sizeof line, "      %3u  %-20s ", id, propertyName(id));
+        o << line;
+        if (isFourCCProperty(id))
+            o << "'" << fourCCText(value) << "' " << hexText(value);
+        else if (isStemProperty(id))
+            o << stemText(value);
+        else
+            o << value;
+        o << "\n";
+    }
+}
+
 void describeJson(const Plugin& plugin, std::uint64_t sdk) {
     const PackageDescription& p = plugin.package();
     JsonWriter j(std::cout);
@@ -144,38 +202,7 @@ void describeJson(const Plugin& plugin, std::uint64_t sdk) {
         j.field("hasParameters", e.createParameters != nullptr);
         j.field("hasEditor", e.createGUI != nullptr);
         j.key("components").beginArray();
-        for (const ComponentDescription& c : e.components) {
-            j.beginObject();
-            j.key("fields").beginArray();
-            for (const FieldDescription& f : c.fields) {
-                j.beginObject();
-                j.field("index", f.index);
-                j.field("kind", fieldKindName(f.kind));
-                if (f.kind == FieldKind::midiNode) {
-                    j.field("name", f.name);
-                    j.field("nodeType", static_cast<std::int32_t>(f.midiType));
-                    j.field("channelMask", f.channelMask);
-                }
-                if (f.kind == FieldKind::privateData) j.field("size", f.size);
-                j.endObject();
-            }
-            j.endArray();
-            j.key("properties").beginArray();
-            for (const auto& [id, value] : c.properties) {
-                j.beginObject();
-                j.field("id", id);
-                j.field("name", propertyName(id));
-                j.field("value", value);
-                j.field("hex", hexText(value));
-                if (isFourCCProperty(id)) j.field("fourCC", fourCCText(value));
-                if (isStemProperty(id)) j.field("channels", AAX_StemFormatChannelCount(value));
-                j.endObject();
-            }
-            j.endArray();
-            j.field("inputChannels", c.inputChannels());
-            j.field("outputChannels", c.outputChannels());
-            j.endObject();
-        }
+        for (const ComponentDescription& c : e.components) componentJson(j, c);
         j.endArray();
         j.endObject();
     }
@@ -203,30 +230,7 @@ void describeText(const Plugin& plugin, std::uint64_t sdk) {
         o << "\n  category:  " << categoryText(e.categories) << "\n";
         o << "  editor:    " << (e.createGUI ? "yes" : "no") << "\n";
         int n = 0;
-        for (const ComponentDescription& c : e.components) {
-            o << "  component " << n++ << ": " << c.inputChannels() << " in, " << c.outputChannels()
-              << " out\n";
-            o << "    fields:\n";
-            for (const FieldDescription& f : c.fields) {
-                o << "      " << f.index << "  " << fieldKindName(f.kind);
-                if (f.kind == FieldKind::midiNode) o << " " << inQuotes(f.name);
-                if (f.kind == FieldKind::privateData) o << ", " << f.size << " bytes";
-                o << "\n";
-            }
-            o << "    properties:\n";
-            for (const auto& [id, value] : c.properties) {
-                char line[64];
-                std::snprintf(line, sizeof line, "      %3u  %-20s ", id, propertyName(id));
-                o << line;
-                if (isFourCCProperty(id))
-                    o << "'" << fourCCText(value) << "' " << hexText(value);
-                else if (isStemProperty(id))
-                    o << stemText(value);
-                else
-                    o << value;
-                o << "\n";
-            }
-        }
+        for (const ComponentDescription& c : e.components) componentText(o, n++, c);
     }
 }
 
