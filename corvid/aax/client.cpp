@@ -4,6 +4,7 @@
 #include "corvid/core/error.h"
 #include "corvid/core/fpcontrol.h"
 #include "corvid/host/hostparams.h"
+#include "corvid/host/state.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -191,25 +192,16 @@ AAX_Result AAX_CEffectParameters::ResetFieldData(AAX_CFieldIndex, void* data, st
 
 // ---- host command and listener
 
-void AAXHostCommand::beginParameterEdit(std::int32_t index) {
+void AAXHostCommand::beginEdit(std::int32_t index) {
     if (delegate_.valid()) delegate_.PostTouchRequest(ParamIDText(index).text);
 }
 
-void AAXHostCommand::automateParameter(std::int32_t index, float normalized) {
-    if (delegate_.valid())
-        delegate_.PostSetValueRequest(ParamIDText(index).text, static_cast<double>(normalized));
+void AAXHostCommand::performEdit(std::int32_t index, double normalized) {
+    if (delegate_.valid()) delegate_.PostSetValueRequest(ParamIDText(index).text, normalized);
 }
 
-void AAXHostCommand::endParameterEdit(std::int32_t index) {
+void AAXHostCommand::endEdit(std::int32_t index) {
     if (delegate_.valid()) delegate_.PostReleaseRequest(ParamIDText(index).text);
-}
-
-bool AAXHostCommand::requestEditorResize(std::int32_t, std::int32_t) {
-    return false;
-}
-
-DawKind AAXHostCommand::hostKind() {
-    return DawKind::protools;
 }
 
 // ---- the adapter
@@ -226,13 +218,17 @@ bool parseParameterID(AAX_CParamID id, std::int32_t parameterCount, std::int32_t
 }
 
 AAXClient::AAXClient(std::unique_ptr<Client> client)
-    : client_(std::move(client)), runner_(*client_, kMaxHostFrames) {
-    client_->setHostCommand(&hostCommand_);
+    : client_(std::move(client)), gestures_(client_->parameterCount(), nullptr, DawKind::protools),
+      runner_(*client_, kMaxHostFrames) {
+    gestures_.attach(&hostCommand_);
+    client_->setHostCommand(&gestures_);
     for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
         client_->parameter(i)->addListener(&listener_);
 }
 
 AAXClient::~AAXClient() {
+    gestures_.endAll();
+    client_->setHostCommand(nullptr);
     for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
         client_->parameter(i)->removeListener(&listener_);
 }
@@ -258,6 +254,7 @@ AAX_Result AAXClient::Initialize(AAX_IACFController* controller) {
 }
 
 AAX_Result AAXClient::Uninitialize() {
+    gestures_.endAll();
     hostCommand_.setDelegate(AAX_VAutomationDelegate());
     controller_ = AAX_VController();
     return AAX_SUCCESS;
@@ -297,9 +294,9 @@ AAX_Result AAXClient::GetParameterNameOfLength(AAX_CParamID id, AAX_IString* nam
     Parameter* p = findParameter(id);
     if (!p) return AAX_ERROR_INVALID_PARAMETER_ID;
     if (!name) return AAX_ERROR_NULL_ARGUMENT;
-    const std::string_view full = p->name();
-    const std::size_t keep = std::min(full.size(), static_cast<std::size_t>(std::max(length, 0)));
-    name->Set(std::string(full.substr(0, keep)).c_str());
+    name->Set(
+        std::string(host::truncateUtf8(p->name(), static_cast<std::size_t>(std::max(length, 0))))
+            .c_str());
     return AAX_SUCCESS;
 }
 
@@ -403,14 +400,14 @@ AAX_Result AAXClient::GetChunkIDFromIndex(std::int32_t index, AAX_CTypeID* id) c
 AAX_Result AAXClient::GetChunkSize(AAX_CTypeID id, std::uint32_t* size) const {
     if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
     if (!size) return AAX_ERROR_NULL_ARGUMENT;
-    *size = static_cast<std::uint32_t>(client_->presetBank().writeStateChunk().size());
+    *size = static_cast<std::uint32_t>(host::saveState(*client_).size());
     return AAX_SUCCESS;
 }
 
 AAX_Result AAXClient::GetChunk(AAX_CTypeID id, AAX_SPlugInChunk* chunk) const {
     if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
     if (!chunk || !chunk->fData) return AAX_ERROR_NULL_ARGUMENT;
-    const std::vector<std::uint8_t> bytes = client_->presetBank().writeStateChunk();
+    const std::vector<std::uint8_t> bytes = host::saveState(*client_);
     // The state may have grown since the host asked for the size.
     if (chunk->fSize < 0 || static_cast<std::size_t>(chunk->fSize) < bytes.size())
         return AAX_ERROR_INCORRECT_CHUNK_SIZE;
@@ -434,12 +431,9 @@ AAX_Result AAXClient::SetChunk(AAX_CTypeID id, const AAX_SPlugInChunk* chunk) {
     if (id != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
     if (!chunk || chunk->fSize < 0 || (chunk->fSize > 0 && !chunk->fData))
         return AAX_ERROR_NULL_ARGUMENT;
-    try {
-        client_->presetBank().readStateChunk(chunk->fData, static_cast<std::size_t>(chunk->fSize));
-    } catch (const CorvidError&) {
-        return AAX_ERROR_INVALID_CHUNK_ID;
-    }
-    return AAX_SUCCESS;
+    const std::string error =
+        host::restoreState(*client_, chunk->fData, static_cast<std::size_t>(chunk->fSize));
+    return error.empty() ? AAX_SUCCESS : AAX_ERROR_INVALID_CHUNK_ID;
 }
 
 AAX_Result AAXClient::CompareActiveChunk(const AAX_SPlugInChunk* chunk,
@@ -447,7 +441,7 @@ AAX_Result AAXClient::CompareActiveChunk(const AAX_SPlugInChunk* chunk,
     if (!chunk || !isEqual || chunk->fSize < 0 || (chunk->fSize > 0 && !chunk->fData))
         return AAX_ERROR_NULL_ARGUMENT;
     if (chunk->fChunkID != kStateChunkID) return AAX_ERROR_INVALID_CHUNK_ID;
-    const std::vector<std::uint8_t> bytes = client_->presetBank().writeStateChunk();
+    const std::vector<std::uint8_t> bytes = host::saveState(*client_);
     *isEqual = static_cast<std::size_t>(chunk->fSize) == bytes.size() &&
                (bytes.empty() || std::memcmp(chunk->fData, bytes.data(), bytes.size()) == 0);
     return AAX_SUCCESS;

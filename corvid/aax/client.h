@@ -7,6 +7,7 @@
 #include "corvid/client/client.h"
 #include "corvid/host/blockrunner.h"
 #include "corvid/host/changecounter.h"
+#include "corvid/host/gestures.h"
 
 #include <atomic>
 #include <cstdint>
@@ -105,15 +106,14 @@ public:
     AAX_Result ResetFieldData(AAX_CFieldIndex field, void* data, std::uint32_t size) override;
 };
 
-// Reports user gestures in the editor to the host's automation.
-class AAXHostCommand : public IHostCommand {
+// Reports user gestures in the editor to the host's automation as touch,
+// set-value and release requests (nothing without a delegate).
+class AAXHostCommand : public host::IEditSink {
 public:
     void setDelegate(AAX_VAutomationDelegate delegate) { delegate_ = delegate; }
-    void beginParameterEdit(std::int32_t index) override;
-    void automateParameter(std::int32_t index, float normalized) override;
-    void endParameterEdit(std::int32_t index) override;
-    bool requestEditorResize(std::int32_t width, std::int32_t height) override;
-    DawKind hostKind() override;
+    void beginEdit(std::int32_t index) override;
+    void performEdit(std::int32_t index, double normalized) override;
+    void endEdit(std::int32_t index) override;
 
 private:
     AAX_VAutomationDelegate delegate_;
@@ -133,6 +133,7 @@ public:
     ~AAXClient() override;
 
     Client& client() { return *client_; }
+    host::Gestures& gestures() { return gestures_; }
     const AAX_VController& controller() const { return controller_; }
 
     // The render entry handed to the host in the description.
@@ -177,6 +178,7 @@ private:
     AAXHostCommand hostCommand_;
     host::ChangeCounter listener_;
     std::unique_ptr<Client> client_;
+    host::Gestures gestures_;
     host::BlockRunner runner_;
     AAX_VController controller_;
 };

@@ -53,6 +53,8 @@ AAX_Result AAXEffectGUI::Uninitialize() {
 
 void AAXEffectGUI::close() {
     session_.close();
+    // A drag cut short by the closing must not leave the host holding the parameter.
+    if (effect_) effect_->gestures().endAll();
 }
 
 AAX_Result AAXEffectGUI::SetViewContainer(AAX_IACFViewContainer* container) {

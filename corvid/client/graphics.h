@@ -26,6 +26,10 @@ public:
     // Editor thread. True once the native window went away without closeEditor: the
     // user closed a top-level window, or the host destroyed the parent it lived in.
     virtual bool editorWindowGone() { return false; }
+    // Editor thread. A descriptor that turns readable when the native window has
+    // events (Linux), for hosts that run the editor from their own loop; -1 when
+    // there is none or no window is open.
+    virtual int editorEventDescriptor() { return -1; }
 };
 
 } // namespace corvid

@@ -5,6 +5,8 @@
 #include "corvid/client/params.h"
 #include "corvid/core/error.h"
 
+#include <algorithm>
+
 namespace corvid {
 
 namespace {
@@ -42,25 +44,47 @@ std::vector<std::uint8_t> PresetBank::writePresetChunk(std::int32_t p) const {
 }
 
 void PresetBank::readStateChunk(const std::uint8_t* bytes, std::size_t length) {
+    const DecodedChunk chunk = decodeChunk(bytes, length, presetCount());
+    if (!chunk.error.empty()) throw CorvidError(chunk.error);
+    currentPreset_ = chunk.presetIndex;
+    // Values beyond the parameters were written by a plug-in with more of them.
+    const std::size_t n =
+        std::min(chunk.values.size(), static_cast<std::size_t>(client_.parameterCount()));
+    for (std::size_t i = 0; i < n; ++i)
+        client_.parameter(static_cast<std::int32_t>(i))->applyFromHost(chunk.values[i]);
+}
+
+DecodedChunk decodeChunk(const std::uint8_t* bytes, std::size_t length, std::int32_t presetCount) {
+    DecodedChunk d;
     ByteReader r(bytes, length);
-    const std::uint8_t magic[4] = {r.byte(), r.byte(), r.byte(), r.byte()};
-    if (magic[0] != 0x0B || magic[1] != 0x20 || magic[2] != 0xBA || magic[3] != 0x92) {
-        throw CorvidError("Can not load, magic number didn't match");
+    try {
+        for (int b = 0; b < 4; ++b) d.magic = d.magic << 8 | r.byte();
+        if (d.magic != kChunkMagic) throw CorvidError("Can not load, magic number didn't match");
+        d.stage = ChunkStage::formatVersion;
+        d.formatVersion = r.int32();
+        if (d.formatVersion > 0)
+            throw CorvidError("Can not load chunk done with a newer, incompatible corvid library");
+        d.stage = ChunkStage::versions;
+        d.reserved = r.int32();
+        d.pluginVersion = r.int32();
+        d.stage = ChunkStage::presetIndex;
+        d.presetIndex = r.int32();
+        if (d.presetIndex < 0 || d.presetIndex >= presetCount)
+            throw CorvidError("Invalid preset index in state chunk");
+        d.stage = ChunkStage::valueCount;
+        d.valueCount = r.int32();
+        d.stage = ChunkStage::values;
+        if (d.valueCount > 0) {
+            // A hostile count reserves no more than the bytes could hold.
+            d.values.reserve(std::min(static_cast<std::size_t>(d.valueCount), r.remaining() / 4));
+            for (std::int32_t i = 0; i < d.valueCount; ++i) d.values.push_back(r.float32());
+        }
+        d.stage = ChunkStage::complete;
+        d.trailingBytes = r.remaining();
+    } catch (const CorvidError& e) {
+        d.error = e.what();
     }
-    if (r.int32() > 0) {
-        throw CorvidError("Can not load chunk done with a newer, incompatible corvid library");
-    }
-    (void)r.int32(); // reserved
-    (void)r.int32(); // version of the plug-in that wrote the chunk
-    const std::int32_t index = r.int32();
-    if (index < 0 || index >= presetCount())
-        throw CorvidError("Invalid preset index in state chunk");
-    currentPreset_ = index;
-    const std::int32_t count = r.int32();
-    for (std::int32_t i = 0; i < count; ++i) {
-        const float v = r.float32();
-        if (i < client_.parameterCount()) client_.parameter(i)->applyFromHost(v);
-    }
+    return d;
 }
 
 } // namespace corvid

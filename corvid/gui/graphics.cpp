@@ -108,6 +108,10 @@ void GUIGraphics::idleEditor() {
     if (window) window->pumpPendingEvents();
 }
 
+int GUIGraphics::editorEventDescriptor() {
+    return window ? window->eventDescriptor() : -1;
+}
+
 bool GUIGraphics::editorWindowGone() {
     return window && window->isClosed();
 }

@@ -49,6 +49,7 @@ public:
     void editorSize(std::int32_t* width, std::int32_t* height) override;
     void idleEditor() override;
     bool editorWindowGone() override;
+    int editorEventDescriptor() override;
 
     // How far around a dirty rectangle the lighting is redone: it must cover what
     // the lighting of one pixel reads around it (normals, shadow rays, glow).

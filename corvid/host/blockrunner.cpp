@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace corvid::host {
 
@@ -53,6 +54,22 @@ BlockRunner::Prepared BlockRunner::prepare(double rate, std::int32_t inputs, std
 
 void BlockRunner::process(const float* const* in, float* const* out, std::int32_t frames,
                           TransportInfo transport) {
+    processRange(in, out, 0, frames, transport);
+}
+
+void BlockRunner::process(const float* const* in, float* const* out, std::int32_t frames,
+                          TransportInfo transport, IBlockEvents& events) {
+    for (std::int32_t done = 0; done < frames;) {
+        const std::int32_t next = std::clamp(events.applyUntil(done), done + 1, frames);
+        processRange(in, out, done, next - done, transport);
+        transport.samplePosition += next - done;
+        done = next;
+    }
+    events.applyUntil(std::numeric_limits<std::int32_t>::max());
+}
+
+void BlockRunner::processRange(const float* const* in, float* const* out, std::int32_t offset,
+                               std::int32_t frames, TransportInfo transport) {
     const std::int32_t inputs = lastInputs_;
     const std::int32_t outputs = lastOutputs_;
     const auto stride = static_cast<std::size_t>(maxHostFrames_);
@@ -60,14 +77,15 @@ void BlockRunner::process(const float* const* in, float* const* out, std::int32_
     // private buffers.
     for (std::int32_t done = 0; done < frames;) {
         const std::int32_t n = std::min(frames - done, maxHostFrames_);
+        const std::int32_t at = offset + done;
         for (std::int32_t c = 0; c < inputs; ++c)
-            inputPointers_[static_cast<std::size_t>(c)] = const_cast<float*>(in[c]) + done;
+            inputPointers_[static_cast<std::size_t>(c)] = const_cast<float*>(in[c]) + at;
         for (std::int32_t c = 0; c < outputs; ++c)
             outputPointers_[static_cast<std::size_t>(c)] =
                 outputStorage_.data() + static_cast<std::size_t>(c) * stride;
         client_.hostProcess(inputPointers_.data(), outputPointers_.data(), n, transport);
         for (std::int32_t c = 0; c < outputs; ++c)
-            std::memcpy(out[c] + done, outputStorage_.data() + static_cast<std::size_t>(c) * stride,
+            std::memcpy(out[c] + at, outputStorage_.data() + static_cast<std::size_t>(c) * stride,
                         static_cast<std::size_t>(n) * sizeof(float));
         transport.samplePosition += n;
         done += n;

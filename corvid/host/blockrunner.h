@@ -14,6 +14,15 @@
 
 namespace corvid::host {
 
+// Audio thread: the host's changes that fall inside one block, in frame order.
+class IBlockEvents {
+public:
+    virtual ~IBlockEvents() = default;
+    // Applies every change due at or before frame and answers the frame of the
+    // next one after it (anything past the block when there is none).
+    virtual std::int32_t applyUntil(std::int32_t frame) = 0;
+};
+
 class BlockRunner {
 public:
     // Main thread; allocates the private outputs.
@@ -34,12 +43,19 @@ public:
     // Audio thread, after prepare answered ready for the same channels.
     void process(const float* const* in, float* const* out, std::int32_t frames,
                  TransportInfo transport);
+    // The same, cut at the frames where events has changes, so each takes effect
+    // at its frame; changes at or past the block's end are applied after it.
+    void process(const float* const* in, float* const* out, std::int32_t frames,
+                 TransportInfo transport, IBlockEvents& events);
 
     std::int32_t maxHostFrames() const { return maxHostFrames_; }
     // The latency at the rate of the last reset (or of restart).
     std::int32_t latency() const { return latency_; }
 
 private:
+    void processRange(const float* const* in, float* const* out, std::int32_t offset,
+                      std::int32_t frames, TransportInfo transport);
+
     Client& client_;
     std::int32_t maxHostFrames_;
     std::atomic<int> resetPending_{0};

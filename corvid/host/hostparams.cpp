@@ -59,6 +59,13 @@ double PlainValue::current() const {
     return 0.0;
 }
 
+double PlainValue::currentNormalized() const {
+    if (float_) return float_->toNormalized(float_->value());
+    if (integer_) return integer_->normalizedForInteger(integer_->value());
+    if (toggle_) return toggle_->value() ? 1.0 : 0.0;
+    return 0.0;
+}
+
 double PlainValue::normalizedFor(double plain) const {
     if (std::isnan(plain)) return plain;
     if (float_) {

@@ -48,6 +48,8 @@ public:
 
     // The parameter's value now, in plain units within [minimum, maximum].
     double current() const;
+    // The parameter's normalised value now, without its lock (for the audio thread).
+    double currentNormalized() const;
     // Normalised value for a plain one; out-of-range input is clamped, discrete
     // kinds round to the nearest step. NaN stays NaN (the parameter ignores it).
     double normalizedFor(double plain) const;

@@ -3,6 +3,7 @@
 #include "corvid/core/error.h"
 #include "corvid/core/fpcontrol.h"
 #include "corvid/host/entry.h"
+#include "corvid/host/state.h"
 #include "corvid/lv2/features.h"
 
 #include <lv2/atom/atom.h>
@@ -23,34 +24,14 @@ Instance* self(LV2_Handle handle) {
 
 } // namespace
 
-// ---- gestures
-
-void GestureSink::beginParameterEdit(std::int32_t index) {
-    if (target_) target_->beginParameterEdit(index);
-}
-void GestureSink::automateParameter(std::int32_t index, float normalized) {
-    if (target_) target_->automateParameter(index, normalized);
-}
-void GestureSink::endParameterEdit(std::int32_t index) {
-    if (target_) target_->endParameterEdit(index);
-}
-bool GestureSink::requestEditorResize(std::int32_t, std::int32_t) {
-    return false; // the editor declares a fixed size
-}
-DawKind GestureSink::hostKind() {
-    return DawKind::unknown;
-}
-
 // ---- the instance
 
 Instance::Instance(const BundleDescription& bundle, const Variant& variant, double sampleRate,
                    const LV2_Feature* const* features)
     : bundle_(bundle), client_(bundle.create()), ports_(*client_, variant.layout),
-      sampleRate_(sampleRate), runner_(*client_, kMaxHostFrames) {
+      sampleRate_(sampleRate), runner_(*client_, kMaxHostFrames), values_(*client_),
+      gestures_(client_->parameterCount(), &values_) {
     client_->setHostCommand(&gestures_);
-    plain_.reserve(ports_.controls);
-    for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
-        plain_.emplace_back(*client_->parameter(i));
     if (auto* map = static_cast<const LV2_URID_Map*>(findFeature(features, LV2_URID__map))) {
         chunkType_ = map->map(map->handle, LV2_ATOM__Chunk);
         stateKey_ = map->map(map->handle, bundle.stateKeyUri().c_str());
@@ -60,12 +41,11 @@ Instance::Instance(const BundleDescription& bundle, const Variant& variant, doub
     lastSeen_.assign(ports_.controls, std::numeric_limits<float>::quiet_NaN());
     inputs_.assign(ports_.inputs, nullptr);
     outputs_.assign(ports_.outputs, nullptr);
-    changed_ = std::make_unique<std::atomic<bool>[]>(ports_.controls);
-    held_ = std::make_unique<std::atomic<bool>[]>(ports_.controls);
     runner_.restart(sampleRate_);
 }
 
 Instance::~Instance() {
+    gestures_.endAll();
     client_->setHostCommand(nullptr);
 }
 
@@ -92,15 +72,7 @@ void Instance::readControls() {
         const float v = *port;
         if (v == lastSeen_[i]) continue;
         lastSeen_[i] = v;
-        // While the editor holds a control, the port can only carry values the
-        // editor wrote before its latest one: taking them would pull the knob back.
-        if (held_[i].load(std::memory_order_acquire)) continue;
-        const host::PlainValue& plain = plain_[i];
-        // The editor's own writes come back through the port; the parameter has
-        // them already, at full precision.
-        if (v == static_cast<float>(plain.current())) continue;
-        plain.parameter().storeNormalizedFromAudio(plain.normalizedFor(static_cast<double>(v)));
-        changed_[i].store(true, std::memory_order_release);
+        values_.takePlain(static_cast<std::int32_t>(i), static_cast<double>(v));
     }
 }
 
@@ -120,19 +92,9 @@ void Instance::run(std::uint32_t frames) {
                     TransportInfo{});
 }
 
-void Instance::holdControl(std::uint32_t port, bool held) {
-    if (port < ports_.controls) held_[port].store(held, std::memory_order_release);
-}
-
-void Instance::deliverChanges() {
-    for (std::uint32_t i = 0; i < ports_.controls; ++i)
-        if (changed_[i].exchange(false, std::memory_order_acq_rel))
-            client_->parameter(static_cast<std::int32_t>(i))->notifyListeners();
-}
-
 LV2_State_Status Instance::save(LV2_State_Store_Function store, LV2_State_Handle handle) {
     if (!chunkType_ || !stateKey_) return LV2_STATE_ERR_NO_FEATURE;
-    const std::vector<std::uint8_t> chunk = client_->presetBank().writeStateChunk();
+    const std::vector<std::uint8_t> chunk = host::saveState(*client_);
     return store(handle, stateKey_, chunk.data(), chunk.size(), chunkType_,
                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
@@ -145,16 +107,8 @@ LV2_State_Status Instance::restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
     const void* data = retrieve(handle, stateKey_, &size, &type, &flags);
     if (!data) return LV2_STATE_ERR_NO_PROPERTY;
     if (type != chunkType_) return LV2_STATE_ERR_BAD_TYPE;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    // A chunk that fails half way leaves the values read before the fault applied,
-    // so it is read into a scratch client first: the instance only ever sees a
-    // chunk that loads completely.
-    try {
-        bundle_.create()->presetBank().readStateChunk(bytes, size);
-    } catch (const CorvidError&) {
+    if (!host::restoreState(*client_, static_cast<const std::uint8_t*>(data), size).empty())
         return LV2_STATE_ERR_UNKNOWN;
-    }
-    client_->presetBank().readStateChunk(bytes, size);
     // Ports the host leaves as they were must not undo the restored values.
     for (std::uint32_t i = 0; i < ports_.controls; ++i)
         if (controls_[i]) lastSeen_[i] = *controls_[i];

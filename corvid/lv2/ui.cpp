@@ -7,7 +7,6 @@
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/urid/urid.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -92,7 +91,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor* descriptor, const char* pluginU
                         "it is not opened.");
         return nullptr;
     }
-    if (instance->gestures().attached()) {
+    if (instance->gestures().sink()) {
         log.error(who + ": this plug-in's editor is open already; a second one is not opened.");
         return nullptr;
     }
@@ -163,14 +162,13 @@ const void* extensionData(const char* uri) {
 Ui::Ui(Instance& instance, LV2UI_Write_Function write, LV2UI_Controller controller,
        const LV2UI_Touch* touch)
     : instance_(instance), write_(write), controller_(controller),
-      touch_(touch && touch->touch ? touch : nullptr), held_(instance.ports().controls, false) {
+      touch_(touch && touch->touch ? touch : nullptr) {
     instance_.gestures().attach(this);
 }
 
 Ui::~Ui() {
     session_.close();
-    for (std::size_t i = 0; i < held_.size(); ++i)
-        if (held_[i]) endParameterEdit(static_cast<std::int32_t>(i));
+    // Ends a drag cut short by the closing at the host.
     instance_.gestures().attach(nullptr);
 }
 
@@ -179,7 +177,7 @@ void* Ui::open(void* parent) {
     if (!session_.open(instance_.client(), parent, DawKind::unknown, &window)) return nullptr;
     hidden_ = false;
     // Values run() took before the editor existed have listeners now.
-    instance_.deliverChanges();
+    instance_.values().deliver();
     return window;
 }
 
@@ -192,21 +190,14 @@ void Ui::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
     // Control ports only, in the float protocol; the latency output says nothing
     // to the widgets.
     if (format != 0 || size != sizeof(float) || !buffer) return;
-    if (!isControl(static_cast<std::int32_t>(port))) return;
-    if (held_[port]) return; // the hand on the knob wins over the host's echo
+    if (port >= instance_.ports().controls) return;
     float value = 0.0f;
     std::memcpy(&value, buffer, sizeof value);
-    if (std::isnan(value)) return;
-    const host::PlainValue& plain = instance_.plainValue(static_cast<std::int32_t>(port));
-    if (value == static_cast<float>(plain.current())) return;
-    Parameter& parameter = plain.parameter();
-    // Stored without telling the host: it is the host's own value.
-    parameter.storeNormalized(plain.normalizedFor(static_cast<double>(value)));
-    parameter.notifyListeners();
+    instance_.values().applyPlainNow(static_cast<std::int32_t>(port), static_cast<double>(value));
 }
 
 int Ui::idle() {
-    instance_.deliverChanges();
+    instance_.values().deliver();
     if (hidden_) return 0;
     return session_.idle() ? 0 : 1;
 }
@@ -221,39 +212,17 @@ void Ui::hide() {
     hidden_ = true;
 }
 
-bool Ui::isControl(std::int32_t index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < held_.size();
+void Ui::beginEdit(std::int32_t index) {
+    if (touch_) touch_->touch(touch_->handle, static_cast<std::uint32_t>(index), true);
 }
 
-void Ui::beginParameterEdit(std::int32_t index) {
-    if (!isControl(index) || held_[static_cast<std::size_t>(index)]) return;
-    held_[static_cast<std::size_t>(index)] = true;
-    const auto port = static_cast<std::uint32_t>(index);
-    instance_.holdControl(port, true);
-    if (touch_) touch_->touch(touch_->handle, port, true);
-}
-
-void Ui::automateParameter(std::int32_t index, float normalized) {
-    if (!isControl(index)) return;
-    const auto value =
-        static_cast<float>(instance_.plainValue(index).plainFor(static_cast<double>(normalized)));
+void Ui::performEdit(std::int32_t index, double normalized) {
+    const auto value = static_cast<float>(instance_.plainValue(index).plainFor(normalized));
     write_(controller_, static_cast<std::uint32_t>(index), sizeof value, 0, &value);
 }
 
-void Ui::endParameterEdit(std::int32_t index) {
-    if (!isControl(index) || !held_[static_cast<std::size_t>(index)]) return;
-    held_[static_cast<std::size_t>(index)] = false;
-    const auto port = static_cast<std::uint32_t>(index);
-    instance_.holdControl(port, false);
-    if (touch_) touch_->touch(touch_->handle, port, false);
-}
-
-bool Ui::requestEditorResize(std::int32_t, std::int32_t) {
-    return false; // the editor has one size
-}
-
-DawKind Ui::hostKind() {
-    return DawKind::unknown;
+void Ui::endEdit(std::int32_t index) {
+    if (touch_) touch_->touch(touch_->handle, static_cast<std::uint32_t>(index), false);
 }
 
 // ---- the descriptor

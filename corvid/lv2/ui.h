@@ -12,12 +12,11 @@
 #include <lv2/ui/ui.h>
 
 #include <cstdint>
-#include <vector>
 
 namespace corvid::lv2 {
 
 // One open editor of one instance. UI thread only.
-class Ui : public IHostCommand {
+class Ui : public host::IEditSink {
 public:
     // touch may be null (the host offers no gesture brackets).
     Ui(Instance& instance, LV2UI_Write_Function write, LV2UI_Controller controller,
@@ -41,23 +40,17 @@ public:
     bool show();
     void hide();
 
-    void beginParameterEdit(std::int32_t index) override;
-    void automateParameter(std::int32_t index, float normalized) override;
-    void endParameterEdit(std::int32_t index) override;
-    bool requestEditorResize(std::int32_t width, std::int32_t height) override;
-    DawKind hostKind() override;
+    // Gestures become touch on, the plain value written to the port, touch off.
+    void beginEdit(std::int32_t index) override;
+    void performEdit(std::int32_t index, double normalized) override;
+    void endEdit(std::int32_t index) override;
 
 private:
-    bool isControl(std::int32_t index) const;
-
     Instance& instance_;
     LV2UI_Write_Function write_;
     LV2UI_Controller controller_;
     const LV2UI_Touch* touch_;
     host::EditorSession session_;
-    // Gestures begun and not yet ended, so a drag cut short by closing the editor
-    // still ends at the host, and an end without a begin never reaches it.
-    std::vector<bool> held_;
     bool hidden_ = false;
 };
 

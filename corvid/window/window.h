@@ -97,6 +97,9 @@ public:
     virtual std::uint32_t timeMs() = 0;
     // The platform's handle of the window (HWND, X11 Window id, or a token).
     virtual void* nativeHandle() = 0;
+    // A file descriptor that turns readable when events arrive (the X connection),
+    // for hosts that watch descriptors in their own loop; -1 when there is none.
+    virtual int eventDescriptor() { return -1; }
 };
 
 } // namespace corvid

@@ -482,6 +482,10 @@ std::uint32_t X11Window::timeMs() {
     return monotonicMs();
 }
 
+int X11Window::eventDescriptor() {
+    return impl->display ? ConnectionNumber(impl->display) : -1;
+}
+
 void* X11Window::nativeHandle() {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(impl->window));
 }

@@ -47,6 +47,9 @@ public:
     std::uint32_t timeMs() override;
     // The X11 Window id as a pointer-sized value.
     void* nativeHandle() override;
+    // The display connection's descriptor. Xlib may already have read events off
+    // it into its queue, so a host loop must also pump on a timer.
+    int eventDescriptor() override;
 
     // Byte order the window asks the GUI for, from the screen's visual.
     PixelFormat pixelFormat() const;

@@ -429,10 +429,10 @@ TEST_F(PluginTest, StateChunkRoundTripsAndRefusesBadChunks) {
         EXPECT_EQ(instance.setStateChunk(bad[i]), -20007);
         EXPECT_EQ(instance.normalizedValue("6"), 0.75);
     }
-    // Truncated inside the values: the ones before the cut stay applied.
+    // Truncated inside the values: not even the values before the cut are applied.
     std::vector<std::uint8_t> cut(saved.begin(), saved.begin() + 24 + 4 * 7 + 2);
     EXPECT_EQ(instance.setStateChunk(cut), -20007);
-    EXPECT_EQ(instance.normalizedValue("6"), 0.25);
+    EXPECT_EQ(instance.normalizedValue("6"), 0.75);
 }
 
 TEST_F(PluginTest, CountsEveryParameterChange) {

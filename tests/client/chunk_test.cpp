@@ -102,24 +102,53 @@ TEST(StateChunk, PresetIndexIsChecked) {
     EXPECT_EQ(c->presetBank().currentPreset(), 2);
 }
 
-TEST(StateChunk, PartialApplicationBeforeAFailure) {
+TEST(StateChunk, AFailedRestoreChangesNothing) {
     auto c = corvid::createClient<TestClient>(512, 8, 3);
     const auto defaults = values(*c);
-    // 20 bytes: the preset index is taken, the count is missing.
+    // 20 bytes: the preset index is valid, the count is missing.
     auto chunk = header(0, 1, 0);
     chunk.resize(20);
     EXPECT_EQ(failure(*c, chunk), kEnd);
-    EXPECT_EQ(c->presetBank().currentPreset(), 1);
+    EXPECT_EQ(c->presetBank().currentPreset(), 0);
     EXPECT_EQ(values(*c), defaults);
 
-    // Truncated in the middle of value 5: values 0 to 4 stay applied.
+    // Truncated in the middle of value 5: not one value is applied.
     chunk = header(0, 2, 8);
     for (int i = 0; i < 8; ++i) putFloat(chunk, 0.25f);
     chunk.resize(24 + 4 * 5 + 2);
     EXPECT_EQ(failure(*c, chunk), kEnd);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(c->parameter(i)->normalizedValue(), 0.25) << i;
-    for (int i = 5; i < 8; ++i)
-        EXPECT_EQ(c->parameter(i)->normalizedValue(), defaults[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(c->presetBank().currentPreset(), 0);
+    EXPECT_EQ(values(*c), defaults);
+
+    // A count far beyond the bytes fails the same way without reserving for it.
+    chunk = header(0, 2, 0x7FFFFFFF);
+    putFloat(chunk, 0.25f);
+    EXPECT_EQ(failure(*c, chunk), kEnd);
+    EXPECT_EQ(values(*c), defaults);
+}
+
+TEST(StateChunk, DecodingReportsHowFarItGot) {
+    auto chunk = header(0, 2, 3);
+    for (int i = 0; i < 3; ++i) putFloat(chunk, 0.5f);
+    chunk.push_back(0xEE);
+    auto d = corvid::decodeChunk(chunk.data(), chunk.size(), 3);
+    EXPECT_EQ(d.error, "");
+    EXPECT_EQ(d.stage, corvid::ChunkStage::complete);
+    EXPECT_EQ(d.magic, corvid::kChunkMagic);
+    EXPECT_EQ(d.presetIndex, 2);
+    EXPECT_EQ(d.values, std::vector<float>(3, 0.5f));
+    EXPECT_EQ(d.trailingBytes, 1u);
+    EXPECT_EQ(d.size(), chunk.size() - 1);
+
+    chunk.resize(24 + 4 + 1);
+    d = corvid::decodeChunk(chunk.data(), chunk.size(), 3);
+    EXPECT_EQ(d.error, kEnd);
+    EXPECT_EQ(d.stage, corvid::ChunkStage::values);
+    EXPECT_EQ(d.values.size(), 1u);
+
+    d = corvid::decodeChunk(chunk.data(), chunk.size(), 2);
+    EXPECT_EQ(d.error, "Invalid preset index in state chunk");
+    EXPECT_EQ(d.stage, corvid::ChunkStage::presetIndex);
 }
 
 TEST(StateChunk, MoreOrFewerValuesThanParameters) {
@@ -143,7 +172,7 @@ TEST(StateChunk, HugeCountOnShortDataFailsWithoutReadingPast) {
     auto chunk = header(0, 0, 0x7FFFFFFF);
     putFloat(chunk, 0.5f);
     EXPECT_EQ(failure(*c, chunk), kEnd);
-    EXPECT_EQ(c->parameter(0)->normalizedValue(), 0.5);
+    EXPECT_EQ(c->parameter(0)->normalizedValue(), 0.0) << "a failed restore applies nothing";
 }
 
 TEST(StateChunk, RandomAndMutatedInputsNeverMisbehave) {

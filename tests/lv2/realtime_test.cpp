@@ -1,6 +1,6 @@
 // The LV2 run() under the real-time rules: counts heap allocations and mutex locks
 // made on the audio thread while the host automates every kind of control, and
-// checks that listeners hear of port changes only from deliverChanges().
+// checks that listeners hear of port changes only when the UI delivers them.
 
 #include "corvid/lv2/plugin.h"
 #include "spatium/lv2/bundle.h"
@@ -133,7 +133,7 @@ TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
         ASSERT_GE(gLocks.exchange(0), 1);
 
         rig.instance->run(256); // the first run takes every port
-        rig.instance->deliverChanges();
+        rig.instance->values().deliver();
         corvid::testing::countAllocationsOnThisThread(true);
         for (int r = 0; r < 20000; ++r) {
             const auto k = static_cast<float>(r);
@@ -155,9 +155,9 @@ TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
         // The UI side hears of each changed parameter once, however many runs
         // changed it.
         listener.elsewhere = 0;
-        rig.instance->deliverChanges();
+        rig.instance->values().deliver();
         EXPECT_EQ(listener.elsewhere.load(), 7);
-        rig.instance->deliverChanges();
+        rig.instance->values().deliver();
         EXPECT_EQ(listener.elsewhere.load(), 7);
         for (std::int32_t i = 0; i < client.parameterCount(); ++i)
             client.parameter(i)->removeListener(&listener);
