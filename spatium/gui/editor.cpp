@@ -241,31 +241,26 @@ class SpatiumGUI::Controls {
 public:
     Controls(SpatiumGUI& editor, corvid::UIContext& ctx) : editor_(editor), ctx_(ctx) {}
 
+    // A widget of type W bound to the parameter of type P the layout names.
+    template <typename W, typename P>
+    W& bound(const layout::ChildPlace& at) {
+        return place(editor_,
+                     std::make_unique<W>(ctx_, typedParameter<P>(editor_.client_, at.parameter)),
+                     at);
+    }
     corvid::UISlider* slider(const layout::ChildPlace& at, float sensitivity) {
-        auto& s =
-            place(editor_,
-                  std::make_unique<corvid::UISlider>(
-                      ctx_, typedParameter<corvid::FloatParameter>(editor_.client_, at.parameter)),
-                  at);
+        auto& s = bound<corvid::UISlider, corvid::FloatParameter>(at);
         applySliderLook(s, sensitivity);
         return &s;
     }
     corvid::UIKnob* knob(const layout::ChildPlace& at, const KnobLook& look,
                          const KnobAngles& angles, float sensitivity) {
-        auto& k =
-            place(editor_,
-                  std::make_unique<corvid::UIKnob>(
-                      ctx_, typedParameter<corvid::FloatParameter>(editor_.client_, at.parameter)),
-                  at);
+        auto& k = bound<corvid::UIKnob, corvid::FloatParameter>(at);
         applyLook(k, look, angles, sensitivity);
         return &k;
     }
     corvid::UIOnOffSwitch* onOff(const layout::ChildPlace& at, const SwitchLook& look) {
-        auto& s =
-            place(editor_,
-                  std::make_unique<corvid::UIOnOffSwitch>(
-                      ctx_, typedParameter<corvid::BoolParameter>(editor_.client_, at.parameter)),
-                  at);
+        auto& s = bound<corvid::UIOnOffSwitch, corvid::BoolParameter>(at);
         applySwitchLook(s, look);
         return &s;
     }
@@ -361,11 +356,7 @@ void SpatiumGUI::addPlacementControls(Controls& controls) {
     msLowpass_ = controls.knob(layout::msLowpass, kSmallKnob, msAngles, 0.2f);
     tilt_ = controls.knob(layout::tilt, kMediumKnob, symmetric(kThreeQuarterPi, 0.0f), 0.2f);
 
-    pan_ =
-        &place(*this,
-               std::make_unique<PanKnob>(controls.context(), typedParameter<corvid::FloatParameter>(
-                                                                 client_, layout::pan.parameter)),
-               layout::pan);
+    pan_ = &controls.bound<PanKnob, corvid::FloatParameter>(layout::pan);
     applyLook(*pan_, kPanKnob, symmetric(2.0546017f, 0.0f), 0.225f);
     pan_->trailUnlitDiffuse = {150, 155, 155, 60};
 
