@@ -3,6 +3,7 @@
 
 #include "tools/spatium/commands.h"
 
+#include "corvid/client/preset.h"
 #include "tools/aaxhost/paths.h"
 #include "tools/spatium/chunk.h"
 
@@ -151,8 +152,8 @@ void applySettings(Plugin& plugin, Instance& instance, const Settings& settings)
     if (!settings.stateFile.empty()) {
         const std::vector<std::uint8_t> bytes = chunkFromFile(readFile(settings.stateFile));
         if (instance.setStateChunk(bytes) != AAX_SUCCESS) {
-            const DecodedChunk decoded =
-                decodeStateChunk(bytes, static_cast<std::int32_t>(plugin.presets().size()));
+            const corvid::DecodedChunk decoded = corvid::decodeChunk(
+                bytes.data(), bytes.size(), static_cast<std::int32_t>(plugin.presets().size()));
             throw HostError("the plug-in cannot restore " + settings.stateFile + ": " +
                             (decoded.error.empty() ? "refused" : decoded.error));
         }

@@ -2,6 +2,7 @@
 
 #include "tools/spatium/commands.h"
 
+#include "corvid/client/preset.h"
 #include "tools/spatium/chunk.h"
 #include "tools/spatium/json.h"
 
@@ -12,6 +13,13 @@
 namespace spatium::host {
 
 namespace {
+
+using Stage = corvid::ChunkStage;
+
+// A file too short for the magic word shows none of it.
+std::uint32_t shownMagic(const corvid::DecodedChunk& d, std::size_t length) {
+    return length < 4 ? 0 : d.magic;
+}
 
 const char* const kStateHelp = R"(usage: spatium state show [--json] FILE
        spatium state check FILE
@@ -54,7 +62,7 @@ std::optional<StateArgs> parseStateArgs(const std::vector<std::string>& args) {
 }
 
 int checkState(Instance& instance, const std::string& file, const std::vector<std::uint8_t>& bytes,
-               const DecodedChunk& d) {
+               const corvid::DecodedChunk& d) {
     const AAX_Result result = instance.setStateChunk(bytes);
     if (result == AAX_SUCCESS) {
         std::cout << file << ": the plug-in restores this state (" << bytes.size() << " bytes, "
@@ -89,20 +97,20 @@ private:
     std::int32_t count_;
 };
 
-void showJson(const std::string& file, std::size_t length, const DecodedChunk& d,
+void showJson(const std::string& file, std::size_t length, const corvid::DecodedChunk& d,
               const ValueLabels& labels) {
     JsonWriter j(std::cout);
     j.beginObject();
     j.field("file", file);
     j.field("length", static_cast<std::int64_t>(length));
-    j.field("magic", hexText(d.magic));
-    if (d.stage >= 2) j.field("formatVersion", d.formatVersion);
-    if (d.stage >= 3) {
+    j.field("magic", hexText(shownMagic(d, length)));
+    if (d.stage >= Stage::versions) j.field("formatVersion", d.formatVersion);
+    if (d.stage >= Stage::presetIndex) {
         j.field("reserved", d.reserved);
         j.field("pluginVersion", versionText(d.pluginVersion));
     }
-    if (d.stage >= 4) j.field("presetIndex", d.presetIndex);
-    if (d.stage >= 5) j.field("valueCount", d.valueCount);
+    if (d.stage >= Stage::valueCount) j.field("presetIndex", d.presetIndex);
+    if (d.stage >= Stage::values) j.field("valueCount", d.valueCount);
     j.key("values").beginArray();
     for (std::size_t i = 0; i < d.values.size(); ++i) {
         j.beginObject();
@@ -113,24 +121,26 @@ void showJson(const std::string& file, std::size_t length, const DecodedChunk& d
         j.endObject();
     }
     j.endArray();
-    if (d.stage == 6) j.field("trailingBytes", static_cast<std::int64_t>(d.trailingBytes));
+    if (d.stage == Stage::complete)
+        j.field("trailingBytes", static_cast<std::int64_t>(d.trailingBytes));
     j.field("restores", d.error.empty());
     if (!d.error.empty()) j.field("error", d.error);
     j.endObject();
 }
 
-void showText(const std::string& file, std::size_t length, const DecodedChunk& d,
+void showText(const std::string& file, std::size_t length, const corvid::DecodedChunk& d,
               const ValueLabels& labels) {
     std::printf("file:            %s (%zu bytes)\n", file.c_str(), length);
-    std::printf("magic:           %s\n", hexText(d.magic).c_str());
-    if (d.stage >= 2) std::printf("format version:  %d\n", d.formatVersion);
-    if (d.stage >= 3) std::printf("plug-in version: %s\n", versionText(d.pluginVersion).c_str());
-    if (d.stage >= 4) std::printf("current preset:  %d\n", d.presetIndex);
-    if (d.stage >= 5) std::printf("values:          %d\n", d.valueCount);
+    std::printf("magic:           %s\n", hexText(shownMagic(d, length)).c_str());
+    if (d.stage >= Stage::versions) std::printf("format version:  %d\n", d.formatVersion);
+    if (d.stage >= Stage::presetIndex)
+        std::printf("plug-in version: %s\n", versionText(d.pluginVersion).c_str());
+    if (d.stage >= Stage::valueCount) std::printf("current preset:  %d\n", d.presetIndex);
+    if (d.stage >= Stage::values) std::printf("values:          %d\n", d.valueCount);
     for (std::size_t i = 0; i < d.values.size(); ++i)
         std::printf("  %3zu %-16s %.9g  %s\n", i, labels.name(i).c_str(),
                     static_cast<double>(d.values[i]), labels.text(i, d.values[i]).c_str());
-    if (d.stage == 6 && d.trailingBytes > 0)
+    if (d.stage == Stage::complete && d.trailingBytes > 0)
         std::printf("ignored trailing bytes: %zu\n", d.trailingBytes);
 }
 
@@ -142,7 +152,7 @@ int runState(const CommandLine& cl) {
     const std::vector<std::uint8_t> bytes = chunkFromFile(readFile(args->file));
     const auto plugin = loadPlugin(cl.pluginPath);
     const auto presetCount = static_cast<std::int32_t>(plugin->presets().size());
-    const DecodedChunk d = decodeStateChunk(bytes, presetCount);
+    const corvid::DecodedChunk d = corvid::decodeChunk(bytes.data(), bytes.size(), presetCount);
     Instance instance(*plugin, componentForInputs(plugin->effect(), 1), 48000.0);
     if (args->action == "check") return checkState(instance, args->file, bytes, d);
 
