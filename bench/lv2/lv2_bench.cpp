@@ -1,9 +1,13 @@
 // Cost per stereo frame of Spatium's LV2 bundle and of the stereo placers Debian
 // ships, all hosted the same way through lilv: 48 kHz, 512-frame blocks of the same
 // noise, every control at its default unless a case sets it. Peers that are not
-// installed are skipped, so the program runs on any machine.
+// installed are skipped, so the program runs on any machine. Spatium also runs
+// through its VST3 process call and its AAX render callback on the same noise, so
+// the formats' adapters are compared in one run.
 
+#include "bench/lv2/vst3_bundle.h"
 #include "tests/lv2/lilv_host.h"
+#include "tools/aaxhost/host.h"
 
 #include "corvid/lv2/turtle.h"
 #include "spatium/lv2/bundle.h"
@@ -60,27 +64,148 @@ std::string spatiumSymbol(std::int32_t index) {
     return corvid::lv2::portSymbol(*client->parameter(index));
 }
 
-// Controls moved away from their defaults, by port symbol, in plain units.
-using Settings = std::vector<std::pair<std::string, float>>;
+// Spatium's normalised value of a plain one, as the AAX host carries it.
+double spatiumNormalized(std::int32_t index, double plain) {
+    static const auto client = corvid::createClient<spatium::SpatiumClient>();
+    return dynamic_cast<corvid::FloatParameter&>(*client->parameter(index)).toNormalized(plain);
+}
+
+// Controls moved away from their defaults, by Spatium's parameter index, in plain
+// units (peers are measured at their defaults).
+using Settings = std::vector<std::pair<std::int32_t, float>>;
 
 // Placed right of centre and farther away, wider, with a larger head and a
 // stronger spectral cue: every stage of the chain has work to do.
 Settings spatiumActing() {
-    return {{spatiumSymbol(spatium::kPan), 45.0f},
-            {spatiumSymbol(spatium::kDistance), -9.0f},
-            {spatiumSymbol(spatium::kStereoWidth), 150.0f},
-            {spatiumSymbol(spatium::kHeadSize), 150.0f},
-            {spatiumSymbol(spatium::kSpectralPan), 150.0f}};
+    return {{spatium::kPan, 45.0f},
+            {spatium::kDistance, -9.0f},
+            {spatium::kStereoWidth, 150.0f},
+            {spatium::kHeadSize, 150.0f},
+            {spatium::kSpectralPan, 150.0f}};
 }
+
+enum class Format { lv2, vst3, aax };
 
 struct Case {
     std::string uri;
     Settings settings;
     // Sweeps pan and distance every block, as host automation does.
     bool automate = false;
+    Format format = Format::lv2;
+    std::uint32_t inputs = 2; // VST3 and AAX; LV2 plug-ins have theirs
 };
 
-void runPlugin(benchmark::State& state, const Case& c) {
+// The automation sweep at a time in seconds: pan, then distance.
+std::pair<double, double> sweep(double time) {
+    return {90.0 * std::sin(2.0 * std::numbers::pi * time / 4.0),
+            -4.0 + 8.0 * std::sin(2.0 * std::numbers::pi * time / 3.0)};
+}
+
+// Times runBlock(input offset, time) after the warm-up, and reports per frame and
+// the last block's level from the two outputs.
+template <class RunBlock>
+void timeBlocks(benchmark::State& state, RunBlock&& runBlock, const float* left,
+                const float* right) {
+    std::size_t block = 0;
+    double time = 0.0;
+    auto next = [&] {
+        time += kBlock / kRate;
+        runBlock(static_cast<long>((block++ % kSourceBlocks) * kBlock), time);
+    };
+    for (std::uint32_t i = 0; i < kWarmupBlocks; ++i) next();
+    for (auto _ : state) {
+        next();
+        benchmark::DoNotOptimize(left);
+        benchmark::DoNotOptimize(right);
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+    // Shown in seconds with an SI prefix: "4.2n" is 4.2 ns per stereo frame.
+    state.counters["per_frame"] =
+        benchmark::Counter(double(state.iterations()) * kBlock,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // The last block's level: a plug-in that put out silence (bypassed, muted or
+    // misconnected) would show a figure that means nothing. Spatium's distance
+    // lowers it on purpose.
+    double sum = 0.0;
+    for (const float* out : {left, right})
+        for (std::uint32_t i = 0; i < kBlock; ++i) sum += double(out[i]) * out[i];
+    state.counters["out_rms"] = std::sqrt(sum / (2.0 * kBlock));
+}
+
+// A host's own buffers: a block of the source copied in, stereo out.
+struct Buffers {
+    std::vector<float> left = std::vector<float>(kBlock), right = left, inLeft = left,
+                       inRight = left;
+    float* out[2] = {left.data(), right.data()};
+    const float* in[2] = {inLeft.data(), inRight.data()};
+    void load(long offset) {
+        const auto& s = source();
+        std::copy(s[0].begin() + offset, s[0].begin() + offset + kBlock, inLeft.begin());
+        std::copy(s[1].begin() + offset, s[1].begin() + offset + kBlock, inRight.begin());
+    }
+};
+
+void runVst3(benchmark::State& state, const Case& c) {
+    std::unique_ptr<vst3bench::Bundle> bundle;
+    try {
+        bundle = std::make_unique<vst3bench::Bundle>(SPATIUM_VST3_BUNDLE, kRate, kBlock,
+                                                     static_cast<std::int32_t>(c.inputs));
+        for (const auto& [index, value] : c.settings)
+            bundle->setPlain(static_cast<std::uint32_t>(index), value);
+    } catch (const std::exception& e) {
+        return state.SkipWithError(e.what());
+    }
+    Buffers io;
+    vst3test::Changes changes;
+    changes.add(spatium::kPan, 0, 0.5);
+    changes.add(spatium::kDistance, 0, 0.5);
+    timeBlocks(
+        state,
+        [&](long offset, double time) {
+            io.load(offset);
+            if (c.automate) {
+                const auto [pan, distance] = sweep(time);
+                changes.queues[0].points[0].second = bundle->normalizedFor(spatium::kPan, pan);
+                changes.queues[1].points[0].second =
+                    bundle->normalizedFor(spatium::kDistance, distance);
+            }
+            bundle->process(io.in, io.out, kBlock, c.automate ? &changes : nullptr);
+        },
+        io.left.data(), io.right.data());
+}
+
+void runAax(benchmark::State& state, const Case& c) {
+    using namespace spatium::host;
+    std::unique_ptr<Plugin> plugin;
+    std::unique_ptr<Instance> instance;
+    try {
+        plugin = std::make_unique<Plugin>(SPATIUM_PLUGIN_PATH);
+        instance = std::make_unique<Instance>(
+            *plugin, componentForInputs(plugin->effect(), static_cast<std::int32_t>(c.inputs)),
+            kRate);
+        for (const auto& [index, value] : c.settings)
+            instance->setNormalizedValue(std::to_string(index), spatiumNormalized(index, value));
+    } catch (const std::exception& e) {
+        return state.SkipWithError(e.what());
+    }
+    Buffers io;
+    timeBlocks(
+        state,
+        [&](long offset, double time) {
+            io.load(offset);
+            if (c.automate) {
+                const auto [pan, distance] = sweep(time);
+                instance->setNormalizedValue(std::to_string(spatium::kPan),
+                                             spatiumNormalized(spatium::kPan, pan));
+                instance->setNormalizedValue(std::to_string(spatium::kDistance),
+                                             spatiumNormalized(spatium::kDistance, distance));
+            }
+            instance->render(io.in, io.out, kBlock);
+        },
+        io.left.data(), io.right.data());
+}
+
+void runLv2(benchmark::State& state, const Case& c) {
     lv2test::World& w = world();
     const LilvPlugin* found = w.plugin(c.uri);
     if (!found) return state.SkipWithError(("not installed: " + c.uri).c_str());
@@ -93,8 +218,8 @@ void runPlugin(benchmark::State& state, const Case& c) {
     std::uint32_t automatedPan = 0, automatedDistance = 0;
     try {
         plugin = std::make_unique<lv2test::Plugin>(w, c.uri, kRate, kBlock);
-        for (const auto& [symbol, value] : c.settings)
-            plugin->control(plugin->port(symbol)) = value;
+        for (const auto& [index, value] : c.settings)
+            plugin->control(plugin->port(spatiumSymbol(index))) = value;
         if (c.automate) {
             automatedPan = plugin->port(spatiumSymbol(spatium::kPan));
             automatedDistance = plugin->port(spatiumSymbol(spatium::kDistance));
@@ -107,41 +232,31 @@ void runPlugin(benchmark::State& state, const Case& c) {
         return state.SkipWithError("not a mono- or stereo-in, stereo-out plug-in");
 
     const auto& in = source();
-    std::size_t block = 0;
-    double time = 0.0;
-    auto runBlock = [&] {
-        if (c.automate) {
-            time += kBlock / kRate;
-            p.control(automatedPan) =
-                static_cast<float>(90.0 * std::sin(2.0 * std::numbers::pi * time / 4.0));
-            p.control(automatedDistance) =
-                static_cast<float>(-4.0 + 8.0 * std::sin(2.0 * std::numbers::pi * time / 3.0));
-        }
-        const auto offset = static_cast<long>((block++ % kSourceBlocks) * kBlock);
-        for (std::uint32_t ch = 0; ch < p.inputs(); ++ch)
-            std::copy(in[ch].begin() + offset, in[ch].begin() + offset + kBlock,
-                      p.input(ch).begin());
-        p.run(kBlock);
-    };
-    for (std::uint32_t i = 0; i < kWarmupBlocks; ++i) runBlock();
-    for (auto _ : state) {
-        runBlock();
-        benchmark::DoNotOptimize(p.output(0).data());
-        benchmark::DoNotOptimize(p.output(1).data());
-    }
+    timeBlocks(
+        state,
+        [&](long offset, double time) {
+            if (c.automate) {
+                const auto [pan, distance] = sweep(time);
+                p.control(automatedPan) = static_cast<float>(pan);
+                p.control(automatedDistance) = static_cast<float>(distance);
+            }
+            for (std::uint32_t ch = 0; ch < p.inputs(); ++ch)
+                std::copy(in[ch].begin() + offset, in[ch].begin() + offset + kBlock,
+                          p.input(ch).begin());
+            p.run(kBlock);
+        },
+        p.output(0).data(), p.output(1).data());
+}
 
-    state.SetItemsProcessed(state.iterations() * kBlock);
-    // Shown in seconds with an SI prefix: "4.2n" is 4.2 ns per stereo frame.
-    state.counters["per_frame"] =
-        benchmark::Counter(double(state.iterations()) * kBlock,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    // The last block's level: a plug-in that put out silence (bypassed, muted or
-    // misconnected) would show a figure that means nothing. Spatium's distance
-    // lowers it on purpose.
-    double sum = 0.0;
-    for (std::uint32_t ch = 0; ch < 2; ++ch)
-        for (float x : p.output(ch)) sum += double(x) * x;
-    state.counters["out_rms"] = std::sqrt(sum / (2.0 * kBlock));
+void runPlugin(benchmark::State& state, const Case& c) {
+    switch (c.format) {
+    case Format::lv2:
+        return runLv2(state, c);
+    case Format::vst3:
+        return runVst3(state, c);
+    case Format::aax:
+        return runAax(state, c);
+    }
 }
 
 // The machine is shared and noisy: the fastest repetition is the figure to compare.
@@ -157,6 +272,13 @@ double fastest(const std::vector<double>& v) {
         {"Spatium/stereo/allActingAutomated", {stereo, spatiumActing(), true}},
         {"Spatium/mono/defaults", {mono, {}}},
         {"Spatium/mono/allActing", {mono, spatiumActing()}},
+        {"Spatium/vst3/stereo/defaults", {"", {}, false, Format::vst3}},
+        {"Spatium/vst3/stereo/allActing", {"", spatiumActing(), false, Format::vst3}},
+        {"Spatium/vst3/stereo/allActingAutomated", {"", spatiumActing(), true, Format::vst3}},
+        {"Spatium/vst3/mono/allActing", {"", spatiumActing(), false, Format::vst3, 1}},
+        {"Spatium/aax/stereo/defaults", {"", {}, false, Format::aax}},
+        {"Spatium/aax/stereo/allActing", {"", spatiumActing(), false, Format::aax}},
+        {"Spatium/aax/stereo/allActingAutomated", {"", spatiumActing(), true, Format::aax}},
         {"x42/Balance/defaults", {"http://gareus.org/oss/lv2/balance", {}}},
         {"Calf/HaasEnhancer/defaults", {"http://calf.sourceforge.net/plugins/HaasEnhancer", {}}},
         {"Calf/StereoTools/defaults", {"http://calf.sourceforge.net/plugins/StereoTools", {}}},

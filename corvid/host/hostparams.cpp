@@ -9,6 +9,10 @@ double clamp01(double x) {
     return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
 }
 
+bool isReserved(const Parameter& parameter) {
+    return parameter.name().substr(0, 9) == "Reserved ";
+}
+
 std::int32_t parameterSteps(const Parameter& parameter) {
     if (auto* integer = dynamic_cast<const IntegerParameter*>(&parameter))
         return integer->max() - integer->min() + 1;

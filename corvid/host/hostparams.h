@@ -19,6 +19,10 @@ inline constexpr double kGainFloorDb = -120.0;
 
 double clamp01(double x);
 
+// A parameter a product keeps for later (named "Reserved ..."): saved in the state
+// but offered to no host's automation.
+bool isReserved(const Parameter& parameter);
+
 // max - min + 1 for integer and enumerated parameters, 2 for switches,
 // kContinuousSteps otherwise.
 std::int32_t parameterSteps(const Parameter& parameter);

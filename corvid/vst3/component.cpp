@@ -421,9 +421,23 @@ tresult Component::setParamNormalized(ParamID id, ParamValue value) {
 }
 
 void Component::applyProgram(std::int32_t preset) {
+    std::vector<double> before(static_cast<std::size_t>(client_->parameterCount()));
+    for (std::int32_t i = 0; i < client_->parameterCount(); ++i)
+        before[static_cast<std::size_t>(i)] = client_->parameter(i)->normalizedValue();
     const std::vector<std::uint8_t> chunk = client_->presetBank().writePresetChunk(preset);
     host::restoreState(*client_, chunk.data(), chunk.size());
-    if (handler_) handler_->restartComponent(kParamValuesChanged);
+    // The host learns the preset's values as edits of each parameter that moved.
+    // Not restartComponent: hosts call this holding their processing lock, and some
+    // (Ardour 7) take the same lock again for a restart, which never returns.
+    if (!handler_) return;
+    for (std::int32_t i = 0; i < client_->parameterCount(); ++i) {
+        const double now = client_->parameter(i)->normalizedValue();
+        if (now == before[static_cast<std::size_t>(i)]) continue;
+        const auto id = static_cast<ParamID>(i);
+        handler_->beginEdit(id);
+        handler_->performEdit(id, now);
+        handler_->endEdit(id);
+    }
 }
 
 tresult Component::setComponentHandler(IComponentHandler* handler) {

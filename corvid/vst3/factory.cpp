@@ -65,24 +65,25 @@ tresult Factory::getFactoryInfo(PFactoryInfo* info) {
     return kResultOk;
 }
 
+// The fields both class infos share, in the same places.
+template <class Info>
+void Factory::fillClassInfo(Info& info) const {
+    std::memset(&info, 0, sizeof info);
+    std::memcpy(info.cid, classId_.bytes, sizeof info.cid);
+    info.cardinality = PClassInfo::kManyInstances;
+    copyChars(kVstAudioEffectClass, info.category);
+    copyChars(info_.pluginName, info.name);
+}
+
 tresult Factory::getClassInfo(int32 index, PClassInfo* info) {
     if (index != 0 || !info) return kInvalidArgument;
-    std::memset(info, 0, sizeof *info);
-    std::memcpy(info->cid, classId_.bytes, sizeof info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    copyChars(kVstAudioEffectClass, info->category);
-    copyChars(info_.pluginName, info->name);
+    fillClassInfo(*info);
     return kResultOk;
 }
 
 tresult Factory::getClassInfo2(int32 index, PClassInfo2* info) {
     if (index != 0 || !info) return kInvalidArgument;
-    std::memset(info, 0, sizeof *info);
-    std::memcpy(info->cid, classId_.bytes, sizeof info->cid);
-    info->cardinality = PClassInfo::kManyInstances;
-    copyChars(kVstAudioEffectClass, info->category);
-    copyChars(info_.pluginName, info->name);
-    info->classFlags = 0;
+    fillClassInfo(*info);
     copyChars(subCategoriesFor(info_.category), info->subCategories);
     copyChars(info_.vendorName, info->vendor);
     char version[64];

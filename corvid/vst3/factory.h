@@ -36,6 +36,9 @@ public:
     tresult CORVID_VST3_CALL getClassInfo2(int32 index, PClassInfo2* info) override;
 
 private:
+    template <class Info>
+    void fillClassInfo(Info& info) const;
+
     ClientFactory create_;
     Uid classId_;
     PluginDescription info_;

@@ -8,15 +8,6 @@
 
 namespace corvid::vst3 {
 
-namespace {
-
-// Parameters a product keeps for later are in the state but offered to no one.
-bool isReserved(const Parameter& p) {
-    return p.name().substr(0, 9) == "Reserved ";
-}
-
-} // namespace
-
 Parameters::Parameters(Client& client, host::HostValues& values)
     : client_(client), values_(values) {}
 
@@ -42,7 +33,7 @@ tresult Parameters::info(int32 index, ParameterInfo& info) const {
         const std::int32_t steps = host::parameterSteps(p);
         info.stepCount = steps == host::kContinuousSteps ? 0 : steps - 1;
         info.defaultNormalizedValue = const_cast<Parameter&>(p).normalizedDefault();
-        if (isReserved(p)) {
+        if (host::isReserved(p)) {
             info.flags = ParameterInfo::kIsHidden;
         } else {
             info.flags = ParameterInfo::kCanAutomate;

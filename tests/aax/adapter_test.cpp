@@ -447,6 +447,31 @@ TEST(AdapterEditor, OpensClosesAndSizesTheEditorWithoutWaiting) {
     EXPECT_EQ(log.calls, (std::vector<std::string>{"open", "idle", "close", "open", "close"}));
 }
 
+TEST(AdapterEditor, ClosingTheEditorMidDragReleasesTheParameter) {
+    EditorLog log;
+    auto owned = makeProduct("Fake", false, EffectCategory::effect, &log);
+    Client* client = owned.get();
+    AdapterRef adapter(std::move(owned));
+    Controller controller;
+    controller.effect = adapter.adapter;
+    adapter->Initialize(&controller);
+    AAXEffectGUI* gui = std::make_unique<AAXEffectGUI>().release();
+    ASSERT_EQ(gui->Initialize(&controller), AAX_SUCCESS);
+    Container container;
+    ASSERT_EQ(gui->SetViewContainer(&container), AAX_SUCCESS);
+    auto* gain = static_cast<FloatParameter*>(client->parameter(0));
+    gain->beginEdit();
+    gain->setFromEditor(2.0);
+    // The view goes while the hand is on the knob: the host must not keep the
+    // parameter touched, and a late end from the widget is not sent twice.
+    ASSERT_EQ(gui->SetViewContainer(nullptr), AAX_SUCCESS);
+    gain->endEdit();
+    ASSERT_EQ(controller.events.size(), 3u);
+    EXPECT_EQ(controller.events.front().kind, "touch");
+    EXPECT_EQ(controller.events.back().kind, "release");
+    gui->Release();
+}
+
 TEST(AdapterEditor, AWindowThatCannotOpenIsAnErrorAndNothingStaysOpen) {
     EditorLog log;
     auto owned = makeProduct("Fake", false, EffectCategory::effect, &log);

@@ -7,11 +7,9 @@
 #include "spatium/params.h"
 
 #include "tests/support/countingalloc.h"
+#include "tests/support/countinglocks.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
-#include <pthread.h>
 
 #include <atomic>
 #include <cmath>
@@ -21,27 +19,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-namespace {
-
-std::atomic<long> gLocks{0};
-
-using MutexLockFn = int (*)(pthread_mutex_t*);
-
-} // namespace
-
-// Every std::mutex and std::recursive_mutex lock goes through here.
-extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
-    static const auto next = reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
-    return next(mutex);
-}
-extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) {
-    static const auto next =
-        reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_trylock"));
-    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
-    return next(mutex);
-}
 
 namespace {
 
@@ -130,7 +107,7 @@ TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
         }
         corvid::testing::countAllocationsOnThisThread(false);
         ASSERT_EQ(corvid::testing::takeCountedAllocations(), 1);
-        ASSERT_GE(gLocks.exchange(0), 1);
+        ASSERT_GE(corvid::testing::takeCountedLocks(), 1);
 
         rig.instance->run(256); // the first run takes every port
         rig.instance->values().deliver();
@@ -148,7 +125,7 @@ TEST(Lv2RealTime, RunAllocatesNothingTakesNoLockAndCallsNoListener) {
         }
         corvid::testing::countAllocationsOnThisThread(false);
         EXPECT_EQ(corvid::testing::takeCountedAllocations(), 0);
-        EXPECT_EQ(gLocks.exchange(0), 0);
+        EXPECT_EQ(corvid::testing::takeCountedLocks(), 0);
         EXPECT_EQ(listener.onAudio.load(), 0);
         EXPECT_EQ(rig.latency, 3.0f);
 

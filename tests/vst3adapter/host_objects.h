@@ -107,6 +107,31 @@ public:
     std::vector<Queue> queues;
 };
 
+// One block on the main buses, stereo out, 32-bit, as a host hands it to process().
+struct Block {
+    Block(float* const* in, int32 inputs, float* const* out, int32 frames,
+          IParameterChanges* changes = nullptr, uint64 inputSilence = 0) {
+        inBus.numChannels = inputs;
+        inBus.silenceFlags = inputSilence;
+        inBus.channelBuffers32 = const_cast<float**>(in);
+        outBus.numChannels = 2;
+        outBus.channelBuffers32 = const_cast<float**>(out);
+        data.processMode = kRealtime;
+        data.symbolicSampleSize = kSample32;
+        data.numSamples = frames;
+        data.numInputs = 1;
+        data.numOutputs = 1;
+        data.inputs = &inBus;
+        data.outputs = &outBus;
+        data.inputParameterChanges = changes;
+    }
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    AudioBusBuffers inBus{};
+    AudioBusBuffers outBus{};
+    ProcessData data{};
+};
+
 class Handler : public Unowned<IComponentHandler> {
 public:
     tresult CORVID_VST3_CALL beginEdit(ParamID id) override {

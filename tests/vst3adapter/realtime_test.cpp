@@ -4,34 +4,13 @@
 
 #include "spatium/params.h"
 #include "tests/support/countingalloc.h"
+#include "tests/support/countinglocks.h"
 #include "tests/vst3adapter/rig.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <pthread.h>
-
-#include <atomic>
+#include <cmath>
 #include <mutex>
-
-namespace {
-
-std::atomic<long> gLocks{0};
-using MutexLockFn = int (*)(pthread_mutex_t*);
-
-} // namespace
-
-extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
-    static const auto next = reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
-    return next(mutex);
-}
-extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) {
-    static const auto next =
-        reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_trylock"));
-    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
-    return next(mutex);
-}
 
 namespace {
 
@@ -56,7 +35,7 @@ TEST(Vst3RealTime, ProcessAllocatesNothingAndTakesNoLock) {
             blocks[b].add(corvid::vst3::kBypassId, 0, b % 7 == 3 ? 1.0 : 0.0);
         }
         rig.process(in, out, 0, 256); // the first block resets the client
-        gLocks = 0;
+        corvid::testing::takeCountedLocks();
         corvid::testing::takeCountedAllocations();
         corvid::testing::countAllocationsOnThisThread(true);
         for (int round = 0; round < 40; ++round)
@@ -67,7 +46,7 @@ TEST(Vst3RealTime, ProcessAllocatesNothingAndTakesNoLock) {
             }
         corvid::testing::countAllocationsOnThisThread(false);
         EXPECT_EQ(corvid::testing::takeCountedAllocations(), 0) << inputs;
-        EXPECT_EQ(gLocks.exchange(0), 0) << inputs;
+        EXPECT_EQ(corvid::testing::takeCountedLocks(), 0) << inputs;
     }
 }
 

@@ -42,24 +42,9 @@ struct Rig {
                  uint64 silence = 0) {
         float* inPointers[2] = {in[0].data() + offset, in[in.size() > 1 ? 1 : 0].data() + offset};
         float* outPointers[2] = {out[0].data() + offset, out[1].data() + offset};
-        AudioBusBuffers inBus{};
-        inBus.numChannels = inputs;
-        inBus.silenceFlags = silence;
-        inBus.channelBuffers32 = inPointers;
-        AudioBusBuffers outBus{};
-        outBus.numChannels = 2;
-        outBus.channelBuffers32 = outPointers;
-        ProcessData data{};
-        data.processMode = kRealtime;
-        data.symbolicSampleSize = kSample32;
-        data.numSamples = frames;
-        data.numInputs = 1;
-        data.numOutputs = 1;
-        data.inputs = &inBus;
-        data.outputs = &outBus;
-        data.inputParameterChanges = changes;
-        component->process(data);
-        lastOutputSilence = outBus.silenceFlags;
+        Block block(inPointers, inputs, outPointers, frames, changes, silence);
+        component->process(block.data);
+        lastOutputSilence = block.outBus.silenceFlags;
     }
     uint64 lastOutputSilence = 0;
 };
