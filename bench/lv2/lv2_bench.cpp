@@ -7,7 +7,7 @@
 
 #include "bench/lv2/vst3_bundle.h"
 #include "tests/lv2/lilv_host.h"
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include "corvid/lv2/turtle.h"
 #include "spatium/lv2/bundle.h"

@@ -2,7 +2,7 @@
 // it: seconds of audio rendered per second of wall time, and the cost per stereo
 // frame; the same through Spatium.clap's process, so the formats compare in one run.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 #if defined(SPATIUM_CLAP_LIBRARY)
 #include "tests/clap/testhost.h"
 #endif

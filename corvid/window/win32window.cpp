@@ -256,35 +256,13 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEHWHEEL:
         return mouseWheel(true, message, wParam, lParam);
     case WM_NCDESTROY:
-        // The host destroyed its parent window and this one with it: nothing is
-        // left to destroy, and no message may reach this object any more.
-        {
-            HWND gone = hwnd;
-            SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
-            hwnd = nullptr;
-            closed = true;
-            return DefWindowProcW(gone, message, wParam, lParam);
-        }
+        return destroyed(message, wParam, lParam);
     case WM_SIZE:
         clientWidth = LOWORD(lParam);
         clientHeight = HIWORD(lParam);
         return DefWindowProcW(hwnd, message, wParam, lParam);
-    case WM_PAINT: {
-        RECT update;
-        if (!GetUpdateRect(hwnd, &update, FALSE))
-            return DefWindowProcW(hwnd, message, wParam, lParam);
-        RECT client;
-        GetClientRect(hwnd, &client);
-        const std::int32_t w = client.right - client.left, h = client.bottom - client.top;
-        if (w != clientWidth || h != clientHeight || windowImage.isEmpty()) {
-            clientWidth = w;
-            clientHeight = h;
-            windowImage = listener->onWindowResized(w, h);
-        }
-        listener->paintWindow(PixelFormat::BGRA8);
-        blit();
-        return 0;
-    }
+    case WM_PAINT:
+        return paint(message, wParam, lParam);
     case WM_CLOSE:
         // The owner holds this object and frees it; only the native window goes now.
         KillTimer(hwnd, kTimerId);
@@ -294,40 +272,25 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         closed = true;
         return 0;
     case WM_KEYDOWN:
-    case WM_KEYUP: {
-        const Key key = mapVirtualKey(wParam);
-        const bool handled =
-            message == WM_KEYDOWN ? listener->onKeyDown(key) : listener->onKeyUp(key);
-        if (handled) {
-            afterEvent();
-            return 0;
-        }
-        // Host shortcuts keep working. A window without a host parent is its own
-        // root; sending the key to itself would recurse forever.
-        HWND root = GetAncestor(hwnd, GA_ROOT);
-        if (root != nullptr && root != hwnd) SendMessageW(root, message, wParam, lParam);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    case WM_KEYUP:
+        return keyMessage(message, wParam, lParam);
     case WM_TIMER:
         if (wParam != kTimerId) return DefWindowProcW(hwnd, message, wParam, lParam);
-        {
-            const std::uint32_t now = timeMs();
-            listener->animateSelf((now - lastTickTime) * 0.001, (now - creationTime) * 0.001);
-            lastTickTime = now;
-            afterEvent();
-        }
+        tick();
         return 0;
-    case WM_MOUSEMOVE: {
-        // Signed on both axes: with the mouse captured the pointer can leave the
-        // window to the left or top, and those positions are negative.
-        const std::int32_t x = GET_X_LPARAM(lParam);
-        const std::int32_t y = GET_Y_LPARAM(lParam);
-        listener->onMouseMove(x, y, x - lastMouseX, y - lastMouseY, stateFrom(wParam));
-        lastMouseX = x;
-        lastMouseY = y;
-        afterEvent();
+    case WM_MOUSEMOVE:
+        mouseMove(wParam, lParam);
         return 0;
+    case WM_CAPTURECHANGED:
+        listener->onCaptureLost();
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    default:
+        return mouseButton(message, wParam, lParam);
     }
+}
+
+LRESULT Win32Window::mouseButton(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
     case WM_LBUTTONDOWN:
         return mouseDown(MouseButton::left, false, message, wParam, lParam);
     case WM_LBUTTONDBLCLK:
@@ -353,12 +316,67 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_XBUTTONUP:
         return mouseUp(HIWORD(wParam) == 1 ? MouseButton::x1 : MouseButton::x2, message, wParam,
                        lParam);
-    case WM_CAPTURECHANGED:
-        listener->onCaptureLost();
-        return DefWindowProcW(hwnd, message, wParam, lParam);
     default:
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
+}
+
+LRESULT Win32Window::destroyed(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The host destroyed its parent window and this one with it: nothing is
+    // left to destroy, and no message may reach this object any more.
+    HWND gone = hwnd;
+    SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+    hwnd = nullptr;
+    closed = true;
+    return DefWindowProcW(gone, message, wParam, lParam);
+}
+
+LRESULT Win32Window::paint(UINT message, WPARAM wParam, LPARAM lParam) {
+    RECT update;
+    if (!GetUpdateRect(hwnd, &update, FALSE)) return DefWindowProcW(hwnd, message, wParam, lParam);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const std::int32_t w = client.right - client.left, h = client.bottom - client.top;
+    if (w != clientWidth || h != clientHeight || windowImage.isEmpty()) {
+        clientWidth = w;
+        clientHeight = h;
+        windowImage = listener->onWindowResized(w, h);
+    }
+    listener->paintWindow(PixelFormat::BGRA8);
+    blit();
+    return 0;
+}
+
+LRESULT Win32Window::keyMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const Key key = mapVirtualKey(wParam);
+    const bool handled = message == WM_KEYDOWN ? listener->onKeyDown(key) : listener->onKeyUp(key);
+    if (handled) {
+        afterEvent();
+        return 0;
+    }
+    // Host shortcuts keep working. A window without a host parent is its own
+    // root; sending the key to itself would recurse forever.
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    if (root != nullptr && root != hwnd) SendMessageW(root, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void Win32Window::tick() {
+    const std::uint32_t now = timeMs();
+    listener->animateSelf((now - lastTickTime) * 0.001, (now - creationTime) * 0.001);
+    lastTickTime = now;
+    afterEvent();
+}
+
+void Win32Window::mouseMove(WPARAM wParam, LPARAM lParam) {
+    // Signed on both axes: with the mouse captured the pointer can leave the
+    // window to the left or top, and those positions are negative.
+    const std::int32_t x = GET_X_LPARAM(lParam);
+    const std::int32_t y = GET_Y_LPARAM(lParam);
+    listener->onMouseMove(x, y, x - lastMouseX, y - lastMouseY, stateFrom(wParam));
+    lastMouseX = x;
+    lastMouseY = y;
+    afterEvent();
 }
 
 } // namespace corvid

@@ -57,6 +57,14 @@ public:
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // What handleMessage hands on: the button messages, and the messages whose
+    // handling takes more than a few lines.
+    LRESULT mouseButton(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT destroyed(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT paint(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT keyMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void tick();
+    void mouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT mouseDown(MouseButton button, bool isDoubleClick, UINT message, WPARAM wParam,
                       LPARAM lParam);
     LRESULT mouseUp(MouseButton button, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,29 +1,16 @@
 // The host-conformance fuzz target: the plug-in's entry points are linked in, and
 // every input is a script of host calls.
 
-#include "fuzz/host/playhost.h"
+#include "tools/aaxhost/linkedplugin.h"
+#include "tools/aaxhost/playhost.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-extern "C" {
-AAX_Result ACFStartup(AAX_IACFHost*);
-AAX_Result ACFShutdown(AAX_IACFHost*);
-AAX_Result ACFCanUnloadNow(AAX_IACFHost*);
-AAX_Result ACFGetSDKVersion(std::uint64_t*);
-AAX_Result ACFGetClassFactory(AAX_IACFHost*, const acfUID*, const acfUID*, void**);
-AAX_Result ACFRegisterComponent(AAX_IACFHost*, std::uint32_t, void**);
-AAX_Result ACFRegisterPlugin(AAX_IACFHost*, AAX_IACFCollection**);
-AAX_Result CorvidEnumerateTFX(CorvidTFXCallback, void*);
-}
-
 namespace {
 
 spatium::host::Plugin& linkedPlugin() {
-    static spatium::host::Exports exports{
-        &ACFStartup,         &ACFShutdown,          &ACFCanUnloadNow,   &ACFGetSDKVersion,
-        &ACFGetClassFactory, &ACFRegisterComponent, &ACFRegisterPlugin, &CorvidEnumerateTFX};
-    static spatium::host::Plugin plugin("linked plug-in", exports);
+    static spatium::host::Plugin plugin("linked plug-in", spatium::host::linkedPluginExports());
     return plugin;
 }
 

@@ -229,14 +229,65 @@ W& place(corvid::UIElement& parent, std::unique_ptr<W> widget, const layout::Chi
 
 } // namespace
 
+// The design: which of its two subtitles an editor shows depends on a bit of its address.
 std::string_view SpatiumGUI::subtitleFor(const void* editorAddress) {
     return (reinterpret_cast<std::uintptr_t>(editorAddress) & 512u) == 0
                ? "HE WHO CONTROLS THE SPACE"
                : "SPATIALIZATION TOOLBOX";
 }
 
+// Makes the parameter-bound widgets at their layout boxes, each with its look.
+class SpatiumGUI::Controls {
+public:
+    Controls(SpatiumGUI& editor, corvid::UIContext& ctx) : editor_(editor), ctx_(ctx) {}
+
+    // A widget of type W bound to the parameter of type P the layout names.
+    template <typename W, typename P>
+    W& bound(const layout::ChildPlace& at) {
+        return place(editor_,
+                     std::make_unique<W>(ctx_, typedParameter<P>(editor_.client_, at.parameter)),
+                     at);
+    }
+    corvid::UISlider* slider(const layout::ChildPlace& at, float sensitivity) {
+        auto& s = bound<corvid::UISlider, corvid::FloatParameter>(at);
+        applySliderLook(s, sensitivity);
+        return &s;
+    }
+    corvid::UIKnob* knob(const layout::ChildPlace& at, const KnobLook& look,
+                         const KnobAngles& angles, float sensitivity) {
+        auto& k = bound<corvid::UIKnob, corvid::FloatParameter>(at);
+        applyLook(k, look, angles, sensitivity);
+        return &k;
+    }
+    corvid::UIOnOffSwitch* onOff(const layout::ChildPlace& at, const SwitchLook& look) {
+        auto& s = bound<corvid::UIOnOffSwitch, corvid::BoolParameter>(at);
+        applySwitchLook(s, look);
+        return &s;
+    }
+    corvid::UIContext& context() { return ctx_; }
+
+private:
+    SpatiumGUI& editor_;
+    corvid::UIContext& ctx_;
+};
+
 SpatiumGUI::SpatiumGUI(SpatiumClient& client)
     : GUIGraphics(layout::kEditorWidth, layout::kEditorHeight), client_(client) {
+    setUpLighting();
+    setRedrawMargin(kRedrawMargin);
+    textFace_ = std::make_unique<corvid::Font>(resources::textFont());
+    titleFace_ = std::make_unique<corvid::Font>(resources::titleFont());
+    loadPanel();
+
+    Controls controls(*this, getContext());
+    addTitle(controls.context());
+    addPlacementControls(controls);
+    addDisplays(controls.context());
+    addLfoControls(controls);
+    createParameterHints();
+}
+
+void SpatiumGUI::setUpLighting() {
     corvid::PBRCompositor& c = getCompositor();
     c.light1Color = kLight1Color;
     c.light2Dir = normalised(kLight2Dir);
@@ -247,11 +298,9 @@ SpatiumGUI::SpatiumGUI(SpatiumClient& client)
     c.skyboxAmount = kSkyboxAmount;
     c.setOutputCurves(0.0f, 0.94f, 1.095f, 0.21f, 0.0f, 0.94f, 1.09f, 0.185f, 0.07f, 0.89f, 1.025f,
                       0.215f);
-    setRedrawMargin(kRedrawMargin);
+}
 
-    textFace_ = std::make_unique<corvid::Font>(resources::textFont());
-    titleFace_ = std::make_unique<corvid::Font>(resources::titleFont());
-
+void SpatiumGUI::loadPanel() {
     corvid::BackgroundMaps maps = corvid::loadBackgroundMaps(
         resources::baseColourJpeg(), resources::emissivePng(), resources::materialPng(),
         resources::physicalPng(), resources::depthPng(), resources::skyboxJpeg());
@@ -266,9 +315,9 @@ SpatiumGUI::SpatiumGUI(SpatiumClient& client)
     panel_.material = std::move(maps.material);
     uiContext.setEnvironmentMap(std::move(maps.skybox));
     logoImage_ = corvid::decodeToRGBA(resources::logoPng());
+}
 
-    corvid::UIContext& ctx = getContext();
-
+void SpatiumGUI::addTitle(corvid::UIContext& ctx) {
     corvid::UILogo& logo = place(*this, std::make_unique<corvid::UILogo>(ctx), layout::logo);
     logo.image = logoImage_.get();
     logo.emissiveRest = 10;
@@ -285,60 +334,38 @@ SpatiumGUI::SpatiumGUI(SpatiumClient& client)
     subtitle.setTextColor({150, 150, 150, 0});
     subtitle.setText(std::string(subtitleFor(this)));
     subtitle_ = &subtitle;
+}
 
-    const auto slider = [&](const layout::ChildPlace& at, float sensitivity) {
-        auto& s = place(*this,
-                        std::make_unique<corvid::UISlider>(
-                            ctx, typedParameter<corvid::FloatParameter>(client_, at.parameter)),
-                        at);
-        applySliderLook(s, sensitivity);
-        return &s;
-    };
-    const auto knob = [&](const layout::ChildPlace& at, const KnobLook& look,
-                          const KnobAngles& angles, float sensitivity) {
-        auto& k = place(*this,
-                        std::make_unique<corvid::UIKnob>(
-                            ctx, typedParameter<corvid::FloatParameter>(client_, at.parameter)),
-                        at);
-        applyLook(k, look, angles, sensitivity);
-        return &k;
-    };
-    const auto onOff = [&](const layout::ChildPlace& at, const SwitchLook& look) {
-        auto& s = place(*this,
-                        std::make_unique<corvid::UIOnOffSwitch>(
-                            ctx, typedParameter<corvid::BoolParameter>(client_, at.parameter)),
-                        at);
-        applySwitchLook(s, look);
-        return &s;
-    };
+// Distance, level, width, mix and the M-to-S, tilt and pan knobs, with the bow game
+// among them.
+void SpatiumGUI::addPlacementControls(Controls& controls) {
+    distance_ = controls.slider(layout::distance, 0.55f);
+    outputLevel_ = controls.slider(layout::outputLevel, 0.65f);
+    stereoWidth_ = controls.knob(layout::stereoWidth, kLargeKnob,
+                                 {kDefaultAngles.minAngle, kDefaultAngles.maxAngle, 0.0f}, 0.25f);
+    dryWet_ = controls.knob(layout::dryWet, kLargeKnob, kDefaultAngles, 0.275f);
+    testMono_ =
+        controls.onOff(layout::testMono, {{192, 245, 255, 112}, {90, 94, 98, 0}, 10000, 30000, 1});
 
-    distance_ = slider(layout::distance, 0.55f);
-    outputLevel_ = slider(layout::outputLevel, 0.65f);
-    stereoWidth_ = knob(layout::stereoWidth, kLargeKnob,
-                        {kDefaultAngles.minAngle, kDefaultAngles.maxAngle, 0.0f}, 0.25f);
-    dryWet_ = knob(layout::dryWet, kLargeKnob, kDefaultAngles, 0.275f);
-    testMono_ = onOff(layout::testMono, {{192, 245, 255, 112}, {90, 94, 98, 0}, 10000, 30000, 1});
-
-    bowGame_ = &place(*this, std::make_unique<BowGame>(ctx), layout::bowGame);
+    bowGame_ = &place(*this, std::make_unique<BowGame>(controls.context()), layout::bowGame);
     bowGame_->lightAll();
 
     const KnobAngles msAngles = symmetric(0.7f * kPi, -0.7f * kPi);
-    msAmount_ = knob(layout::msAmount, kMediumKnob, msAngles, 0.2f);
-    msDelay_ = knob(layout::msDelay, kSmallKnob, msAngles, 0.2f);
-    msLowpass_ = knob(layout::msLowpass, kSmallKnob, msAngles, 0.2f);
-    tilt_ = knob(layout::tilt, kMediumKnob, symmetric(kThreeQuarterPi, 0.0f), 0.2f);
+    msAmount_ = controls.knob(layout::msAmount, kMediumKnob, msAngles, 0.2f);
+    msDelay_ = controls.knob(layout::msDelay, kSmallKnob, msAngles, 0.2f);
+    msLowpass_ = controls.knob(layout::msLowpass, kSmallKnob, msAngles, 0.2f);
+    tilt_ = controls.knob(layout::tilt, kMediumKnob, symmetric(kThreeQuarterPi, 0.0f), 0.2f);
 
-    pan_ = &place(*this,
-                  std::make_unique<PanKnob>(
-                      ctx, typedParameter<corvid::FloatParameter>(client_, layout::pan.parameter)),
-                  layout::pan);
+    pan_ = &controls.bound<PanKnob, corvid::FloatParameter>(layout::pan);
     applyLook(*pan_, kPanKnob, symmetric(2.0546017f, 0.0f), 0.225f);
     pan_->trailUnlitDiffuse = {150, 155, 155, 60};
 
     const KnobAngles fullTurn = symmetric(kPi, 0.0f);
-    headSize_ = knob(layout::headSize, kSmallKnob, fullTurn, 0.2f);
-    spectralPan_ = knob(layout::spectralPan, kSmallKnob, fullTurn, 0.2f);
+    headSize_ = controls.knob(layout::headSize, kSmallKnob, fullTurn, 0.2f);
+    spectralPan_ = controls.knob(layout::spectralPan, kSmallKnob, fullTurn, 0.2f);
+}
 
+void SpatiumGUI::addDisplays(corvid::UIContext& ctx) {
     phaseDisplay_ = &place(*this, std::make_unique<PhaseDisplay>(ctx), layout::phaseDisplay);
     // The audio thread must never grow the display's buffer: size it for the
     // largest sub-block the client will ever process.
@@ -350,34 +377,36 @@ SpatiumGUI::SpatiumGUI(SpatiumClient& client)
                            ctx, client_.floatParameter(kPan), client_.floatParameter(kDistance),
                            client_.floatParameter(kTilt), client_.floatParameter(kOutputLevel)),
                        layout::panorama);
+}
 
-    lfoPan_ = knob(layout::lfoPan, kSmallKnob, fullTurn, 0.2f);
-    lfoDistance_ = knob(layout::lfoDistance, kSmallKnob, fullTurn, 0.2f);
-    lfoGain_ = knob(layout::lfoGain, kSmallKnob, fullTurn, 0.2f);
-    lfoTilt_ = knob(layout::lfoTilt, kSmallKnob, fullTurn, 0.2f);
+void SpatiumGUI::addLfoControls(Controls& controls) {
+    const KnobAngles fullTurn = symmetric(kPi, 0.0f);
+    lfoPan_ = controls.knob(layout::lfoPan, kSmallKnob, fullTurn, 0.2f);
+    lfoDistance_ = controls.knob(layout::lfoDistance, kSmallKnob, fullTurn, 0.2f);
+    lfoGain_ = controls.knob(layout::lfoGain, kSmallKnob, fullTurn, 0.2f);
+    lfoTilt_ = controls.knob(layout::lfoTilt, kSmallKnob, fullTurn, 0.2f);
     lfoTilt_->trailShiftY = 0.06f;
-    lfoPhase_ = knob(layout::lfoPhase, kSmallKnob, fullTurn, 0.2f);
+    lfoPhase_ = controls.knob(layout::lfoPhase, kSmallKnob, fullTurn, 0.2f);
 
     auto* tempo = typedParameter<corvid::EnumParameter>(client_, layout::lfoTempo.parameter);
-    lfoTempo_ = &place(*this, std::make_unique<vireo::VireoDropdown>(ctx, tempo, textFace_.get()),
-                       layout::lfoTempo);
+    lfoTempo_ = &place(
+        *this, std::make_unique<vireo::VireoDropdown>(controls.context(), tempo, textFace_.get()),
+        layout::lfoTempo);
     lfoTempo_->labels.assign(tempo->possibleValues().begin(), tempo->possibleValues().end());
     // Its open list reaches over the knobs below it.
     lfoTempo_->setZOrder(2);
 
-    lfoWave_ = &place(
-        *this,
-        vireo::VireoRadioButtonSet::create(
-            typedParameter<corvid::IntegerParameter>(client_, layout::lfoWave.parameter), ctx),
-        layout::lfoWave);
+    lfoWave_ = &place(*this,
+                      vireo::VireoRadioButtonSet::create(typedParameter<corvid::IntegerParameter>(
+                                                             client_, layout::lfoWave.parameter),
+                                                         controls.context()),
+                      layout::lfoWave);
 
-    lfoFreq_ =
-        knob(layout::lfoFreq, kMediumKnob, symmetric(kThreeQuarterPi, -kThreeQuarterPi), 0.2f);
+    lfoFreq_ = controls.knob(layout::lfoFreq, kMediumKnob,
+                             symmetric(kThreeQuarterPi, -kThreeQuarterPi), 0.2f);
     lfoFreq_->trailLitDiffuse = {255, 190, 80, 150};
-    lfoSynced_ =
-        onOff(layout::lfoSynced, {{192, 245, 255, 112}, {255, 190, 80, 150}, 20000, 10000, 0});
-
-    createParameterHints();
+    lfoSynced_ = controls.onOff(layout::lfoSynced,
+                                {{192, 245, 255, 112}, {255, 190, 80, 150}, 20000, 10000, 0});
 }
 
 SpatiumGUI::~SpatiumGUI() {

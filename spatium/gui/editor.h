@@ -67,6 +67,16 @@ protected:
     virtual void createParameterHints();
 
 private:
+    class Controls;
+
+    // The constructor's steps, in the order the children are stacked.
+    void setUpLighting();
+    void loadPanel();
+    void addTitle(corvid::UIContext& ctx);
+    void addPlacementControls(Controls& controls);
+    void addDisplays(corvid::UIContext& ctx);
+    void addLfoControls(Controls& controls);
+
     SpatiumClient& client_;
     std::unique_ptr<corvid::Font> textFace_;
     std::unique_ptr<corvid::Font> titleFace_;

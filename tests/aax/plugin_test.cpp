@@ -3,7 +3,7 @@
 
 #include "corvid/core/fpcontrol.h"
 #include "spatium/spatium.h"
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <gtest/gtest.h>
 

@@ -7,10 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "corvid/aax/client.h"
+#include "corvid/client/preset.h"
 #include "corvid/gui/graphics.h"
 #include "tests/window/xvfb.h"
 #include "tools/spatium/chunk.h"
-#include "tools/spatium/linked.h"
+#include "tools/spatium/headless.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -333,7 +334,8 @@ TEST(EditorX11, AUserPlacesTheSourceAndTheHostHearsEveryGesture) {
     EXPECT_EQ(at, events.size()) << "the bow game and the scope must not touch parameters";
 
     // What was saved is what the user placed.
-    const DecodedChunk saved = decodeStateChunk(readFile(state), 32);
+    const std::vector<std::uint8_t> bytes = readFile(state);
+    const corvid::DecodedChunk saved = corvid::decodeChunk(bytes.data(), bytes.size(), 32);
     ASSERT_TRUE(saved.error.empty()) << saved.error;
     ASSERT_GE(saved.values.size(), 21u);
     EXPECT_NEAR(saved.values[6], panNorm, 2e-3);

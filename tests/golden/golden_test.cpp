@@ -5,7 +5,7 @@
 // here. When the chunk's content changes, add a new folder (run this program with
 // SPATIUM_WRITE_GOLDEN=tests/golden/vN); never rewrite an existing one.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // host fuzz target makes, on a fixed set of inputs so every run of the suite plays
 // the same sessions.
 
-#include "fuzz/host/playhost.h"
+#include "tools/aaxhost/playhost.h"
 
 #include <gtest/gtest.h>
 

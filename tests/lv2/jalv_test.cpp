@@ -349,8 +349,11 @@ protected:
     }
     void type(const std::string& text) {
         for (char c : text) {
+            // Punctuation goes by its keysym name; a checkout's path may hold any of these.
             const std::string name = c == '/'   ? "slash"
                                      : c == '_' ? "underscore"
+                                     : c == '-' ? "minus"
+                                     : c == '.' ? "period"
                                                 : std::string(1, c);
             const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(name.c_str()));
             XTestFakeKeyEvent(display, code, True, CurrentTime);

@@ -8,7 +8,7 @@
 #include "spatium/lv2/bundle.h"
 #include "spatium/params.h"
 #include "spatium/spatium.h"
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/presets/presets.h>

@@ -4,7 +4,7 @@
 // input stops being finite or bounded, when the time per block grows over the
 // session, or when the heap grows.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "tools/spatium/alsaout.h"
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <alsa/asoundlib.h>
 

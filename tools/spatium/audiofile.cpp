@@ -1,7 +1,7 @@
 #include "tools/spatium/audiofile.h"
 
-#include "tools/spatium/host.h"
-#include "tools/spatium/paths.h"
+#include "tools/aaxhost/host.h"
+#include "tools/aaxhost/paths.h"
 
 #if defined(_WIN32)
 // sf_wchar_open, which opens a file by its UTF-16 name, needs both.

@@ -2,7 +2,7 @@
 // The subcommands of the command-line host. Each returns the process exit code
 // and reports failures on stderr.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <memory>
 #include <string>
@@ -46,6 +46,9 @@ int runPresets(const CommandLine& cl);
 int runRender(const CommandLine& cl);
 int runState(const CommandLine& cl);
 int runEditor(const CommandLine& cl);
+
+// "text" with its quotes, as messages and listings show names.
+std::string inQuotes(const std::string& s);
 
 // Shared by the subcommands' option loops.
 bool isHelp(const std::string& arg);

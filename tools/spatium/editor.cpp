@@ -6,7 +6,7 @@
 #include "tools/spatium/chunk.h"
 #include "tools/spatium/commands.h"
 #include "tools/spatium/demo.h"
-#include "tools/spatium/linked.h"
+#include "tools/spatium/headless.h"
 
 #if !defined(_WIN32)
 #include "tools/spatium/alsaout.h"

@@ -1,8 +1,8 @@
 // spatium: a command-line host for the Spatium plug-in library. It loads the
 // library as an AAX host would and describes, inspects and renders through it.
 
+#include "tools/aaxhost/paths.h"
 #include "tools/spatium/commands.h"
-#include "tools/spatium/paths.h"
 
 #include <cstring>
 #include <iostream>

@@ -1,17 +1,19 @@
+#include "tools/aaxhost/paths.h"
 #include "tools/spatium/audiofile.h"
 #include "tools/spatium/chunk.h"
 #include "tools/spatium/commands.h"
 #include "tools/spatium/demo.h"
 #include "tools/spatium/json.h"
-#include "tools/spatium/paths.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -114,103 +116,169 @@ private:
     void (*previous_)(int) = SIG_DFL;
 };
 
-} // namespace
-
-int runRender(const CommandLine& cl) {
-    std::string input, output, stateOut, blockText;
+struct RenderOptions {
+    std::string input, output, stateOut;
     Settings settings;
+    std::int32_t block = kMaxBlock;
     bool compensate = true;
     bool json = false;
-    for (std::size_t i = 0; i < cl.args.size(); ++i) {
-        const std::string& a = cl.args[i];
+};
+
+std::int32_t blockFrames(const std::string& text) {
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || n < 1 || n > kMaxBlock)
+        throw UsageError("--block wants a number of frames from 1 to 1024, not \"" + text + "\"");
+    return static_cast<std::int32_t>(n);
+}
+
+// Empty when the arguments asked for help, which is then printed.
+std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args) {
+    RenderOptions o;
+    std::string blockText;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         std::string v;
         if (isHelp(a)) {
             std::cout << kRenderHelp;
-            return kExitOk;
-        } else if (takeOption(cl.args, i, "-o", v) || takeOption(cl.args, i, "--output", v)) {
-            output = v;
-        } else if (takeSettingsOption(cl.args, i, settings)) {
+            return std::nullopt;
+        } else if (takeOption(args, i, "-o", v) || takeOption(args, i, "--output", v)) {
+            o.output = v;
+        } else if (takeSettingsOption(args, i, o.settings)) {
             // --preset, --state or --set
-        } else if (takeOption(cl.args, i, "--save-state", v)) {
-            stateOut = v;
-        } else if (takeOption(cl.args, i, "--block", v)) {
+        } else if (takeOption(args, i, "--save-state", v)) {
+            o.stateOut = v;
+        } else if (takeOption(args, i, "--block", v)) {
             blockText = v;
         } else if (a == "--no-compensate") {
-            compensate = false;
+            o.compensate = false;
         } else if (a == "--json") {
-            json = true;
+            o.json = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             throw UsageError("unknown option " + a);
-        } else if (input.empty()) {
-            input = a;
+        } else if (o.input.empty()) {
+            o.input = a;
         } else {
-            throw UsageError("more than one input file (" + input + ", " + a + ")");
+            throw UsageError("more than one input file (" + o.input + ", " + a + ")");
         }
     }
-    if (output.empty()) throw UsageError("render needs an output file: -o OUT");
-    std::int32_t block = kMaxBlock;
-    if (!blockText.empty()) {
-        char* end = nullptr;
-        const long n = std::strtol(blockText.c_str(), &end, 10);
-        if (end == blockText.c_str() || *end != '\0' || n < 1 || n > kMaxBlock)
-            throw UsageError("--block wants a number of frames from 1 to 1024, not \"" + blockText +
-                             "\"");
-        block = static_cast<std::int32_t>(n);
-    }
-    if (!isWritableAudioPath(output))
-        throw HostError(output +
+    if (o.output.empty()) throw UsageError("render needs an output file: -o OUT");
+    if (!blockText.empty()) o.block = blockFrames(blockText);
+    return o;
+}
+
+// Refuses outputs that would overwrite the input or each other before anything runs.
+void checkRenderPaths(const RenderOptions& o) {
+    if (!isWritableAudioPath(o.output))
+        throw HostError(o.output +
                         ": unknown output type; use .wav, .aif, .aiff, .caf, .w64 or .rf64");
-    if (!input.empty() && samePath(input, output))
-        throw HostError("the output " + output + " is the input file; choose another output");
-    if (!stateOut.empty() &&
-        (samePath(stateOut, output) || (!input.empty() && samePath(stateOut, input))))
-        throw HostError("--save-state " + stateOut + " would overwrite an audio file");
+    if (!o.input.empty() && samePath(o.input, o.output))
+        throw HostError("the output " + o.output + " is the input file; choose another output");
+    if (!o.stateOut.empty() &&
+        (samePath(o.stateOut, o.output) || (!o.input.empty() && samePath(o.stateOut, o.input))))
+        throw HostError("--save-state " + o.stateOut + " would overwrite an audio file");
+}
 
-    const auto plugin = loadPlugin(cl.pluginPath);
-
+// The audio going in: a file, or without one the demo source.
+struct RenderSource {
     std::unique_ptr<AudioReader> reader;
     std::vector<float> demo;
     std::int32_t channels = 1;
     std::int32_t rate = kDemoSampleRate;
-    std::int64_t inputFrames = 0;
-    if (!input.empty()) {
-        reader = std::make_unique<AudioReader>(input);
-        channels = reader->channels();
-        rate = reader->sampleRate();
-        inputFrames = reader->frames();
-        if (channels != 1 && channels != 2)
-            throw HostError(input + " has " + std::to_string(channels) +
-                            " channels; only mono and stereo files can be rendered");
-        if (!isHostRate(rate))
-            throw HostError(input + " is at " + std::to_string(rate) +
-                            " Hz; the plug-in runs at 44100, 48000, 88200, 96000, 176400 or "
-                            "192000 Hz, so resample it first");
-    } else {
-        demo = demoSource(rate, kDemoSeconds);
-        inputFrames = static_cast<std::int64_t>(demo.size());
+    std::int64_t frames = 0;
+};
+
+RenderSource openSource(const std::string& input) {
+    RenderSource source;
+    if (input.empty()) {
+        source.demo = demoSource(source.rate, kDemoSeconds);
+        source.frames = static_cast<std::int64_t>(source.demo.size());
+        return source;
+    }
+    source.reader = std::make_unique<AudioReader>(input);
+    source.channels = source.reader->channels();
+    source.rate = source.reader->sampleRate();
+    source.frames = source.reader->frames();
+    if (source.channels != 1 && source.channels != 2)
+        throw HostError(input + " has " + std::to_string(source.channels) +
+                        " channels; only mono and stereo files can be rendered");
+    if (!isHostRate(source.rate))
+        throw HostError(input + " is at " + std::to_string(source.rate) +
+                        " Hz; the plug-in runs at 44100, 48000, 88200, 96000, 176400 or "
+                        "192000 Hz, so resample it first");
+    return source;
+}
+
+// The demo's source moves: its Pan and Distance are set from their texts at the
+// start of every block, as a user's automation would.
+class DemoAutomation {
+public:
+    explicit DemoAutomation(Instance& instance)
+        : pan_(findParameterID(instance, "Pan")), distance_(findParameterID(instance, "Distance")) {
     }
 
-    Instance instance(*plugin, componentForInputs(plugin->effect(), channels), rate);
-    applySettings(*plugin, instance, settings);
-    std::string panID, distanceID;
-    if (!reader) {
-        panID = findParameterID(instance, "Pan");
-        distanceID = findParameterID(instance, "Distance");
+    void follow(Instance& instance, std::int64_t pos, std::int32_t rate) const {
+        const DemoPosition p = demoPosition(static_cast<double>(pos) / rate, kDemoSeconds);
+        set(instance, pan_, p.panDegrees);
+        set(instance, distance_, p.distance);
     }
 
-    const std::int32_t latency = compensate ? std::max(instance.reportedLatency(), 0) : 0;
-    const auto tail = static_cast<std::int64_t>(std::lround(kTailSeconds * rate));
-    const std::int64_t outputFrames = inputFrames + tail;
-    const std::int64_t total = outputFrames + latency;
+private:
+    static void set(Instance& instance, const std::string& id, double amount) {
+        char text[32];
+        double value = 0.0;
+        std::snprintf(text, sizeof text, "%.3f", amount);
+        if (instance.valueFromText(id, text, value) == AAX_SUCCESS)
+            instance.setNormalizedValue(id, value);
+    }
 
-    InterruptScope interrupts;
-    AudioWriter writer(output, 2, rate);
-    std::vector<float> interleavedIn(static_cast<std::size_t>(block) * 2, 0.0f);
-    std::vector<float> in(static_cast<std::size_t>(block) * 2, 0.0f);
-    std::vector<float> out(static_cast<std::size_t>(block) * 2, 0.0f);
-    std::vector<float> interleavedOut(static_cast<std::size_t>(block) * 2, 0.0f);
-    const float* inPtr[2] = {in.data(), in.data() + block};
-    float* outPtr[2] = {out.data(), out.data() + block};
+    std::string pan_, distance_;
+};
+
+// The host's planar block buffers, and the file's interleaved frames.
+struct BlockBuffers {
+    explicit BlockBuffers(std::int32_t frames)
+        : block(frames), interleavedIn(static_cast<std::size_t>(frames) * 2, 0.0f),
+          in(static_cast<std::size_t>(frames) * 2, 0.0f),
+          out(static_cast<std::size_t>(frames) * 2, 0.0f),
+          interleavedOut(static_cast<std::size_t>(frames) * 2, 0.0f) {}
+
+    // The next count frames of the source into the planar input, the rest silent.
+    void takeInput(RenderSource& source, std::int64_t pos, std::int64_t count) {
+        std::fill(in.begin(), in.end(), 0.0f);
+        if (count <= 0) return;
+        if (!source.reader) {
+            std::copy_n(source.demo.begin() + pos, count, in.begin());
+            return;
+        }
+        source.reader->read(interleavedIn.data(), count);
+        for (std::int64_t f = 0; f < count; ++f)
+            for (std::int32_t c = 0; c < source.channels; ++c)
+                in[static_cast<std::size_t>(c * block + f)] =
+                    interleavedIn[static_cast<std::size_t>(f * source.channels + c)];
+    }
+
+    // Output frames from first on, interleaved for the file.
+    const float* interleaveOutput(std::int64_t first, std::int64_t count) {
+        for (std::int64_t f = 0; f < count; ++f)
+            for (std::int32_t c = 0; c < 2; ++c)
+                interleavedOut[static_cast<std::size_t>(f * 2 + c)] =
+                    out[static_cast<std::size_t>(c * block + first + f)];
+        return interleavedOut.data();
+    }
+
+    std::int32_t block;
+    std::vector<float> interleavedIn, in, out, interleavedOut;
+};
+
+// Runs total frames through the instance in host blocks, the transport running,
+// and writes them without the first latency frames.
+void renderBlocks(Instance& instance, RenderSource& source, const DemoAutomation* demo,
+                  AudioWriter& writer, std::int32_t block, std::int32_t latency,
+                  std::int64_t total) {
+    BlockBuffers buffers(block);
+    const float* inPtr[2] = {buffers.in.data(), buffers.in.data() + block};
+    float* outPtr[2] = {buffers.out.data(), buffers.out.data() + block};
     Progress progress(total);
     instance.setTransport(120.0, 0, true);
 
@@ -218,65 +286,67 @@ int runRender(const CommandLine& cl) {
     for (std::int64_t pos = 0; pos < total;) {
         if (gInterrupted.load()) throw HostError("interrupted; no output written");
         const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(block, total - pos));
-        std::fill(in.begin(), in.end(), 0.0f);
-        const std::int64_t fromInput = std::clamp<std::int64_t>(inputFrames - pos, 0, n);
-        if (fromInput > 0) {
-            if (reader) {
-                reader->read(interleavedIn.data(), fromInput);
-                for (std::int64_t f = 0; f < fromInput; ++f)
-                    for (std::int32_t c = 0; c < channels; ++c)
-                        in[static_cast<std::size_t>(c * block + f)] =
-                            interleavedIn[static_cast<std::size_t>(f * channels + c)];
-            } else {
-                std::copy_n(demo.begin() + pos, fromInput, in.begin());
-            }
-        }
-        if (!reader) {
-            const DemoPosition p = demoPosition(static_cast<double>(pos) / rate, kDemoSeconds);
-            char text[32];
-            double value = 0.0;
-            std::snprintf(text, sizeof text, "%.3f", p.panDegrees);
-            if (instance.valueFromText(panID, text, value) == AAX_SUCCESS)
-                instance.setNormalizedValue(panID, value);
-            std::snprintf(text, sizeof text, "%.3f", p.distance);
-            if (instance.valueFromText(distanceID, text, value) == AAX_SUCCESS)
-                instance.setNormalizedValue(distanceID, value);
-        }
+        buffers.takeInput(source, pos, std::clamp<std::int64_t>(source.frames - pos, 0, n));
+        if (demo) demo->follow(instance, pos, source.rate);
         instance.render(inPtr, outPtr, n);
         const std::int64_t dropped = std::min<std::int64_t>(skip, n);
         skip -= dropped;
-        const std::int64_t keep = n - dropped;
-        for (std::int64_t f = 0; f < keep; ++f)
-            for (std::int32_t c = 0; c < 2; ++c)
-                interleavedOut[static_cast<std::size_t>(f * 2 + c)] =
-                    out[static_cast<std::size_t>(c * block + dropped + f)];
-        writer.write(interleavedOut.data(), keep);
+        writer.write(buffers.interleaveOutput(dropped, n - dropped), n - dropped);
         pos += n;
         progress.update(pos);
     }
     progress.finish();
-    writer.commit();
-    if (!stateOut.empty()) writeFileAtomically(stateOut, instance.stateChunk());
+}
 
-    const std::string source = reader ? input : std::string("demo");
-    if (json) {
+void reportRender(const RenderOptions& o, const RenderSource& source, Instance& instance,
+                  std::int64_t outputFrames) {
+    const std::string from = source.reader ? o.input : std::string("demo");
+    if (o.json) {
         JsonWriter j(std::cout);
         j.beginObject();
-        j.field("input", source);
-        j.field("output", output);
-        j.field("channelsIn", channels);
-        j.field("sampleRate", rate);
+        j.field("input", from);
+        j.field("output", o.output);
+        j.field("channelsIn", source.channels);
+        j.field("sampleRate", source.rate);
         j.field("frames", outputFrames);
         j.field("latency", instance.reportedLatency());
-        j.field("compensated", compensate);
-        if (!stateOut.empty()) j.field("state", stateOut);
+        j.field("compensated", o.compensate);
+        if (!o.stateOut.empty()) j.field("state", o.stateOut);
         j.endObject();
     } else {
-        std::cout << "rendered " << source << " -> " << output << ": " << outputFrames
-                  << " frames, 2 channels, " << rate << " Hz, latency "
+        std::cout << "rendered " << from << " -> " << o.output << ": " << outputFrames
+                  << " frames, 2 channels, " << source.rate << " Hz, latency "
                   << instance.reportedLatency() << " samples "
-                  << (compensate ? "compensated" : "kept") << "\n";
+                  << (o.compensate ? "compensated" : "kept") << "\n";
     }
+}
+
+} // namespace
+
+int runRender(const CommandLine& cl) {
+    const std::optional<RenderOptions> options = parseRenderOptions(cl.args);
+    if (!options) return kExitOk;
+    const RenderOptions& o = *options;
+    checkRenderPaths(o);
+
+    const auto plugin = loadPlugin(cl.pluginPath);
+    RenderSource source = openSource(o.input);
+    Instance instance(*plugin, componentForInputs(plugin->effect(), source.channels), source.rate);
+    applySettings(*plugin, instance, o.settings);
+    std::optional<DemoAutomation> demo;
+    if (!source.reader) demo.emplace(instance);
+
+    const std::int32_t latency = o.compensate ? std::max(instance.reportedLatency(), 0) : 0;
+    const auto tail = static_cast<std::int64_t>(std::lround(kTailSeconds * source.rate));
+    const std::int64_t outputFrames = source.frames + tail;
+
+    InterruptScope interrupts;
+    AudioWriter writer(o.output, 2, source.rate);
+    renderBlocks(instance, source, demo ? &*demo : nullptr, writer, o.block, latency,
+                 outputFrames + latency);
+    writer.commit();
+    if (!o.stateOut.empty()) writeFileAtomically(o.stateOut, instance.stateChunk());
+    reportRender(o, source, instance, outputFrames);
     return kExitOk;
 }
 

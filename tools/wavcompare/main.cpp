@@ -2,8 +2,8 @@
 // two audio files of the same shape. Exit status 0 when it is at most T (default
 // 0, bit-identical), 1 when larger, 2 when the files cannot be compared.
 
+#include "tools/aaxhost/host.h"
 #include "tools/spatium/audiofile.h"
-#include "tools/spatium/host.h"
 
 #include <cmath>
 #include <cstdio>

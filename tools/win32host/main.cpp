@@ -12,9 +12,9 @@
 //    SECOND.png.
 // Exit status 0 only when every step worked and both pictures show a lit editor.
 
+#include "tools/aaxhost/host.h"
 #include "tools/pngwrite/pngwrite.h"
 #include "tools/spatium/commands.h"
-#include "tools/spatium/host.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tools/spatium/paths.h"
+#include "tools/aaxhost/paths.h"
 
 #if defined(_WIN32)
 #include <windows.h>

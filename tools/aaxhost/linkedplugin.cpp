@@ -1,8 +1,4 @@
-#include "tools/spatium/linked.h"
-
-#include "corvid/aax/client.h"
-#include "corvid/gui/graphics.h"
-#include "corvid/window/headlesswindow.h"
+#include "tools/aaxhost/linkedplugin.h"
 
 extern "C" {
 AAX_Result ACFStartup(AAX_IACFHost* host);
@@ -29,27 +25,6 @@ Exports linkedPluginExports() {
     e.registerPlugin = &ACFRegisterPlugin;
     e.enumerateTFX = &CorvidEnumerateTFX;
     return e;
-}
-
-HeadlessEditor::HeadlessEditor(Instance& instance) {
-    auto* adapter = dynamic_cast<corvid::aax::AAXClient*>(&instance.parameters());
-    if (!adapter) throw HostError("the instance is not one of the plug-in linked into spatium");
-    editor_ = dynamic_cast<corvid::GUIGraphics*>(adapter->client().ensureEditor());
-    if (!editor_) throw HostError("the plug-in has no editor to draw");
-    window_ = &editor_->openHeadlessEditor(corvid::PixelFormat::RGBA8);
-}
-
-HeadlessEditor::~HeadlessEditor() {
-    editor_->closeEditor();
-}
-
-void HeadlessEditor::frame() {
-    window_->pumpEvents();
-}
-
-const corvid::OwnedImage<corvid::RGBA>& HeadlessEditor::picture() {
-    window_->paint();
-    return window_->screen();
 }
 
 } // namespace spatium::host

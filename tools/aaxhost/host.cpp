@@ -1,5 +1,5 @@
-#include "tools/spatium/host.h"
-#include "tools/spatium/paths.h"
+#include "tools/aaxhost/host.h"
+#include "tools/aaxhost/paths.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "fuzz/host/playhost.h"
+#include "tools/aaxhost/playhost.h"
 
 #include "corvid/core/fpcontrol.h"
 

@@ -4,7 +4,7 @@
 // what any host may rely on. Used by the host fuzz target and, with generated
 // scripts, by the test suite.
 
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <cstddef>
 #include <cstdint>

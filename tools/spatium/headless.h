@@ -1,11 +1,11 @@
 #pragma once
-// The plug-in linked into the command-line host itself, for what a loaded
-// library cannot hand out: the editor drawn without a display. Everything else
-// still goes through the plug-in's entry points and host interfaces.
+// The editor of the plug-in linked into the command-line host, drawn without a
+// display. Everything else still goes through the plug-in's entry points and
+// host interfaces.
 
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/image.h"
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/linkedplugin.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,8 +16,6 @@ class HeadlessWindow;
 } // namespace corvid
 
 namespace spatium::host {
-
-Exports linkedPluginExports();
 
 // The editor of an instance of the linked plug-in, opened on a window without a
 // display. Throws HostError when the instance is not of the linked plug-in.
