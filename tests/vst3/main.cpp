@@ -22,8 +22,8 @@
 #include "tests/vst3/editor.h"
 
 #include "tools/spatium/chunk.h"
-#include "tools/spatium/host.h"
-#include "tools/spatium/paths.h"
+#include "tools/aaxhost/host.h"
+#include "tools/aaxhost/paths.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "tests/vst3/render.h"
 
 #include "tools/spatium/audiofile.h"
-#include "tools/spatium/host.h"
+#include "tools/aaxhost/host.h"
 
 #include <algorithm>
 #include <cmath>
