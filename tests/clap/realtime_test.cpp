@@ -5,33 +5,11 @@
 #include "spatium/params.h"
 #include "tests/clap/rig.h"
 #include "tests/support/countingalloc.h"
+#include "tests/support/countinglocks.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <pthread.h>
-
-#include <atomic>
 #include <cmath>
-
-namespace {
-
-std::atomic<long> gLocks{0};
-using MutexLockFn = int (*)(pthread_mutex_t*);
-
-} // namespace
-
-extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
-    static const auto next = reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
-    return next(mutex);
-}
-extern "C" int pthread_mutex_trylock(pthread_mutex_t* mutex) {
-    static const auto next =
-        reinterpret_cast<MutexLockFn>(dlsym(RTLD_NEXT, "pthread_mutex_trylock"));
-    if (corvid::testing::countingThisThread()) gLocks.fetch_add(1, std::memory_order_relaxed);
-    return next(mutex);
-}
 
 namespace {
 
@@ -59,7 +37,7 @@ TEST(ClapRealTime, ProcessAndFlushAllocateNothingAndTakeNoLock) {
         rig.process(in, out, 256, nullptr, nullptr); // the first block resets the client
         corvid::IHostCommand& editor = *rig.adapter().client().hostCommand();
         EventList sent;
-        gLocks = 0;
+        corvid::testing::takeCountedLocks();
         corvid::testing::takeCountedAllocations();
         for (int round = 0; round < 20; ++round)
             for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -77,7 +55,7 @@ TEST(ClapRealTime, ProcessAndFlushAllocateNothingAndTakeNoLock) {
                 corvid::testing::countAllocationsOnThisThread(false);
             }
         EXPECT_EQ(corvid::testing::takeCountedAllocations(), 0) << inputs;
-        EXPECT_EQ(gLocks.exchange(0), 0) << inputs;
+        EXPECT_EQ(corvid::testing::takeCountedLocks(), 0) << inputs;
         EXPECT_GT(sent.count, 0u) << "the gestures went out";
         (void)adapter;
     }
