@@ -49,8 +49,9 @@ struct HostSide {
 
 // Events in a fixed array: pushing and reading neither allocate nor lock.
 struct EventList {
-    std::array<clap_event_param_value, 64> values{};
-    std::array<clap_event_param_gesture, 64> gestures{};
+    // Indexed by the event's place in the list, so each holds as many as the list.
+    std::array<clap_event_param_value, 128> values{};
+    std::array<clap_event_param_gesture, 128> gestures{};
     std::array<const clap_event_header*, 128> order{};
     std::uint32_t count = 0;
     std::uint32_t room = 128;

@@ -371,7 +371,7 @@ public:
                                   // A host that hands out at most 5 bytes a call.
                                   const std::size_t taken = std::min<std::size_t>(
                                       {static_cast<std::size_t>(n), 5, r.bytes->size() - r.at});
-                                  std::memcpy(data, r.bytes->data() + r.at, taken);
+                                  if (taken > 0) std::memcpy(data, r.bytes->data() + r.at, taken);
                                   r.at += taken;
                                   return static_cast<int64_t>(taken);
                               }};

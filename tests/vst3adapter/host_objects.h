@@ -36,7 +36,7 @@ public:
     tresult CORVID_VST3_CALL read(void* buffer, int32 n, int32* got) override {
         const auto take = static_cast<int32>(
             std::min<std::size_t>(static_cast<std::size_t>(n), bytes.size() - position));
-        std::memcpy(buffer, bytes.data() + position, static_cast<std::size_t>(take));
+        if (take > 0) std::memcpy(buffer, bytes.data() + position, static_cast<std::size_t>(take));
         position += static_cast<std::size_t>(take);
         if (got) *got = take;
         return kResultOk;
