@@ -29,7 +29,7 @@ public:
     uint32 CORVID_VST3_CALL release() override { return 1; }
 };
 
-class MemoryStream : public Unowned<IBStream> {
+class MemoryStream final : public Unowned<IBStream> {
 public:
     MemoryStream() = default;
     explicit MemoryStream(std::vector<std::uint8_t> bytes) : bytes(std::move(bytes)) {}
@@ -60,7 +60,7 @@ public:
     std::size_t position = 0;
 };
 
-class Queue : public Unowned<IParamValueQueue> {
+class Queue final : public Unowned<IParamValueQueue> {
 public:
     explicit Queue(ParamID id) : id(id) {}
     ParamID CORVID_VST3_CALL getParameterId() override { return id; }
@@ -80,7 +80,7 @@ public:
     std::vector<std::pair<int32, ParamValue>> points;
 };
 
-class Changes : public Unowned<IParameterChanges> {
+class Changes final : public Unowned<IParameterChanges> {
 public:
     // Reserve first: queues hand out pointers into the list.
     Changes() { queues.reserve(64); }
@@ -132,7 +132,7 @@ struct Block {
     ProcessData data{};
 };
 
-class Handler : public Unowned<IComponentHandler> {
+class Handler final : public Unowned<IComponentHandler> {
 public:
     tresult CORVID_VST3_CALL beginEdit(ParamID id) override {
         log.push_back("begin " + std::to_string(id));
