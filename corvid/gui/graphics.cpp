@@ -18,6 +18,52 @@ namespace {
 constexpr int kDiffuseMaxLevel = 5;
 constexpr int kDepthMaxLevel = 4;
 constexpr int kMaterialMaxLevel = 0;
+
+// How far the lighting of one pixel reads level 0 of the maps around it: the
+// normals and the curvature read the 3 x 3 neighbourhood, the key light's shadow
+// ray walks ten pixels towards the upper right. So a changed pixel changes the
+// light of pixels up to ten to its left and below it.
+constexpr std::int32_t kNormalReach = 1;
+constexpr std::int32_t kShadowReach = 10;
+
+MipFilter diffuseFilter(int level) {
+    return level == 1 ? MipFilter::alphaWeightedBox : MipFilter::cubic;
+}
+MipFilter depthFilter(int level) {
+    return level <= 2 ? MipFilter::box : MipFilter::cubic;
+}
+
+IntRect unite(const IntRect& a, const IntRect& b) {
+    if (a.isEmpty()) return b;
+    if (b.isEmpty()) return a;
+    return {std::min(a.minX, b.minX), std::min(a.minY, b.minY), std::max(a.maxX, b.maxX),
+            std::max(a.maxY, b.maxY)};
+}
+
+template <typename T>
+void saveArea(const OwnedImage<T>& image, const IntRect& r, std::vector<T>& out) {
+    for (std::int32_t y = r.minY; y < r.maxY; ++y) {
+        const T* row = image.rowSpan(y).data();
+        out.insert(out.end(), row + r.minX, row + r.maxX);
+    }
+}
+
+// Bounding box of the pixels of r that differ from the copy saveArea took.
+template <typename T>
+IntRect changedArea(const OwnedImage<T>& image, const IntRect& r, const T* saved) {
+    IntRect changed{};
+    const auto w = static_cast<std::size_t>(r.width());
+    for (std::int32_t y = r.minY; y < r.maxY; ++y, saved += w) {
+        const T* row = image.rowSpan(y).data() + r.minX;
+        if (std::memcmp(row, saved, w * sizeof(T)) == 0) continue;
+        std::size_t first = 0, last = w;
+        while (std::memcmp(row + first, saved + first, sizeof(T)) == 0) ++first;
+        while (std::memcmp(row + last - 1, saved + last - 1, sizeof(T)) == 0) --last;
+        changed = unite(changed, {r.minX + static_cast<std::int32_t>(first), y,
+                                  r.minX + static_cast<std::int32_t>(last), y + 1});
+    }
+    return changed;
+}
 } // namespace
 
 class GUIGraphics::WindowListener : public IWindowListener {
@@ -49,6 +95,7 @@ public:
     }
     void collectDirtyAreas() override { graphics.collectDirtyAreas(); }
     IntRect dirtyBounds() override { return graphics.dirtyBounds(); }
+    const std::vector<IntRect>* changedAreas() override { return &graphics.getRelitAreas(); }
     void onCaptureLost() override { graphics.stopDrag(); }
     void animateSelf(double dt, double time) override { graphics.animateTree(dt, time); }
 
@@ -133,6 +180,11 @@ IntRect GUIGraphics::dirtyBounds() const {
     return boundsOf(grownAreas);
 }
 
+void GUIGraphics::relightAll() {
+    relightWindow = true;
+    grownAreas.push_back({0, 0, width, height});
+}
+
 void GUIGraphics::stopDrag() {
     if (uiContext.dragged != nullptr) {
         uiContext.dragged->onDragEnd();
@@ -149,6 +201,7 @@ WindowImageView GUIGraphics::onWindowResized(std::int32_t w, std::int32_t h) {
     materialMap->size(Mipmap<RGBA>::levelCountFor(kMaterialMaxLevel, width, height), width, height);
     windowImage.size(width, height);
     windowImage.fill({0, 0, 0, 255});
+    relightEverything = true;
     // The maps were just reallocated and hold nothing yet: everything has to be
     // painted by the paint that follows, not only what happened to be dirty.
     uiContext.addDirtyRect({0, 0, width, height});
@@ -156,33 +209,139 @@ WindowImageView GUIGraphics::onWindowResized(std::int32_t w, std::int32_t h) {
     return windowImage.asView();
 }
 
+IntRect GUIGraphics::lightingReach(const IntRect& rect, int level, std::int32_t levelWidth,
+                                   std::int32_t levelHeight) const {
+    if (rect.isEmpty()) return {};
+    const IntRect window{0, 0, width, height};
+    if (level == 0)
+        return IntRect{rect.minX - kShadowReach, rect.minY - kNormalReach, rect.maxX + kNormalReach,
+                       rect.maxY + kShadowReach}
+            .intersect(window);
+    // Level k is read bilinearly at ((x + 0.5) / 2^k - 0.5, ...): pixel i of it is
+    // one of the four taps of window pixels 2^k (i - 1/2) .. 2^k (i + 3/2) - 1.
+    // Reads are clamped inside the level, so the taps of its first two and last
+    // two pixels also serve every window pixel beyond them.
+    const std::int32_t half = 1 << (level - 1);
+    const auto low = [&](std::int32_t a) { return a <= 1 ? 0 : (a << level) - half; };
+    const auto high = [&](std::int32_t b, std::int32_t size, std::int32_t limit) {
+        return b >= size - 1 ? limit : (b << level) + half;
+    };
+    return IntRect{low(rect.minX), low(rect.minY), high(rect.maxX, levelWidth, width),
+                   high(rect.maxY, levelHeight, height)}
+        .intersect(window);
+}
+
 IntRect GUIGraphics::growDirtyRect(const IntRect& rect, std::int32_t w, std::int32_t h) {
-    return {std::max(rect.minX - redrawMargin, 0), std::max(rect.minY - redrawMargin, 0),
-            std::min(rect.maxX + redrawMargin, w), std::min(rect.maxY + redrawMargin, h)};
+    IntRect grown{std::max(rect.minX - redrawMargin, 0), std::max(rect.minY - redrawMargin, 0),
+                  std::min(rect.maxX + redrawMargin, w), std::min(rect.maxY + redrawMargin, h)};
+    if (!growByLightingReach) return grown;
+    // Whatever the rectangle's pixels become, no lit pixel beyond the reach of
+    // its changes on every mipmap level can change.
+    const IntRect window{0, 0, std::min(w, width), std::min(h, height)};
+    const IntRect clipped = rect.intersect(window);
+    if (clipped.isEmpty() || diffuseMap->levelCount() == 0 || depthMap->levelCount() == 0)
+        return grown;
+    grown = unite(grown, lightingReach(clipped, 0, width, height).intersect(window));
+    IntRect r = clipped;
+    for (int level = 1; level < diffuseMap->levelCount() && !r.isEmpty(); ++level) {
+        r = diffuseMap->nextLevelRect(diffuseFilter(level), level, r);
+        const OwnedImage<RGBA>& l = diffuseMap->level(level);
+        grown = unite(grown, lightingReach(r, level, l.width(), l.height()).intersect(window));
+    }
+    r = clipped;
+    for (int level = 1; level < depthMap->levelCount() && !r.isEmpty(); ++level) {
+        r = depthMap->nextLevelRect(depthFilter(level), level, r);
+        const OwnedImage<L16>& l = depthMap->level(level);
+        grown = unite(grown, lightingReach(r, level, l.width(), l.height()).intersect(window));
+    }
+    return grown;
 }
 
 void GUIGraphics::collectDirtyAreas() {
     uiContext.takeDirtyRects(pendingDirtyRects);
     makeDisjoint(pendingDirtyRects, scratchRects);
     grownAreas.clear();
-    for (const IntRect& r : pendingDirtyRects)
+    changedRects.clear();
+    const IntRect window{0, 0, width, height};
+    if (relightWindow) grownAreas.push_back(window);
+    for (const IntRect& r : pendingDirtyRects) {
         grownAreas.push_back(growDirtyRect(r, width, height));
+        // Until the paint knows better, every dirty pixel counts as changed.
+        const IntRect clipped = r.intersect(window);
+        if (!clipped.isEmpty()) changedRects.push_back(clipped);
+    }
 }
 
 void GUIGraphics::paintWindow(PixelFormat pixelFormat) {
+    disjointAreas.clear();
+    statistics.lastPixelsRelit = 0;
+    ++statistics.paints;
     if (diffuseMap->levelCount() == 0 || depthMap->levelCount() == 0 ||
         materialMap->levelCount() == 0) {
         pendingDirtyRects.clear();
+        grownAreas.clear();
         return;
     }
-    paintElements();
-    disjointAreas.clear();
-    // Areas gathered before a size change may reach past the window now.
     const IntRect window{0, 0, width, height};
-    for (const IntRect& r : grownAreas) addDisjointRect(disjointAreas, r.intersect(window));
+    const bool everything = relightEverything;
+    savedDiffuse.clear();
+    savedDepth.clear();
+    savedMaterial.clear();
+    if (!everything) {
+        for (const IntRect& r : pendingDirtyRects) {
+            const IntRect clipped = r.intersect(window);
+            saveArea(diffuseMap->level(0), clipped, savedDiffuse);
+            saveArea(depthMap->level(0), clipped, savedDepth);
+            saveArea(materialMap->level(0), clipped, savedMaterial);
+        }
+    }
+    paintElements();
+    // Only what the elements really changed is carried up the mipmaps; a view
+    // that repaints its whole box for a moving dot changes little of it.
+    changedRects.clear();
+    std::size_t offset = 0;
+    for (const IntRect& r : pendingDirtyRects) {
+        const IntRect clipped = r.intersect(window);
+        if (clipped.isEmpty()) continue;
+        if (everything) {
+            changedRects.push_back(clipped);
+            continue;
+        }
+        const IntRect changed =
+            unite(unite(changedArea(diffuseMap->level(0), clipped, savedDiffuse.data() + offset),
+                        changedArea(depthMap->level(0), clipped, savedDepth.data() + offset)),
+                  changedArea(materialMap->level(0), clipped, savedMaterial.data() + offset));
+        offset +=
+            static_cast<std::size_t>(clipped.width()) * static_cast<std::size_t>(clipped.height());
+        if (!changed.isEmpty()) changedRects.push_back(changed);
+    }
     rebuildMipmaps();
+    // Every area is lit in whole tiles of the window's own tile grid, as a full
+    // relight cuts it: the lighting kernels group pixels by their place in the
+    // tile, so a pixel lit in a tile cut elsewhere could come out one step apart.
+    const auto relight = [&](const IntRect& r) {
+        const IntRect tiles = alignedToTiles(r).intersect(window);
+        if (!tiles.isEmpty()) addDisjointRect(disjointAreas, tiles);
+    };
+    if (relightWindow) relight(window);
+    if (everything) {
+        // Areas gathered before a size change may reach past the window now.
+        for (const IntRect& r : grownAreas) relight(r);
+    } else {
+        for (const IntRect& r : changedRects) relight(lightingReach(r, 0, width, height));
+        for (const IntRect& r : diffuseReach) relight(r);
+        for (const IntRect& r : depthReach) relight(r);
+    }
     lightAreas(pixelFormat);
+    for (const IntRect& r : disjointAreas)
+        statistics.lastPixelsRelit += static_cast<std::int64_t>(r.width()) * r.height();
+    statistics.pixelsRelit += static_cast<std::uint64_t>(statistics.lastPixelsRelit);
+    // The paint used up everything gathered: until something new is dirtied, a
+    // further paint (an expose, a pump with nothing to do) only shows the image.
     pendingDirtyRects.clear();
+    grownAreas.clear();
+    relightEverything = false;
+    relightWindow = false;
 }
 
 std::size_t GUIGraphics::endOfPaintBatch(const std::vector<UIElement*>& elements,
@@ -234,30 +393,56 @@ void GUIGraphics::paintElements() {
     }
 }
 
-void GUIGraphics::rebuildMipmaps() {
-    const IntRect window{0, 0, width, height};
-    diffuseMipRects.clear();
-    depthMipRects.clear();
-    for (const IntRect& r : pendingDirtyRects) {
-        const IntRect clipped = r.intersect(window);
-        if (clipped.isEmpty()) continue;
-        diffuseMipRects.push_back(clipped);
-        depthMipRects.push_back(clipped);
+template <typename T>
+void GUIGraphics::rebuildLevels(Mipmap<T>& map, std::vector<IntRect>& rects, std::vector<T>& saved,
+                                std::vector<IntRect>& reach, bool diffuse) {
+    reach.clear();
+    const bool compare = !relightEverything;
+    for (int level = 1; level < map.levelCount(); ++level) {
+        const MipFilter filter = diffuse ? diffuseFilter(level) : depthFilter(level);
+        const OwnedImage<T>& image = map.level(level);
+        saved.clear();
+        if (compare)
+            for (const IntRect& r : rects)
+                saveArea(image, map.nextLevelRect(filter, level, r), saved);
+        std::size_t offset = 0;
+        for (IntRect& r : rects) {
+            const IntRect built = map.buildNextLevel(filter, level, r);
+            if (!compare) {
+                r = built;
+                continue;
+            }
+            // A level that came out as it was stops the change going further up.
+            r = changedArea(image, built, saved.data() + offset);
+            offset +=
+                static_cast<std::size_t>(built.width()) * static_cast<std::size_t>(built.height());
+            if (!r.isEmpty())
+                reach.push_back(lightingReach(r, level, image.width(), image.height()));
+        }
+        std::erase_if(rects, [](const IntRect& r) { return r.isEmpty(); });
     }
+}
+
+void GUIGraphics::rebuildMipmaps() {
+    diffuseMipRects = changedRects;
+    depthMipRects = changedRects;
     threadPool->runParallel(2, [&](int job) {
         if (job == 0) {
-            for (int level = 1; level < diffuseMap->levelCount(); ++level) {
-                const MipFilter filter =
-                    level == 1 ? MipFilter::alphaWeightedBox : MipFilter::cubic;
-                for (IntRect& r : diffuseMipRects) r = diffuseMap->buildNextLevel(filter, level, r);
-            }
+            rebuildLevels(*diffuseMap, diffuseMipRects, savedDiffuseLevel, diffuseReach, true);
         } else {
-            for (int level = 1; level < depthMap->levelCount(); ++level) {
-                const MipFilter filter = level <= 2 ? MipFilter::box : MipFilter::cubic;
-                for (IntRect& r : depthMipRects) r = depthMap->buildNextLevel(filter, level, r);
-            }
+            rebuildLevels(*depthMap, depthMipRects, savedDepthLevel, depthReach, false);
         }
     });
+}
+
+IntRect GUIGraphics::alignedToTiles(const IntRect& rect) {
+    if (rect.isEmpty()) return {};
+    const auto down = [](std::int32_t v, std::int32_t step) {
+        return v >= 0 ? v / step * step : -((-v + step - 1) / step) * step;
+    };
+    const auto up = [&](std::int32_t v, std::int32_t step) { return -down(-v, step); };
+    return {down(rect.minX, kTileWidth), down(rect.minY, kTileHeight), up(rect.maxX, kTileWidth),
+            up(rect.maxY, kTileHeight)};
 }
 
 void GUIGraphics::cutIntoTiles(const IntRect& rect, std::vector<IntRect>& tiles) {

@@ -54,6 +54,11 @@ public:
     // How far around a dirty rectangle the lighting is redone: it must cover what
     // the lighting of one pixel reads around it (normals, shadow rays, glow).
     virtual void setRedrawMargin(std::int32_t margin);
+    // Grows each dirty rectangle, beyond the margin, by exactly as far as the
+    // lighting reads around a pixel on every mipmap level: the glow of the upper
+    // diffuse levels reaches much further than any fixed margin. Only what really
+    // changed within that reach is relit, so a wide reach costs little.
+    void setGrowByLightingReach(bool grow) { growByLightingReach = grow; }
     virtual void paintWindow(PixelFormat pixelFormat);
     virtual void collectDirtyAreas();
     virtual IntRect growDirtyRect(const IntRect& rect, std::int32_t width, std::int32_t height);
@@ -62,8 +67,22 @@ public:
     virtual void lightAreas(PixelFormat pixelFormat);
     virtual void rebuildMipmaps();
 
-    // Bounding box of the areas the next paint will relight; empty if none.
+    // Bounding box of the areas the next paint may relight; empty if none.
     IntRect dirtyBounds() const;
+    // The next paint relights the whole window from the maps as they are, without
+    // repainting any element: what a change to the lighting itself (the
+    // compositor's settings, the skybox) needs.
+    void relightAll();
+
+    // What the redraws have cost so far, for tests and benchmarks.
+    struct RedrawStatistics {
+        std::uint64_t paints = 0;
+        std::uint64_t pixelsRelit = 0;
+        std::int64_t lastPixelsRelit = 0;
+    };
+    const RedrawStatistics& redrawStatistics() const { return statistics; }
+    // The window areas the last paint relit, disjoint.
+    const std::vector<IntRect>& getRelitAreas() const { return disjointAreas; }
     // Ends the current drag (button released or capture lost).
     void stopDrag();
 
@@ -87,6 +106,8 @@ public:
     // the batch grows while the next element overlaps none already in it, up to
     // kMaxPaintBatch elements. Elements with an empty position overlap nothing.
     static std::size_t endOfPaintBatch(const std::vector<UIElement*>& elements, std::size_t start);
+    // rect grown out to whole tiles of the grid that starts at the window's origin.
+    static IntRect alignedToTiles(const IntRect& rect);
     // Appends the lighting tiles of rect, row by row from its top-left corner.
     static void cutIntoTiles(const IntRect& rect, std::vector<IntRect>& tiles);
 
@@ -122,6 +143,27 @@ protected:
 
 private:
     void attachWindow(std::unique_ptr<IWindow> newWindow);
+    // Where in the window the lit result can differ when rect of mipmap level
+    // `level` (of levelWidth x levelHeight) changes.
+    IntRect lightingReach(const IntRect& rect, int level, std::int32_t levelWidth,
+                          std::int32_t levelHeight) const;
+    template <typename T>
+    void rebuildLevels(Mipmap<T>& map, std::vector<IntRect>& rects, std::vector<T>& saved,
+                       std::vector<IntRect>& reach, bool diffuse);
+
+    // Set when the maps hold nothing to compare against (a new size) or the
+    // lighting itself changed: the next paint relights all it was asked to.
+    bool relightEverything = true;
+    bool growByLightingReach = false;
+    bool relightWindow = false;
+    // Level 0 under the dirty rectangles before the elements repaint them, and the
+    // parts of each level that really changed; what the lighting of those reaches
+    // is all that is relit.
+    std::vector<RGBA> savedDiffuse, savedMaterial, savedDiffuseLevel;
+    std::vector<L16> savedDepth, savedDepthLevel;
+    std::vector<IntRect> changedRects;
+    std::vector<IntRect> diffuseReach, depthReach;
+    RedrawStatistics statistics;
 };
 
 } // namespace corvid

@@ -8,6 +8,7 @@
 #include "corvid/graphics/view.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace corvid {
 
@@ -78,6 +79,9 @@ public:
     // which part of itself to repaint.
     virtual void collectDirtyAreas() = 0;
     virtual IntRect dirtyBounds() = 0;
+    // After paintWindow: the parts of the image it changed, disjoint, or null when
+    // it cannot tell (then all it was asked to repaint counts as changed).
+    virtual const std::vector<IntRect>* changedAreas() { return nullptr; }
     virtual void onCaptureLost() = 0;
     // Animation tick: dt since the previous tick and time since the window opened,
     // both in seconds.
