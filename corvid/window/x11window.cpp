@@ -135,14 +135,16 @@ struct X11Window::Impl {
         if (listener == nullptr || !alive) return;
         FpEnvironmentGuard fp;
         const IntRect bounds = listener->dirtyBounds();
-        if (!bounds.isEmpty()) paint(bounds);
+        if (!bounds.isEmpty()) paint(bounds, true);
     }
 
-    void paint(const IntRect& requested) {
+    // An expose shows all it asks for; a repaint of what changed may show less.
+    void paint(const IntRect& requested, bool onlyChanged = false) {
         if (!alive) return;
         IntRect area = requested;
         if (clientWidth != knownWidth || clientHeight != knownHeight) {
             // A new size repaints everything, so everything is shown.
+            onlyChanged = false;
             area = {0, 0, clientWidth, clientHeight};
             knownWidth = clientWidth;
             knownHeight = clientHeight;
@@ -159,12 +161,24 @@ struct X11Window::Impl {
         }
         listener->paintWindow(format);
         ++paintCount;
-        const IntRect r = area.intersect(windowImage.bounds());
-        if (ximage != nullptr && !r.isEmpty()) {
+        if (ximage == nullptr) return;
+        const std::vector<IntRect>* changed = onlyChanged ? listener->changedAreas() : nullptr;
+        bool sent = false;
+        const auto put = [&](const IntRect& part) {
+            const IntRect r = part.intersect(area).intersect(windowImage.bounds());
+            if (r.isEmpty()) return;
             XPutImage(display, window, gc, ximage, r.minX, r.minY, r.minX, r.minY,
                       static_cast<unsigned>(r.width()), static_cast<unsigned>(r.height()));
-            XFlush(display);
+            sent = true;
+        };
+        // The dirty bounds of two views far apart span most of the window; the
+        // server only needs the pixels that changed.
+        if (changed != nullptr) {
+            for (const IntRect& part : *changed) put(part);
+        } else {
+            put(area);
         }
+        if (sent) XFlush(display);
     }
 
     void tick() {
