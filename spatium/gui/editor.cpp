@@ -275,6 +275,8 @@ SpatiumGUI::SpatiumGUI(SpatiumClient& client)
     : GUIGraphics(layout::kEditorWidth, layout::kEditorHeight), client_(client) {
     setUpLighting();
     setRedrawMargin(kRedrawMargin);
+    // The panorama's and the phase scope's glow reach far past their boxes.
+    setGrowByLightingReach(true);
     textFace_ = std::make_unique<corvid::Font>(resources::textFont());
     titleFace_ = std::make_unique<corvid::Font>(resources::titleFont());
     loadPanel();

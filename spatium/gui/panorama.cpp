@@ -236,10 +236,14 @@ void Panorama::onDragEnd() {
 
 void Panorama::animateSelf(double dt, double) {
     PanoramaFeed item;
-    if (queue_.read(&item, 1, 0, dt) == 1) {
-        lastFeed_ = item;
-        markDirty();
-    }
+    if (queue_.read(&item, 1, 0, dt) != 1) return;
+    // A source that stays put is fed again every block; redrawing it would relight
+    // the same picture at the frame rate.
+    const bool moved = item.panAmount != lastFeed_.panAmount ||
+                       item.distanceAmount != lastFeed_.distanceAmount ||
+                       item.tiltAmount != lastFeed_.tiltAmount || item.level != lastFeed_.level;
+    lastFeed_ = item;
+    if (moved) markDirty();
 }
 
 // ---------------------------------------------------------------- parameters
