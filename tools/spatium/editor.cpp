@@ -366,9 +366,12 @@ public:
 
     // Handles this window's own events, waiting at most timeoutMs for one.
     void pump(int timeoutMs) {
-        if (XPending(display_) == 0) {
+        if (XEventsQueued(display_, QueuedAlready) == 0) {
+            XFlush(display_);
             pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-            poll(&fd, 1, timeoutMs);
+            // Nothing arrived: asking the connection again would only cost the
+            // idle loop another system call.
+            if (poll(&fd, 1, timeoutMs) <= 0) return;
         }
         while (XPending(display_) > 0) {
             XEvent ev;
