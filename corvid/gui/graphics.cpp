@@ -317,8 +317,9 @@ void GUIGraphics::paintWindow(PixelFormat pixelFormat) {
     }
     rebuildMipmaps();
     // Every area is lit in whole tiles of the window's own tile grid, as a full
-    // relight cuts it: the lighting kernels group pixels by their place in the
-    // tile, so a pixel lit in a tile cut elsewhere could come out one step apart.
+    // relight cuts it: the kernels may treat a pixel by its place in the tile
+    // (vector lanes, a row's tail), and their paths may differ by one step, so a
+    // pixel lit in a tile cut elsewhere could come out unlike its neighbours.
     const auto relight = [&](const IntRect& r) {
         const IntRect tiles = alignedToTiles(r).intersect(window);
         if (!tiles.isEmpty()) addDisjointRect(disjointAreas, tiles);
