@@ -108,6 +108,15 @@ struct BitReader {
     // Tops the buffer up to at least 56 bits.
     void refill() {
         if (count >= 56) return;
+        refillNow();
+    }
+    // Tops the buffer up only when it may not hold one more symbol and its magnitude
+    // bits (at most 16 + 15): most coefficients then skip the refill entirely.
+    void refillForSymbol() {
+        if (count >= 32) return;
+        refillNow();
+    }
+    void refillNow() {
         if (end - cur >= 8 && !atMarker) {
             std::uint64_t v;
             std::memcpy(&v, cur, 8);
@@ -204,7 +213,7 @@ inline int decodeSymbol(BitReader& br, const Huffman& h) {
 }
 
 inline int decodeDcDifference(BitReader& br, const Huffman& h) {
-    br.refill();
+    br.refillForSymbol();
     const int size = decodeSymbol(br, h);
     if (size > 15) fail("JPEG: corrupt DC coefficient");
     return size ? extend(br.take(size), size) : 0;
@@ -665,7 +674,7 @@ void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
     const Huffman& h = ac_[c.acTable];
     bool anyAc = false;
     for (int k = 1; k < 64;) {
-        br.refill();
+        br.refillForSymbol();
         const FastAc& f = h.fastAc[br.peek(kFastBits)];
         if (f.length) {
             k += f.run;
