@@ -672,8 +672,8 @@ void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
     std::int16_t* block = blocks_[current_];
     block[0] = static_cast<std::int16_t>(c.dcPredictor);
     const Huffman& h = ac_[c.acTable];
-    bool anyAc = false;
-    for (int k = 1; k < 64;) {
+    int k = 1;
+    while (k < 64) {
         br.refillForSymbol();
         const FastAc& f = h.fastAc[br.peek(kFastBits)];
         if (f.length) {
@@ -681,7 +681,6 @@ void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
             if (k > 63) fail("JPEG: corrupt AC coefficients");
             br.skip(f.length);
             block[kZigzag[k++]] = f.value;
-            anyAc = true;
             continue;
         }
         const int symbol = decodeSymbol(br, h);
@@ -694,10 +693,11 @@ void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
         k += run;
         if (k > 63) fail("JPEG: corrupt AC coefficients");
         block[kZigzag[k++]] = static_cast<std::int16_t>(extend(br.take(size), size));
-        anyAc = true;
     }
     std::uint8_t* out = c.samples(bx, by);
-    if (anyAc) {
+    // A block that only skipped zero runs has no AC term either, but the full
+    // transform gives it the same samples as the flat fill.
+    if (k > 1) {
         transformBlock(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
         current_ ^= 1;
     } else {
