@@ -230,9 +230,24 @@ void GlyphRasterizer::resolve(ImageView<L8> target) {
             if (x + 8 <= width) {
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), bytes);
             } else {
-                alignas(16) std::uint8_t eight[16];
-                _mm_store_si128(reinterpret_cast<__m128i*>(eight), bytes);
-                std::memcpy(static_cast<void*>(out + x), eight, width - x);
+                // Fixed-size pieces: a copy of variable length would be a library
+                // call on most rows of a small glyph.
+                std::uint64_t eight = std::uint64_t(_mm_cvtsi128_si64(bytes));
+                auto* to = reinterpret_cast<std::uint8_t*>(out + x);
+                const std::size_t left = width - x;
+                if (left & 4) {
+                    const auto four = std::uint32_t(eight);
+                    std::memcpy(to, &four, 4);
+                    to += 4;
+                    eight >>= 32;
+                }
+                if (left & 2) {
+                    const auto two = std::uint16_t(eight);
+                    std::memcpy(to, &two, 2);
+                    to += 2;
+                    eight >>= 16;
+                }
+                if (left & 1) *to = std::uint8_t(eight);
             }
         }
     }
