@@ -84,6 +84,10 @@ struct Avx2Lanes {
     static void beforeNarrowCode() { _mm256_zeroupper(); }
     static Words splat16(std::int16_t v) { return _mm256_set1_epi16(v); }
     static Words splat32(std::int32_t v) { return _mm256_set1_epi32(v); }
+    static Words loadWords(const void* p) {
+        return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+    }
+    static void storeWords(void* p, Words v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
     static Words add16(Words a, Words b) { return _mm256_add_epi16(a, b); }
     static Words sub16(Words a, Words b) { return _mm256_sub_epi16(a, b); }
     static Words shiftRight16(Words v, int shift) {

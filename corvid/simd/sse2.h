@@ -113,6 +113,11 @@ struct Sse2Lanes {
     static void beforeNarrowCode() {}
     static Words splat16(std::int16_t v) { return _mm_set1_epi16(v); }
     static Words splat32(std::int32_t v) { return _mm_set1_epi32(v); }
+    // A whole register from or to memory.
+    static Words loadWords(const void* p) {
+        return _mm_loadu_si128(static_cast<const __m128i*>(p));
+    }
+    static void storeWords(void* p, Words v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
     static Words add16(Words a, Words b) { return _mm_add_epi16(a, b); }
     static Words sub16(Words a, Words b) { return _mm_sub_epi16(a, b); }
     static Words shiftRight16(Words v, int shift) {
