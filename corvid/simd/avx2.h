@@ -88,6 +88,7 @@ struct Avx2Lanes {
         return _mm256_loadu_si256(static_cast<const __m256i*>(p));
     }
     static void storeWords(void* p, Words v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+    static Words add8(Words a, Words b) { return _mm256_add_epi8(a, b); }
     static Words add16(Words a, Words b) { return _mm256_add_epi16(a, b); }
     static Words sub16(Words a, Words b) { return _mm256_sub_epi16(a, b); }
     static Words shiftRight16(Words v, int shift) {

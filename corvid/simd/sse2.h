@@ -118,6 +118,7 @@ struct Sse2Lanes {
         return _mm_loadu_si128(static_cast<const __m128i*>(p));
     }
     static void storeWords(void* p, Words v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+    static Words add8(Words a, Words b) { return _mm_add_epi8(a, b); }
     static Words add16(Words a, Words b) { return _mm_add_epi16(a, b); }
     static Words sub16(Words a, Words b) { return _mm_sub_epi16(a, b); }
     static Words shiftRight16(Words v, int shift) {
