@@ -245,7 +245,12 @@ struct Component {
         return coefficients.data() + (static_cast<std::size_t>(by) * paddedWide + bx) * 64;
     }
     std::uint8_t* row(int r) {
-        return plane.data() + static_cast<std::size_t>(r % ringRows) * stride;
+        // Called for every block: a division each time shows, and rings are mostly a
+        // power of two high (whole planes never wrap).
+        const int wrapped = r < ringRows                       ? r
+                            : (ringRows & (ringRows - 1)) == 0 ? r & (ringRows - 1)
+                                                               : r % ringRows;
+        return plane.data() + static_cast<std::size_t>(wrapped) * stride;
     }
     std::uint8_t* samples(int bx, int by) { return row(by * 8) + bx * 8; }
 };
