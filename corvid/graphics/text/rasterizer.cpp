@@ -173,13 +173,25 @@ inline void GlyphRasterizer::addCrossings(const Edge& e) {
             cell[column] += winding * std::uint32_t(m * crossingUnits - fractions);
             cell[column + 1] += winding * std::uint32_t(fractions);
         } else {
+            // Crossings in the same pixel are summed in registers first: adding each
+            // to memory would chain every one on the store before it.
             std::int64_t x = first;
+            std::int64_t pixel = std::clamp<std::int64_t>(x, 0, right) >> crossingBits;
+            std::uint32_t near = 0, far = 0;
             for (std::int64_t j = 0; j < m; ++j, x += step) {
                 const std::int64_t at = std::clamp<std::int64_t>(x, 0, right);
+                if ((at >> crossingBits) != pixel) {
+                    cell[pixel] += winding * near;
+                    cell[pixel + 1] += winding * far;
+                    pixel = at >> crossingBits;
+                    near = far = 0;
+                }
                 const std::int64_t fraction = at & (crossingUnits - 1);
-                cell[at >> crossingBits] += winding * std::uint32_t(crossingUnits - fraction);
-                cell[(at >> crossingBits) + 1] += winding * std::uint32_t(fraction);
+                near += std::uint32_t(crossingUnits - fraction);
+                far += std::uint32_t(fraction);
             }
+            cell[pixel] += winding * near;
+            cell[pixel + 1] += winding * far;
         }
         if (b == e.endSample) return;
         a = b;
