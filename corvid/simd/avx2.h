@@ -80,8 +80,34 @@ struct Avx2Lanes {
         return (VI)_mm256_permutevar8x32_epi32((__m256i)v, (__m256i)index);
     }
 
+    static constexpr int words = 16;
+    static void beforeNarrowCode() { _mm256_zeroupper(); }
+    static Words splat16(std::int16_t v) { return _mm256_set1_epi16(v); }
     static Words splat32(std::int32_t v) { return _mm256_set1_epi32(v); }
+    static Words loadWords(const void* p) {
+        return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+    }
+    static void storeWords(void* p, Words v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+    static Words add8(Words a, Words b) { return _mm256_add_epi8(a, b); }
     static Words add16(Words a, Words b) { return _mm256_add_epi16(a, b); }
+    static Words sub16(Words a, Words b) { return _mm256_sub_epi16(a, b); }
+    static Words shiftRight16(Words v, int shift) {
+        return _mm256_srl_epi16(v, _mm_cvtsi32_si128(shift));
+    }
+    static Words widenBytes(const void* p) {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(static_cast<const __m128i*>(p)));
+    }
+    static void storeNarrowed(void* p, Words a, Words b) {
+        _mm256_storeu_si256(static_cast<__m256i*>(p), _mm256_packus_epi16(a, b));
+    }
+    static __m128i narrow16(const Words* parts) {
+        return _mm_packus_epi16(_mm256_castsi256_si128(parts[0]),
+                                _mm256_extracti128_si256(parts[0], 1));
+    }
+    static void storeRgbOfRgba(void* p, __m128i rgba) {
+        const __m128i drop = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+        _mm_storeu_si128(static_cast<__m128i*>(p), _mm_shuffle_epi8(rgba, drop));
+    }
     static Words add32(Words a, Words b) { return _mm256_add_epi32(a, b); }
     static Words sub32(Words a, Words b) { return _mm256_sub_epi32(a, b); }
     static Words maddPairs(Words a, Words b) { return _mm256_madd_epi16(a, b); }

@@ -105,8 +105,49 @@ struct Sse2Lanes {
 
     // Packed integers, for fixed-point kernels. With more than 128 bits the wider
     // sets work the same within each 128-bit half.
+    // 16-bit words per register.
+    static constexpr int words = 8;
+    // Called before a kernel hands its tail to code built for SSE2 alone. The wider
+    // sets clear their upper lanes here: the compiler omits that before a tail call,
+    // and every later SSE instruction would pay a transition.
+    static void beforeNarrowCode() {}
+    static Words splat16(std::int16_t v) { return _mm_set1_epi16(v); }
     static Words splat32(std::int32_t v) { return _mm_set1_epi32(v); }
+    // A whole register from or to memory.
+    static Words loadWords(const void* p) {
+        return _mm_loadu_si128(static_cast<const __m128i*>(p));
+    }
+    static void storeWords(void* p, Words v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+    static Words add8(Words a, Words b) { return _mm_add_epi8(a, b); }
     static Words add16(Words a, Words b) { return _mm_add_epi16(a, b); }
+    static Words sub16(Words a, Words b) { return _mm_sub_epi16(a, b); }
+    static Words shiftRight16(Words v, int shift) {
+        return _mm_srl_epi16(v, _mm_cvtsi32_si128(shift));
+    }
+    // `words` bytes from p, each widened to a word, in order.
+    static Words widenBytes(const void* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(static_cast<const __m128i*>(p)),
+                                 _mm_setzero_si128());
+    }
+    // The words of a, then of b (within each 128-bit half), narrowed to bytes with
+    // unsigned saturation and stored at p: 2 * `words` bytes.
+    static void storeNarrowed(void* p, Words a, Words b) {
+        _mm_storeu_si128(static_cast<__m128i*>(p), _mm_packus_epi16(a, b));
+    }
+    // Sixteen words, in 16 / `words` registers, narrowed to bytes with unsigned
+    // saturation in one 128-bit register.
+    static __m128i narrow16(const Words* parts) { return _mm_packus_epi16(parts[0], parts[1]); }
+    // Four RGBA pixels stored as twelve RGB bytes; may write up to 16.
+    static void storeRgbOfRgba(void* p, __m128i rgba) {
+        alignas(16) std::uint8_t tmp[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(tmp), rgba);
+        auto* o = static_cast<std::uint8_t*>(p);
+        for (int k = 0; k < 4; ++k) {
+            o[3 * k] = tmp[4 * k];
+            o[3 * k + 1] = tmp[4 * k + 1];
+            o[3 * k + 2] = tmp[4 * k + 2];
+        }
+    }
     static Words add32(Words a, Words b) { return _mm_add_epi32(a, b); }
     static Words sub32(Words a, Words b) { return _mm_sub_epi32(a, b); }
     // Products of neighbouring 16-bit pairs, summed into 32 bits.

@@ -98,6 +98,29 @@ TEST(JpegDecode, LargeDetailedPictureMatchesReference) {
     }
 }
 
+TEST(JpegDecode, CoefficientsAsLongAsCodesGetMatchReference) {
+    // Heavy grain at quality 100: unit quantisers leave magnitudes of ten and eleven
+    // bits behind codes of up to sixteen, so nearly every coefficient nearly drains
+    // the bit buffer between refills. Restart intervals empty it mid-scan as well.
+    const Picture picture = jpegtest::detailedPicture(131, 67, 5, 90.0);
+    for (int restartInterval : {0, 1, 7}) {
+        EncodeOptions options;
+        options.quality = 100;
+        options.restartInterval = restartInterval;
+        options.optimize = restartInterval == 7;
+        const auto file = jpegtest::encode(picture, options);
+        EXPECT_LE(maxDifference(decode(file, 3), jpegtest::referenceDecode(file, 3)), kOracleBound)
+            << "restart interval " << restartInterval;
+        // Cut anywhere inside the coded data, the same file must fail, not misdecode.
+        for (std::size_t cut = file.size() / 2; cut < file.size() - 2; cut += file.size() / 7) {
+            corvid::DecodedImage image;
+            std::string error;
+            EXPECT_FALSE(corvid::decodeJpeg(file.data(), cut, 3, image, error)) << cut;
+            EXPECT_TRUE(image.pixels.empty());
+        }
+    }
+}
+
 TEST(JpegDecode, SeparateScansAndRgbStorageMatchReference) {
     // One scan per component needs whole planes rather than streaming; RGB storage
     // (announced by an Adobe marker) skips the colour conversion.

@@ -74,17 +74,21 @@ TEST(PngFilters, WholeImagesInPlaceAndMovedDown) {
                     prior = unfilterReference(filter, src, prior, stride);
                     expected.insert(expected.end(), prior.begin(), prior.end());
                 }
-                std::uint8_t* out = movedDown ? buffer.data() : buffer.data() + 1;
-                const std::size_t pitch = movedDown ? rowBytes : rowBytes + 1;
-                ASSERT_TRUE(corvid::detail::unfilterRows(buffer.data(), rowBytes, rows, stride, out,
-                                                         pitch));
-                Bytes actual;
-                for (int y = 0; y < rows; ++y) {
-                    const std::uint8_t* row = out + std::size_t(y) * pitch;
-                    actual.insert(actual.end(), row, row + rowBytes);
+                for (corvid::Isa isa : corvid::supportedIsas()) {
+                    Bytes work = buffer;
+                    std::uint8_t* out = movedDown ? work.data() : work.data() + 1;
+                    const std::size_t pitch = movedDown ? rowBytes : rowBytes + 1;
+                    ASSERT_TRUE(corvid::detail::unfilterRows(work.data(), rowBytes, rows, stride,
+                                                             out, pitch, isa));
+                    Bytes actual;
+                    for (int y = 0; y < rows; ++y) {
+                        const std::uint8_t* row = out + std::size_t(y) * pitch;
+                        actual.insert(actual.end(), row, row + rowBytes);
+                    }
+                    ASSERT_EQ(actual, expected)
+                        << "stride " << stride << " pixels " << pixels
+                        << (movedDown ? " moved down " : " in place ") << corvid::isaName(isa);
                 }
-                ASSERT_EQ(actual, expected) << "stride " << stride << " pixels " << pixels
-                                            << (movedDown ? " moved down" : " in place");
             }
         }
     }

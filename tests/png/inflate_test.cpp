@@ -107,17 +107,22 @@ TEST(Inflate, Adler32MatchesZlibForAllTailLengths) {
     for (auto& b : data) b = std::uint8_t(rng());
     // All-0xFF data drives the sums to their largest values before each reduction.
     Bytes ones(20000, 0xFF);
-    for (const Bytes* d : {&data, &ones}) {
-        for (std::size_t n : {0u, 1u, 15u, 16u, 17u, 5551u, 5552u, 5553u, 11104u, 20000u}) {
-            EXPECT_EQ(corvid::adler32(1, d->data(), n), ::adler32(1, d->data(), uInt(n))) << n;
+    // Every path, at lengths around each one's chunk (16 or 32 bytes) and block.
+    for (corvid::Isa isa : corvid::supportedIsas()) {
+        for (const Bytes* d : {&data, &ones}) {
+            for (std::size_t n : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 63u, 5551u, 5552u, 5553u,
+                                  5567u, 5584u, 11104u, 20000u}) {
+                EXPECT_EQ(corvid::adler32(1, d->data(), n, isa), ::adler32(1, d->data(), uInt(n)))
+                    << n << " " << corvid::isaName(isa);
+            }
         }
+        // Feeding in pieces gives the same result as one call, from any start.
+        std::uint32_t running = 1;
+        for (std::size_t at = 0; at < data.size(); at += 777)
+            running = corvid::adler32(running, data.data() + at,
+                                      std::min<std::size_t>(777, data.size() - at), isa);
+        EXPECT_EQ(running, ::adler32(1, data.data(), uInt(data.size()))) << corvid::isaName(isa);
     }
-    // Feeding in pieces gives the same result as one call.
-    std::uint32_t running = 1;
-    for (std::size_t at = 0; at < data.size(); at += 777)
-        running = corvid::adler32(running, data.data() + at,
-                                  std::min<std::size_t>(777, data.size() - at));
-    EXPECT_EQ(running, ::adler32(1, data.data(), uInt(data.size())));
 }
 
 bool fails(const Bytes& stream, std::size_t maxOutput = std::size_t(1) << 30) {

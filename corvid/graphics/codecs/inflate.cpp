@@ -1,62 +1,31 @@
 #include "corvid/graphics/codecs/inflate.h"
 
+#include "corvid/graphics/codecs/adler_simd.h"
+
 #include <algorithm>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace corvid {
 
 // ---------------------------------------------------------------------------------------
 // Adler-32
 
-namespace {
-
-constexpr std::uint32_t kAdlerBase = 65521;
-// Largest block for which the 32-bit sums cannot overflow before the modulo.
-constexpr std::size_t kAdlerBlock = 5552;
-
-// Sums whole 16-byte chunks with SSE2: psadbw gives the plain byte sum, pmaddwd the
-// position-weighted one; the s2 contribution of s1 is added once per block.
-void adlerChunks(std::uint32_t& s1, std::uint32_t& s2, const std::uint8_t* p, std::size_t chunks) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i wHi = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
-    const __m128i wLo = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
-    __m128i vS1 = zero, vPrefix = zero, vS2 = zero;
-    for (std::size_t i = 0; i < chunks; ++i) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        vPrefix = _mm_add_epi32(vPrefix, vS1);
-        vS1 = _mm_add_epi32(vS1, _mm_sad_epu8(b, zero));
-        vS2 = _mm_add_epi32(vS2, _mm_madd_epi16(_mm_unpacklo_epi8(b, zero), wHi));
-        vS2 = _mm_add_epi32(vS2, _mm_madd_epi16(_mm_unpackhi_epi8(b, zero), wLo));
-    }
-    alignas(16) std::uint32_t a[4], pre[4], w[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(a), vS1);
-    _mm_store_si128(reinterpret_cast<__m128i*>(pre), vPrefix);
-    _mm_store_si128(reinterpret_cast<__m128i*>(w), vS2);
-    const std::uint64_t sum = std::uint64_t(a[0]) + a[2];
-    const std::uint64_t prefix = std::uint64_t(pre[0]) + pre[2];
-    const std::uint64_t weighted = std::uint64_t(w[0]) + w[1] + w[2] + w[3];
-    const std::uint64_t n = 16 * chunks;
-    s2 = std::uint32_t((s2 + std::uint64_t(s1) * n + 16 * prefix + weighted) % kAdlerBase);
-    s1 = std::uint32_t((s1 + sum) % kAdlerBase);
-}
-
-} // namespace
-
-std::uint32_t adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size) {
+std::uint32_t adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size, Isa isa) {
+    using namespace adler_detail;
+    const ChunkSums chunkSums = IsaBodies<ChunkSums>{&chunkSumsSse2, &chunkSumsAvx2}[isa];
     std::uint32_t s1 = adler & 0xFFFF, s2 = adler >> 16;
-    while (size >= 16) {
-        const std::size_t chunks = std::min(size, kAdlerBlock) / 16;
-        adlerChunks(s1, s2, data, chunks);
-        data += 16 * chunks;
-        size -= 16 * chunks;
+    for (;;) {
+        const std::size_t taken = chunkSums(s1, s2, data, size);
+        if (taken == 0) break;
+        data += taken;
+        size -= taken;
     }
     for (std::size_t i = 0; i < size; ++i) {
         s1 += data[i];
         s2 += s1;
     }
-    s1 %= kAdlerBase;
-    s2 %= kAdlerBase;
+    s1 %= kBase;
+    s2 %= kBase;
     return (s2 << 16) | s1;
 }
 

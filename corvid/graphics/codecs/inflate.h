@@ -2,6 +2,8 @@
 // DEFLATE and zlib decompression for the embedded pictures. Errors are returned, never
 // thrown or fatal, so that callers decide how to fail and fuzzers can run the decoder.
 
+#include "corvid/core/isa.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,8 +11,10 @@
 
 namespace corvid {
 
-// Running Adler-32: start with 1, feed the data in any number of pieces.
-std::uint32_t adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size);
+// Running Adler-32: start with 1, feed the data in any number of pieces. Every
+// instruction set (which the processor must run) gives the same sum.
+std::uint32_t adler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size,
+                      Isa isa = bestIsa());
 
 struct InflateLimits {
     // Decoding fails rather than produce more bytes than this.

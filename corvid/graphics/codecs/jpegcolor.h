@@ -34,6 +34,12 @@ void yccToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
                   std::uint8_t* out, int components);
 void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int count,
                   std::uint8_t* out, int components);
+// The 2x2 upsampler's interior columns from `from` on, as far as whole registers
+// reach; returns the first column left over.
+int upsampleH2V2InteriorSse2(const std::uint8_t* near, const std::uint8_t* far, int width,
+                             std::uint8_t* out, int from);
+int upsampleH2V2InteriorAvx2(const std::uint8_t* near, const std::uint8_t* far, int width,
+                             std::uint8_t* out, int from);
 #endif
 
 // The conversion for an instruction set (which the processor must run), and the

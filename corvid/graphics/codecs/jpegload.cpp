@@ -108,6 +108,15 @@ struct BitReader {
     // Tops the buffer up to at least 56 bits.
     void refill() {
         if (count >= 56) return;
+        refillNow();
+    }
+    // Tops the buffer up only when it may not hold one more symbol and its magnitude
+    // bits (at most 16 + 15): most coefficients then skip the refill entirely.
+    void refillForSymbol() {
+        if (count >= 32) return;
+        refillNow();
+    }
+    void refillNow() {
         if (end - cur >= 8 && !atMarker) {
             std::uint64_t v;
             std::memcpy(&v, cur, 8);
@@ -204,7 +213,7 @@ inline int decodeSymbol(BitReader& br, const Huffman& h) {
 }
 
 inline int decodeDcDifference(BitReader& br, const Huffman& h) {
-    br.refill();
+    br.refillForSymbol();
     const int size = decodeSymbol(br, h);
     if (size > 15) fail("JPEG: corrupt DC coefficient");
     return size ? extend(br.take(size), size) : 0;
@@ -236,7 +245,12 @@ struct Component {
         return coefficients.data() + (static_cast<std::size_t>(by) * paddedWide + bx) * 64;
     }
     std::uint8_t* row(int r) {
-        return plane.data() + static_cast<std::size_t>(r % ringRows) * stride;
+        // Called for every block: a division each time shows, and rings are mostly a
+        // power of two high (whole planes never wrap).
+        const int wrapped = r < ringRows                       ? r
+                            : (ringRows & (ringRows - 1)) == 0 ? r & (ringRows - 1)
+                                                               : r % ringRows;
+        return plane.data() + static_cast<std::size_t>(wrapped) * stride;
     }
     std::uint8_t* samples(int bx, int by) { return row(by * 8) + bx * 8; }
 };
@@ -663,16 +677,15 @@ void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
     std::int16_t* block = blocks_[current_];
     block[0] = static_cast<std::int16_t>(c.dcPredictor);
     const Huffman& h = ac_[c.acTable];
-    bool anyAc = false;
-    for (int k = 1; k < 64;) {
-        br.refill();
+    int k = 1;
+    while (k < 64) {
+        br.refillForSymbol();
         const FastAc& f = h.fastAc[br.peek(kFastBits)];
         if (f.length) {
             k += f.run;
             if (k > 63) fail("JPEG: corrupt AC coefficients");
             br.skip(f.length);
             block[kZigzag[k++]] = f.value;
-            anyAc = true;
             continue;
         }
         const int symbol = decodeSymbol(br, h);
@@ -685,10 +698,11 @@ void Decoder::decodeBaselineBlock(BitReader& br, Component& c, int bx, int by) {
         k += run;
         if (k > 63) fail("JPEG: corrupt AC coefficients");
         block[kZigzag[k++]] = static_cast<std::int16_t>(extend(br.take(size), size));
-        anyAc = true;
     }
     std::uint8_t* out = c.samples(bx, by);
-    if (anyAc) {
+    // A block that only skipped zero runs has no AC term either, but the full
+    // transform gives it the same samples as the flat fill.
+    if (k > 1) {
         transformBlock(block, c.quant.data(), out, static_cast<std::ptrdiff_t>(c.stride));
         current_ ^= 1;
     } else {

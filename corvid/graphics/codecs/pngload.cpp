@@ -1,6 +1,7 @@
 #include "corvid/graphics/codecs/pngload.h"
 
 #include "corvid/graphics/codecs/inflate.h"
+#include "corvid/graphics/codecs/pngfilter_simd.h"
 
 #include <algorithm>
 #include <array>
@@ -605,14 +606,10 @@ void unfilterPaethPairSse2(std::uint8_t* dst0, const std::uint8_t* src0, const s
 }
 
 void unfilterUp(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
-                std::size_t bytes) {
-    std::size_t i = 0;
-    // A 16-byte store never reaches source bytes not yet loaded, since dst <= src.
-    for (; i + 16 <= bytes; i += 16) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_add_epi8(s, p));
-    }
+                std::size_t bytes, Isa isa) {
+    std::size_t i =
+        IsaBodies<UnfilterUpBody>{&unfilterUpSse2, &unfilterUpAvx2}[isa](dst, src, prior, bytes, 0);
+    i = unfilterUpSse2(dst, src, prior, bytes, i);
     for (; i < bytes; ++i) dst[i] = std::uint8_t(src[i] + prior[i]);
 }
 
@@ -645,14 +642,14 @@ bool unfilterPixels(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
 } // namespace
 
 bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
-                 const std::uint8_t* prior, std::size_t bytes, int stride) {
+                 const std::uint8_t* prior, std::size_t bytes, int stride, Isa isa) {
     if (filter > 4) return false;
     if (filter == 0) {
         if (dst != src) std::memmove(dst, src, bytes);
         return true;
     }
     if (filter == 2) {
-        unfilterUp(dst, src, prior, bytes);
+        unfilterUp(dst, src, prior, bytes, isa);
         return true;
     }
     if (stride == 4) return unfilterPixels<4>(filter, dst, src, prior, bytes);
@@ -678,7 +675,7 @@ bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
 }
 
 bool unfilterRows(std::uint8_t* data, std::size_t bytes, int rows, int stride, std::uint8_t* out,
-                  std::size_t outPitch) {
+                  std::size_t outPitch, Isa isa) {
     const std::vector<std::uint8_t> zeros(bytes, 0);
     std::vector<std::uint8_t> second;
     const std::uint8_t* prior = zeros.data();
@@ -699,7 +696,7 @@ bool unfilterRows(std::uint8_t* data, std::size_t bytes, int rows, int stride, s
             ++y;
             dst = out + std::size_t(y) * outPitch;
             std::memcpy(dst, second.data(), bytes);
-        } else if (!unfilterRow(line[0], dst, line + 1, prior, bytes, stride)) {
+        } else if (!unfilterRow(line[0], dst, line + 1, prior, bytes, stride, isa)) {
             return false;
         }
         prior = dst;

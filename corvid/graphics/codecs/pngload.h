@@ -2,6 +2,7 @@
 // PNG decoder for pictures held in memory. Every colour type, bit depth and interlacing is
 // read; the result has 8 bits per component (16-bit samples keep their high byte).
 
+#include "corvid/core/isa.h"
 #include "corvid/graphics/codecs/decoded.h"
 
 #include <cstddef>
@@ -31,14 +32,15 @@ namespace detail {
 // Reverses one PNG row filter (0 none, 1 sub, 2 up, 3 average, 4 Paeth). stride is the
 // byte distance to the previous pixel's byte (at least 1); prior is the previous
 // unfiltered row (zeros for the first). dst may equal src. False for an unknown filter.
+// Every instruction set (which the processor must run) gives the same bytes.
 bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
-                 const std::uint8_t* prior, std::size_t bytes, int stride);
+                 const std::uint8_t* prior, std::size_t bytes, int stride, Isa isa = bestIsa());
 
 // Reverses the filters of rows consecutive rows stored in data, each a filter byte then
 // bytes bytes; row y goes to out + y * outPitch, which may lie within data as long as it
 // does not start after the row's own bytes.
 bool unfilterRows(std::uint8_t* data, std::size_t bytes, int rows, int stride, std::uint8_t* out,
-                  std::size_t outPitch);
+                  std::size_t outPitch, Isa isa = bestIsa());
 } // namespace detail
 
 } // namespace corvid

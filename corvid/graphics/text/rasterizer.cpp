@@ -173,13 +173,25 @@ inline void GlyphRasterizer::addCrossings(const Edge& e) {
             cell[column] += winding * std::uint32_t(m * crossingUnits - fractions);
             cell[column + 1] += winding * std::uint32_t(fractions);
         } else {
+            // Crossings in the same pixel are summed in registers first: adding each
+            // to memory would chain every one on the store before it.
             std::int64_t x = first;
+            std::int64_t pixel = std::clamp<std::int64_t>(x, 0, right) >> crossingBits;
+            std::uint32_t near = 0, far = 0;
             for (std::int64_t j = 0; j < m; ++j, x += step) {
                 const std::int64_t at = std::clamp<std::int64_t>(x, 0, right);
+                if ((at >> crossingBits) != pixel) {
+                    cell[pixel] += winding * near;
+                    cell[pixel + 1] += winding * far;
+                    pixel = at >> crossingBits;
+                    near = far = 0;
+                }
                 const std::int64_t fraction = at & (crossingUnits - 1);
-                cell[at >> crossingBits] += winding * std::uint32_t(crossingUnits - fraction);
-                cell[(at >> crossingBits) + 1] += winding * std::uint32_t(fraction);
+                near += std::uint32_t(crossingUnits - fraction);
+                far += std::uint32_t(fraction);
             }
+            cell[pixel] += winding * near;
+            cell[pixel + 1] += winding * far;
         }
         if (b == e.endSample) return;
         a = b;
@@ -230,9 +242,24 @@ void GlyphRasterizer::resolve(ImageView<L8> target) {
             if (x + 8 <= width) {
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), bytes);
             } else {
-                alignas(16) std::uint8_t eight[16];
-                _mm_store_si128(reinterpret_cast<__m128i*>(eight), bytes);
-                std::memcpy(static_cast<void*>(out + x), eight, width - x);
+                // Fixed-size pieces: a copy of variable length would be a library
+                // call on most rows of a small glyph.
+                std::uint64_t eight = std::uint64_t(_mm_cvtsi128_si64(bytes));
+                auto* to = reinterpret_cast<std::uint8_t*>(out + x);
+                const std::size_t left = width - x;
+                if (left & 4) {
+                    const auto four = std::uint32_t(eight);
+                    std::memcpy(to, &four, 4);
+                    to += 4;
+                    eight >>= 32;
+                }
+                if (left & 2) {
+                    const auto two = std::uint16_t(eight);
+                    std::memcpy(to, &two, 2);
+                    to += 2;
+                    eight >>= 16;
+                }
+                if (left & 1) *to = std::uint8_t(eight);
             }
         }
     }

@@ -1,0 +1,20 @@
+// The colour conversion and the 2x2 upsampler's interior for processors with AVX2;
+// chosen at run time. The build compiles this file alone with AVX2 enabled.
+#include "corvid/graphics/codecs/jpegcolor.h"
+#include "corvid/simd/avx2.h"
+
+#include "corvid/graphics/codecs/jpegcolor_simd.h"
+
+namespace corvid::jpeg {
+
+void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int count,
+                  std::uint8_t* out, int components) {
+    color_detail::ColorKernels<simd::Avx2Lanes>::yccToRgb(y, cb, cr, count, out, components);
+}
+
+int upsampleH2V2InteriorAvx2(const std::uint8_t* near, const std::uint8_t* far, int width,
+                             std::uint8_t* out, int from) {
+    return color_detail::ColorKernels<simd::Avx2Lanes>::upsampleH2V2(near, far, width, out, from);
+}
+
+} // namespace corvid::jpeg
