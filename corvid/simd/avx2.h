@@ -37,6 +37,9 @@ struct Avx2Lanes {
     static VI mulWide(VI a, VI b) { return (VI)_mm256_mullo_epi32((__m256i)a, (__m256i)b); }
     static VI load(const void* p) { return (VI)_mm256_loadu_si256(static_cast<const __m256i*>(p)); }
     static void store(void* p, VI v) { _mm256_storeu_si256(static_cast<__m256i*>(p), (__m256i)v); }
+    static VI loadU8(const void* p) {
+        return (VI)_mm256_cvtepu8_epi32(_mm_loadl_epi64(static_cast<const __m128i*>(p)));
+    }
     static VI loadU16(const void* p) {
         return (VI)_mm256_cvtepu16_epi32(_mm_loadu_si128(static_cast<const __m128i*>(p)));
     }

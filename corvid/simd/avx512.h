@@ -50,6 +50,10 @@ struct Avx512Lanes {
     static VI mulWide(VI a, VI b) { return (VI)_mm512_mullo_epi32((__m512i)a, (__m512i)b); }
     static VI load(const void* p) { return (VI)_mm512_loadu_si512(p); }
     static void store(void* p, VI v) { _mm512_storeu_si512(p, (__m512i)v); }
+    static VI loadU8(const void* p) {
+        return (VI)_mm512_mask_cvtepu8_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                             _mm_loadu_si128(static_cast<const __m128i*>(p)));
+    }
     static VI loadU16(const void* p) {
         return (VI)_mm512_mask_cvtepu16_epi32(_mm512_setzero_si512(), 0xFFFF,
                                               _mm256_loadu_si256(static_cast<const __m256i*>(p)));
