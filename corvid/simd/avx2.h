@@ -98,6 +98,17 @@ struct Avx2Lanes {
         const __m128i s = _mm_cvtsi32_si128(shift);
         return _mm256_packs_epi32(_mm256_sra_epi32(lo, s), _mm256_sra_epi32(hi, s));
     }
+
+    // Halving a row. The shuffle picks within 128-bit halves, leaving 64-bit pieces in
+    // the order a-low b-low a-high b-high; the permute puts the middle two back.
+    static VI evens(VI a, VI b) {
+        const __m256 picked = _mm256_shuffle_ps((__m256)a, (__m256)b, 0x88);
+        return (VI)_mm256_permute4x64_epi64((__m256i)picked, 0xD8);
+    }
+    static VI odds(VI a, VI b) {
+        const __m256 picked = _mm256_shuffle_ps((__m256)a, (__m256)b, 0xDD);
+        return (VI)_mm256_permute4x64_epi64((__m256i)picked, 0xD8);
+    }
 };
 
 } // namespace

@@ -98,6 +98,18 @@ struct Avx512Lanes {
     static VI permute(VI v, VI index) {
         return (VI)_mm512_mask_permutexvar_epi32((__m512i)v, 0xFFFF, (__m512i)index, (__m512i)v);
     }
+
+    // Halving a row: lanes 0, 2, 4... of a then of b, and lanes 1, 3, 5... of both.
+    static VI evens(VI a, VI b) {
+        const __m512i even =
+            _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+        return (VI)_mm512_permutex2var_epi32((__m512i)a, even, (__m512i)b);
+    }
+    static VI odds(VI a, VI b) {
+        const __m512i odd =
+            _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+        return (VI)_mm512_permutex2var_epi32((__m512i)a, odd, (__m512i)b);
+    }
 };
 
 } // namespace

@@ -131,6 +131,10 @@ struct Sse2Lanes {
         const __m128i s = _mm_cvtsi32_si128(shift);
         return _mm_packs_epi32(_mm_sra_epi32(lo, s), _mm_sra_epi32(hi, s));
     }
+
+    // Halving a row: lanes 0, 2, 4... of a then of b, and lanes 1, 3, 5... of both.
+    static VI evens(VI a, VI b) { return (VI)_mm_shuffle_ps((__m128)a, (__m128)b, 0x88); }
+    static VI odds(VI a, VI b) { return (VI)_mm_shuffle_ps((__m128)a, (__m128)b, 0xDD); }
 };
 
 } // namespace
