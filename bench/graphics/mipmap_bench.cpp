@@ -86,10 +86,11 @@ void BM_SampleBilinear(benchmark::State& state) {
     }
 }
 
-// The row kernels have SSE2 and AVX2 bodies.
+// The row kernels have a body for every instruction set.
 #define KERNEL_ARGS                                                                                \
     ->Arg(static_cast<int>(Isa::sse2))                                                             \
         ->Arg(static_cast<int>(Isa::avx2))                                                         \
+        ->Arg(static_cast<int>(Isa::avx512))                                                       \
         ->Unit(benchmark::kMicrosecond)
 BENCHMARK(BM_DiffuseRebuild) KERNEL_ARGS;
 BENCHMARK(BM_BoxCubicRebuildRGBA) KERNEL_ARGS;

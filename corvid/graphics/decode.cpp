@@ -5,6 +5,7 @@
 #include "corvid/graphics/codecs/pngload.h"
 
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace corvid {
@@ -50,9 +51,9 @@ std::unique_ptr<OwnedImage<RGBA>> decodeToRGBA(ByteSpan data) {
     return image;
 }
 
-std::unique_ptr<OwnedImage<RGBA>> decodeWithAlpha(ByteSpan colorData, ByteSpan alphaData) {
-    const DecodedImage colour = decodeImage(colorData, 3);
-    const DecodedImage alpha = decodeImage(alphaData, 1);
+namespace {
+
+std::unique_ptr<OwnedImage<RGBA>> joinAlpha(const DecodedImage& colour, const DecodedImage& alpha) {
     if (colour.width != alpha.width || colour.height != alpha.height)
         fatalError("embedded image and its alpha picture differ in size");
     auto image = std::make_unique<OwnedImage<RGBA>>(colour.width, colour.height);
@@ -64,21 +65,71 @@ std::unique_ptr<OwnedImage<RGBA>> decodeWithAlpha(ByteSpan colorData, ByteSpan a
     return image;
 }
 
+std::unique_ptr<OwnedImage<L16>> depthOf(const DecodedImage& picture) {
+    auto depth = std::make_unique<OwnedImage<L16>>(picture.width, picture.height);
+    const std::uint8_t* src = picture.pixels.data();
+    L16* dst = depth->data();
+    for (std::int64_t i = 0, n = depth->numPixels(); i < n; ++i, src += 4)
+        dst[i] = L16(depthFromRGB(src[0], src[1], src[2]));
+    return depth;
+}
+
+std::unique_ptr<OwnedImage<RGBA>> imageOf(const DecodedImage& decoded) {
+    auto image = std::make_unique<OwnedImage<RGBA>>(decoded.width, decoded.height);
+    std::memcpy(image->data(), decoded.pixels.data(), decoded.pixels.size());
+    return image;
+}
+
+} // namespace
+
+std::unique_ptr<OwnedImage<RGBA>> decodeWithAlpha(ByteSpan colorData, ByteSpan alphaData) {
+    return joinAlpha(decodeImage(colorData, 3), decodeImage(alphaData, 1));
+}
+
 BackgroundMaps loadBackgroundMaps(ByteSpan backgroundColour, ByteSpan backgroundEmissive,
                                   ByteSpan backgroundMaterial, ByteSpan backgroundPhysical,
-                                  ByteSpan backgroundDepth, ByteSpan skybox) {
+                                  ByteSpan backgroundDepth, ByteSpan skybox, ThreadPool* pool) {
+    // The dearest pictures first, so the last job to start is a short one and the
+    // workers finish close together.
+    struct Source {
+        ByteSpan data;
+        int components;
+    };
+    const Source sources[] = {{skybox, 4},
+                              {backgroundColour, 3},
+                              {backgroundDepth, 4},
+                              {backgroundMaterial, 3},
+                              {backgroundPhysical, 1},
+                              {backgroundEmissive, 1}};
+    constexpr int kSources = static_cast<int>(std::size(sources));
+    DecodedImage decoded[kSources];
+    const auto decodeOne = [&](int i) {
+        decoded[i] = decodeImage(sources[i].data, sources[i].components);
+    };
     BackgroundMaps maps;
-    maps.diffuse = decodeWithAlpha(backgroundColour, backgroundEmissive);
-    maps.material = decodeWithAlpha(backgroundMaterial, backgroundPhysical);
-    {
-        const std::unique_ptr<OwnedImage<RGBA>> picture = decodeToRGBA(backgroundDepth);
-        maps.depth = std::make_unique<OwnedImage<L16>>(picture->width(), picture->height());
-        const RGBA* src = picture->data();
-        L16* dst = maps.depth->data();
-        for (std::int64_t i = 0, n = picture->numPixels(); i < n; ++i)
-            dst[i] = L16(depthFromRGB(src[i].r, src[i].g, src[i].b));
+    const auto assemble = [&](int job) {
+        switch (job) {
+        case 0:
+            maps.skybox = imageOf(decoded[0]);
+            break;
+        case 1:
+            maps.diffuse = joinAlpha(decoded[1], decoded[5]);
+            break;
+        case 2:
+            maps.depth = depthOf(decoded[2]);
+            break;
+        default:
+            maps.material = joinAlpha(decoded[3], decoded[4]);
+            break;
+        }
+    };
+    if (pool != nullptr) {
+        pool->runParallel(kSources, decodeOne);
+        pool->runParallel(4, assemble);
+    } else {
+        for (int i = 0; i < kSources; ++i) decodeOne(i);
+        for (int job = 0; job < 4; ++job) assemble(job);
     }
-    maps.skybox = decodeToRGBA(skybox);
     return maps;
 }
 

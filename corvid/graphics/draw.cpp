@@ -1,9 +1,8 @@
 #include "corvid/graphics/draw.h"
 
-#include <emmintrin.h>
+#include "corvid/graphics/draw_kernel.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace corvid {
 
@@ -15,11 +14,6 @@ void fillArea(const ImageView<T>& view, T value, const IntRect& r) {
         T* row = view.row(y);
         for (int32_t x = r.minX; x < r.maxX; ++x) row[x] = value;
     }
-}
-
-// x / 255 for x < 65536, as the vector path computes it.
-inline uint32_t div255(uint32_t x) {
-    return (x * 0x8081u) >> 23;
 }
 
 } // namespace
@@ -40,7 +34,8 @@ void fillRect(const ImageView<L8>& view, L8 value, const IntRect& rect) {
     fillArea(view, value, clippedArea(view.drawableArea(), rect));
 }
 
-void fillRectBlended(const ImageView<RGBA>& view, RGBA color, const IntRect& rect, float opacity) {
+void fillRectBlended(const ImageView<RGBA>& view, RGBA color, const IntRect& rect, float opacity,
+                     Isa isa) {
     // Written as a negated comparison so NaN also counts as "nothing to draw".
     if (!(opacity > 0.0f)) return;
     const IntRect r = clippedArea(view.drawableArea(), rect);
@@ -50,34 +45,12 @@ void fillRectBlended(const ImageView<RGBA>& view, RGBA color, const IntRect& rec
         return;
     }
     const uint32_t o = uint32_t(opacity * 255.0f + 0.5f);
-    const uint32_t inv = 255 - o;
-    const uint32_t cr = color.r * o, cg = color.g * o, cb = color.b * o, ca = color.a * o;
-
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i src = _mm_setr_epi16(int16_t(cr), int16_t(cg), int16_t(cb), int16_t(ca),
-                                       int16_t(cr), int16_t(cg), int16_t(cb), int16_t(ca));
-    const __m128i weight = _mm_set1_epi16(int16_t(inv));
-    const __m128i magic = _mm_set1_epi16(int16_t(0x8081));
-    for (int32_t y = r.minY; y < r.maxY; ++y) {
-        RGBA* row = view.row(y);
-        int32_t x = r.minX;
-        for (; x + 4 <= r.maxX; x += 4) {
-            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
-            // Sums stay below 65536, where (s x 0x8081) >> 23 is exactly s / 255.
-            auto blend = [&](__m128i half) {
-                const __m128i s = _mm_add_epi16(_mm_mullo_epi16(half, weight), src);
-                return _mm_srli_epi16(_mm_mulhi_epu16(s, magic), 7);
-            };
-            const __m128i lo = blend(_mm_unpacklo_epi8(d, zero));
-            const __m128i hi = blend(_mm_unpackhi_epi8(d, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(lo, hi));
-        }
-        for (; x < r.maxX; ++x) {
-            RGBA& p = row[x];
-            p = {uint8_t(div255(cr + p.r * inv)), uint8_t(div255(cg + p.g * inv)),
-                 uint8_t(div255(cb + p.b * inv)), uint8_t(div255(ca + p.a * inv))};
-        }
-    }
+    const uint32_t premultiplied[4] = {color.r * o, color.g * o, color.b * o, color.a * o};
+    const draw_detail::BlendRow blendRow = IsaBodies<draw_detail::BlendRow>{
+        &draw_detail::blendRowSse2, &draw_detail::blendRowAvx2, &draw_detail::blendRowAvx512}[isa];
+    for (int32_t y = r.minY; y < r.maxY; ++y)
+        blendRow(reinterpret_cast<uint8_t*>(view.row(y) + r.minX), r.width(), premultiplied,
+                 255 - o);
 }
 
 void fillRectBlended(const ImageView<L16>& view, L16 value, const IntRect& rect, float opacity) {

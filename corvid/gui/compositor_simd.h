@@ -103,6 +103,12 @@ struct Kernel {
     static VF select(VI mask, VF a, VF b) { return mask ? a : b; }
     static VI selectI(VI mask, VI a, VI b) { return mask ? a : b; }
     static VF channel(VI pixels, int shift) { return toF((pixels >> shift) & 255); }
+    // Index of the lowest set bit of a non-zero lane mask.
+    static int lowestLane(int bits) {
+        int i = 0;
+        while (((bits >> i) & 1) == 0) ++i;
+        return i;
+    }
 
     // rv ^ e for rv in (0.001, 1] and e in [0.8, 196]: a vector log2 and exp2 whose
     // error stays far below one step of 8-bit output over the range that matters.
@@ -487,27 +493,29 @@ struct Kernel {
         const VI level0 = selectI(lo > last, splatI(last), lo);
         const VI level1 = selectI(level0 + 1 > last, splatI(last), level0 + 1);
         const VI blend = skyOn & (t != 0.0f);
-        int lowest = last, highest = 0;
-        for (int i = 0; i < N; ++i) {
-            if (!skyOn[i]) continue;
-            lowest = level0[i] < lowest ? level0[i] : lowest;
-            const int top = blend[i] ? level1[i] : level0[i];
-            highest = top > highest ? top : highest;
-        }
+        // Each level in use is sampled once, for every lane that reads it: the level
+        // of the first lane still waiting is taken next. Vector masks pick the lanes,
+        // so the cost follows the levels in use rather than the lanes.
         VF r0 = VF{}, g0 = VF{}, bl0 = VF{}, r1 = VF{}, g1 = VF{}, bl1 = VF{};
-        for (int l = lowest; l <= highest; ++l) {
-            const VI first = skyOn & (level0 == l);
-            const VI second = blend & (level1 == l);
-            const VI readers = first | second;
-            if (!T::any(readers)) continue;
+        VI firstPending = skyOn, secondPending = blend;
+        for (;;) {
+            const int waitingFirst = T::mask(firstPending);
+            const int waitingSecond = T::mask(secondPending);
+            if ((waitingFirst | waitingSecond) == 0) break;
+            const int l = waitingFirst != 0 ? level0[lowestLane(waitingFirst)]
+                                            : level1[lowestLane(waitingSecond)];
+            const VI first = firstPending & (level0 == l);
+            const VI second = secondPending & (level1 == l);
             VF sr, sg, sb;
-            sampleSky(in.sky[l], skyX, skyY, readers, sr, sg, sb);
+            sampleSky(in.sky[l], skyX, skyY, first | second, sr, sg, sb);
             r0 = select(first, sr, r0);
             g0 = select(first, sg, g0);
             bl0 = select(first, sb, bl0);
             r1 = select(second, sr, r1);
             g1 = select(second, sg, g1);
             bl1 = select(second, sb, bl1);
+            firstPending &= ~first;
+            secondPending &= ~second;
         }
         const VF ti = 1.0f - t;
         const VF sR = select(blend, ti * r0 + t * r1, r0);

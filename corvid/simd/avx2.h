@@ -37,6 +37,9 @@ struct Avx2Lanes {
     static VI mulWide(VI a, VI b) { return (VI)_mm256_mullo_epi32((__m256i)a, (__m256i)b); }
     static VI load(const void* p) { return (VI)_mm256_loadu_si256(static_cast<const __m256i*>(p)); }
     static void store(void* p, VI v) { _mm256_storeu_si256(static_cast<__m256i*>(p), (__m256i)v); }
+    static VI loadU8(const void* p) {
+        return (VI)_mm256_cvtepu8_epi32(_mm_loadl_epi64(static_cast<const __m128i*>(p)));
+    }
     static VI loadU16(const void* p) {
         return (VI)_mm256_cvtepu16_epi32(_mm_loadu_si128(static_cast<const __m128i*>(p)));
     }
@@ -120,6 +123,17 @@ struct Avx2Lanes {
     static Words shiftNarrow32(Words lo, Words hi, int shift) {
         const __m128i s = _mm_cvtsi32_si128(shift);
         return _mm256_packs_epi32(_mm256_sra_epi32(lo, s), _mm256_sra_epi32(hi, s));
+    }
+
+    // Halving a row. The shuffle picks within 128-bit halves, leaving 64-bit pieces in
+    // the order a-low b-low a-high b-high; the permute puts the middle two back.
+    static VI evens(VI a, VI b) {
+        const __m256 picked = _mm256_shuffle_ps((__m256)a, (__m256)b, 0x88);
+        return (VI)_mm256_permute4x64_epi64((__m256i)picked, 0xD8);
+    }
+    static VI odds(VI a, VI b) {
+        const __m256 picked = _mm256_shuffle_ps((__m256)a, (__m256)b, 0xDD);
+        return (VI)_mm256_permute4x64_epi64((__m256i)picked, 0xD8);
     }
 };
 

@@ -50,6 +50,10 @@ struct Avx512Lanes {
     static VI mulWide(VI a, VI b) { return (VI)_mm512_mullo_epi32((__m512i)a, (__m512i)b); }
     static VI load(const void* p) { return (VI)_mm512_loadu_si512(p); }
     static void store(void* p, VI v) { _mm512_storeu_si512(p, (__m512i)v); }
+    static VI loadU8(const void* p) {
+        return (VI)_mm512_mask_cvtepu8_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                             _mm_loadu_si128(static_cast<const __m128i*>(p)));
+    }
     static VI loadU16(const void* p) {
         return (VI)_mm512_mask_cvtepu16_epi32(_mm512_setzero_si512(), 0xFFFF,
                                               _mm256_loadu_si256(static_cast<const __m256i*>(p)));
@@ -93,6 +97,18 @@ struct Avx512Lanes {
     }
     static VI permute(VI v, VI index) {
         return (VI)_mm512_mask_permutexvar_epi32((__m512i)v, 0xFFFF, (__m512i)index, (__m512i)v);
+    }
+
+    // Halving a row: lanes 0, 2, 4... of a then of b, and lanes 1, 3, 5... of both.
+    static VI evens(VI a, VI b) {
+        const __m512i even =
+            _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+        return (VI)_mm512_permutex2var_epi32((__m512i)a, even, (__m512i)b);
+    }
+    static VI odds(VI a, VI b) {
+        const __m512i odd =
+            _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+        return (VI)_mm512_permutex2var_epi32((__m512i)a, odd, (__m512i)b);
     }
 };
 

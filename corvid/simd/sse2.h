@@ -52,6 +52,14 @@ struct Sse2Lanes {
     static VI load(const void* p) { return (VI)_mm_loadu_si128(static_cast<const __m128i*>(p)); }
     static void store(void* p, VI v) { _mm_storeu_si128(static_cast<__m128i*>(p), (__m128i)v); }
     // Four 16-bit values widened to the lanes, and the lanes (below 65536) narrowed back.
+    // Four bytes, each widened to its lane.
+    static VI loadU8(const void* p) {
+        std::int32_t four;
+        __builtin_memcpy(&four, p, sizeof four);
+        const __m128i bytes = _mm_cvtsi32_si128(four);
+        const __m128i zero = _mm_setzero_si128();
+        return (VI)_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
+    }
     static VI loadU16(const void* p) {
         return (VI)_mm_unpacklo_epi16(_mm_loadl_epi64(static_cast<const __m128i*>(p)),
                                       _mm_setzero_si128());
@@ -164,6 +172,10 @@ struct Sse2Lanes {
         const __m128i s = _mm_cvtsi32_si128(shift);
         return _mm_packs_epi32(_mm_sra_epi32(lo, s), _mm_sra_epi32(hi, s));
     }
+
+    // Halving a row: lanes 0, 2, 4... of a then of b, and lanes 1, 3, 5... of both.
+    static VI evens(VI a, VI b) { return (VI)_mm_shuffle_ps((__m128)a, (__m128)b, 0x88); }
+    static VI odds(VI a, VI b) { return (VI)_mm_shuffle_ps((__m128)a, (__m128)b, 0xDD); }
 };
 
 } // namespace

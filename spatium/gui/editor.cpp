@@ -305,7 +305,7 @@ void SpatiumGUI::setUpLighting() {
 void SpatiumGUI::loadPanel() {
     corvid::BackgroundMaps maps = corvid::loadBackgroundMaps(
         resources::baseColourJpeg(), resources::emissivePng(), resources::materialPng(),
-        resources::physicalPng(), resources::depthPng(), resources::skyboxJpeg());
+        resources::physicalPng(), resources::depthPng(), resources::skyboxJpeg(), &getThreadPool());
     const auto fits = [](const auto& image) {
         return image && image->width() == layout::kEditorWidth &&
                image->height() == layout::kEditorHeight;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 using namespace corvid;
 
@@ -102,7 +103,11 @@ TEST(FillRect, ClipsToViewAndClipRectInEitherCornerOrder) {
     EXPECT_EQ(d.pixelAt(4, 5).l, 7);
 }
 
-TEST(FillRectBlended, RGBAMatchesFormulaForEveryWeight) {
+// Every instruction set's row kernel against the formula, with rows long enough for
+// whole vectors of the widest and a tail.
+class FillRectBlendedPaths : public testing::TestWithParam<Isa> {};
+
+TEST_P(FillRectBlendedPaths, RGBAMatchesFormulaForEveryWeight) {
     std::mt19937 rng(3);
     OwnedImage<RGBA> img(37, 5);
     for (int step = 1; step < 255; ++step) {
@@ -111,7 +116,7 @@ TEST(FillRectBlended, RGBAMatchesFormulaForEveryWeight) {
         const RGBA c{uint8_t(rng()), uint8_t(rng()), 255, uint8_t(step)};
         const float opacity = float(step) / 255.0f;
         const IntRect r{int(rng() % 5), 1, 37 - int(rng() % 5), 5};
-        fillRectBlended(img.asView(), c, r, opacity);
+        fillRectBlended(img.asView(), c, r, opacity, GetParam());
         const uint32_t o = uint32_t(opacity * 255.0f + 0.5f);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 37; ++x) {
@@ -121,6 +126,11 @@ TEST(FillRectBlended, RGBAMatchesFormulaForEveryWeight) {
             }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, FillRectBlendedPaths, testing::ValuesIn(supportedIsas()),
+                         [](const testing::TestParamInfo<Isa>& path) {
+                             return std::string(isaName(path.param));
+                         });
 
 TEST(FillRectBlended, OpacityEndsAndRounding) {
     OwnedImage<RGBA> img(6, 1);

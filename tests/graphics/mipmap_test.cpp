@@ -167,6 +167,52 @@ TEST(MipmapFilters, CubicRepeatsEdges) {
     EXPECT_EQ(c.level(1).pixelAt(1, 1), (RGBA{0, 0, 0, 0}));
 }
 
+// Flat maxima and stripes of 0 and the maximum put every sum at its largest, where a
+// carry between channels sharing a word, a lost bit or a wrong saturation would show;
+// a row of 300 pixels runs the widest vectors several times over and their row ends.
+TEST(MipmapFilters, ExtremeValuesOnEveryInstructionSet) {
+    const int w = 300, h = 9;
+    const auto patterns = {0, 1, 2, 3};
+    for (Isa isa : supportedIsas()) {
+        for (int pattern : patterns) {
+            // 0: everything at the maximum; 1: columns alternate; 2: rows alternate;
+            // 3: opaque white beside transparent colour, the alpha weighting's limit.
+            auto high = [&](int x, int y) {
+                return pattern == 0 || (pattern == 1 && x % 2 == 0) ||
+                       (pattern == 2 && y % 2 == 0) || (pattern == 3 && (x + y) % 3 != 0);
+            };
+            Mipmap<RGBA> c(1, w, h);
+            Mipmap<L16> d(1, w, h);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const bool on = high(x, y);
+                    const RGBA off = pattern == 3 ? RGBA{255, 0, 255, 0} : RGBA{0, 0, 0, 0};
+                    c.level(0).setPixel(x, y, on ? RGBA{255, 255, 255, 255} : off);
+                    d.level(0).setPixel(x, y, L16(on ? 65535 : 0));
+                }
+            for (MipFilter f : {MipFilter::box, MipFilter::cubic, MipFilter::alphaWeightedBox}) {
+                c.buildNextLevel(f, 1, {0, 0, w, h}, isa);
+                for (int y = 0; y < h / 2; ++y)
+                    for (int x = 0; x < w / 2; ++x)
+                        ASSERT_EQ(c.level(1).pixelAt(x, y), reference(f, c.level(0), x, y))
+                            << isaName(isa) << " pattern " << pattern << " filter " << int(f)
+                            << " at " << x << "," << y;
+                if (f == MipFilter::alphaWeightedBox) continue;
+                d.buildNextLevel(f, 1, {0, 0, w, h}, isa);
+                for (int y = 0; y < h / 2; ++y)
+                    for (int x = 0; x < w / 2; ++x)
+                        ASSERT_EQ(d.level(1).pixelAt(x, y), reference(f, d.level(0), x, y))
+                            << isaName(isa) << " pattern " << pattern << " filter " << int(f)
+                            << " at " << x << "," << y;
+            }
+            if (pattern == 0) {
+                EXPECT_EQ(c.level(1).pixelAt(w / 4, 2), (RGBA{254, 254, 254, 254}));
+                EXPECT_EQ(d.level(1).pixelAt(w / 4, 2).l, 65535);
+            }
+        }
+    }
+}
+
 TEST(MipmapRects, RectangleRule) {
     Mipmap<RGBA> m(3, 100, 60);
     EXPECT_EQ(m.nextLevelRect(MipFilter::box, 1, {3, 5, 9, 10}), (IntRect{1, 2, 5, 5}));

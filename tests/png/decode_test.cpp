@@ -81,31 +81,36 @@ TEST(Decode, DepthIsTheScaledMeanOfTheChannels) {
     }
 }
 
+// Each map from its own pictures, whether they decode in turn or on a pool's workers.
 TEST(Decode, LoadsTheBackgroundMaps) {
-    const Bytes colour = encodeJpeg(16, 8, 200, 100, 50);
-    const Bytes emissive = encodeWithLibpng(flatPicture(16, 8, 2, {10, 10, 10}), {});
-    const Bytes material = encodeWithLibpng(flatPicture(16, 8, 6, {1, 2, 3, 4}), {});
-    const Bytes physical = encodeWithLibpng(flatPicture(16, 8, 6, {90, 90, 90, 0}), {});
-    const Bytes depth = encodeWithLibpng(flatPicture(16, 8, 6, {128, 128, 128, 7}), {});
-    const Bytes sky = encodeJpeg(24, 12, 0, 0, 255);
-    const corvid::BackgroundMaps maps =
-        corvid::loadBackgroundMaps(colour, emissive, material, physical, depth, sky);
-    ASSERT_TRUE(maps.diffuse && maps.material && maps.depth && maps.skybox);
-    EXPECT_EQ(maps.diffuse->width(), 16);
-    const corvid::RGBA d = maps.diffuse->pixelAt(5, 5);
-    EXPECT_NEAR(d.r, 200, 3);
-    EXPECT_NEAR(d.g, 100, 3);
-    EXPECT_NEAR(d.b, 50, 3);
-    EXPECT_EQ(d.a, 10);
-    EXPECT_EQ(maps.material->pixelAt(15, 7), (corvid::RGBA{1, 2, 3, 90}));
-    ASSERT_EQ(maps.depth->width(), 16);
-    ASSERT_EQ(maps.depth->height(), 8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) ASSERT_EQ(maps.depth->pixelAt(x, y).l, 32896);
-    EXPECT_EQ(maps.skybox->width(), 24);
-    EXPECT_EQ(maps.skybox->height(), 12);
-    EXPECT_EQ(maps.skybox->pixelAt(0, 0).a, 255);
-    EXPECT_GT(maps.skybox->pixelAt(0, 0).b, 250);
+    corvid::ThreadPool pool(2);
+    for (corvid::ThreadPool* maybePool : {static_cast<corvid::ThreadPool*>(nullptr), &pool}) {
+        SCOPED_TRACE(maybePool ? "pool" : "in turn");
+        const Bytes colour = encodeJpeg(16, 8, 200, 100, 50);
+        const Bytes emissive = encodeWithLibpng(flatPicture(16, 8, 2, {10, 10, 10}), {});
+        const Bytes material = encodeWithLibpng(flatPicture(16, 8, 6, {1, 2, 3, 4}), {});
+        const Bytes physical = encodeWithLibpng(flatPicture(16, 8, 6, {90, 90, 90, 0}), {});
+        const Bytes depth = encodeWithLibpng(flatPicture(16, 8, 6, {128, 128, 128, 7}), {});
+        const Bytes sky = encodeJpeg(24, 12, 0, 0, 255);
+        const corvid::BackgroundMaps maps =
+            corvid::loadBackgroundMaps(colour, emissive, material, physical, depth, sky, maybePool);
+        ASSERT_TRUE(maps.diffuse && maps.material && maps.depth && maps.skybox);
+        EXPECT_EQ(maps.diffuse->width(), 16);
+        const corvid::RGBA d = maps.diffuse->pixelAt(5, 5);
+        EXPECT_NEAR(d.r, 200, 3);
+        EXPECT_NEAR(d.g, 100, 3);
+        EXPECT_NEAR(d.b, 50, 3);
+        EXPECT_EQ(d.a, 10);
+        EXPECT_EQ(maps.material->pixelAt(15, 7), (corvid::RGBA{1, 2, 3, 90}));
+        ASSERT_EQ(maps.depth->width(), 16);
+        ASSERT_EQ(maps.depth->height(), 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) ASSERT_EQ(maps.depth->pixelAt(x, y).l, 32896);
+        EXPECT_EQ(maps.skybox->width(), 24);
+        EXPECT_EQ(maps.skybox->height(), 12);
+        EXPECT_EQ(maps.skybox->pixelAt(0, 0).a, 255);
+        EXPECT_GT(maps.skybox->pixelAt(0, 0).b, 250);
+    }
 }
 
 TEST(DecodeDeathTest, FailuresStopTheProgramWithAMessage) {

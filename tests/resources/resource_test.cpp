@@ -5,6 +5,7 @@
 
 #include "resources/resources.h"
 
+#include "corvid/core/thread.h"
 #include "corvid/graphics/decode.h"
 #include "corvid/graphics/text/font.h"
 #include "corvid/graphics/text/truetype.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -103,6 +105,32 @@ TEST(Resources, PicturesDecodeToTheEditorsSizes) {
     EXPECT_EQ(logo->height(), 45);
     // The logo has a transparent surround, or it would print as a rectangle.
     EXPECT_LT(logo->pixelAt(0, 0).a, 16);
+}
+
+// The editor decodes its pictures on its pool: every map must come out as the
+// decoding on one thread makes it, whichever worker took which picture.
+TEST(Resources, PicturesDecodedOnAPoolEqualThoseDecodedInTurn) {
+    const BackgroundMaps serial =
+        loadBackgroundMaps(res::baseColourJpeg(), res::emissivePng(), res::materialPng(),
+                           res::physicalPng(), res::depthPng(), res::skyboxJpeg());
+    ThreadPool pool(2);
+    for (int round = 0; round < 3; ++round) {
+        const BackgroundMaps pooled =
+            loadBackgroundMaps(res::baseColourJpeg(), res::emissivePng(), res::materialPng(),
+                               res::physicalPng(), res::depthPng(), res::skyboxJpeg(), &pool);
+        const auto same = [](const auto& a, const auto& b) {
+            if (a->width() != b->width() || a->height() != b->height()) return false;
+            for (int y = 0; y < a->height(); ++y)
+                if (std::memcmp(a->rowSpan(y).data(), b->rowSpan(y).data(),
+                                a->rowSpan(y).size_bytes()) != 0)
+                    return false;
+            return true;
+        };
+        EXPECT_TRUE(same(serial.diffuse, pooled.diffuse)) << round;
+        EXPECT_TRUE(same(serial.material, pooled.material)) << round;
+        EXPECT_TRUE(same(serial.depth, pooled.depth)) << round;
+        EXPECT_TRUE(same(serial.skybox, pooled.skybox)) << round;
+    }
 }
 
 TEST(Resources, FontsAreTheFacesTheyClaimAndHoldEveryCharacterShown) {
