@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -256,5 +257,47 @@ TEST(Delayline, BatchedReadsMatchSingleReadsOnEveryPath) {
                 ASSERT_EQ(std::memcmp(&single[std::size_t(i)], &batched[std::size_t(i)], 4), 0)
                     << "path " << int(path) << " round " << round << " frame " << i;
         }
+    }
+}
+
+TEST(Delayline, ReadsAheadOfAPartFedBlockMatchTheWholeBlockFed) {
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    Delayline piecewise, whole;
+    piecewise.resize(300);
+    whole.resize(300);
+    std::vector<float> block(200), delays(200), early(200), late(200);
+    for (int round = 0; round < 60; ++round) {
+        const int n = 40 + int(rng() % 160);
+        for (int i = 0; i < n; ++i) block[std::size_t(i)] = u(rng);
+        // Delays down to two frames: the read of frame i then reaches frame i + 1.
+        for (int i = 0; i < n; ++i)
+            delays[std::size_t(i)] = 2.0f + 30.0f * std::fabs(u(rng)) + float(n - 1 - i);
+        whole.feed(block.data(), n);
+        for (int i = 0; i < n; ++i)
+            late[std::size_t(i)] = whole.readInterpolated(delays[std::size_t(i)]);
+        for (corvid::Isa path : corvid::supportedIsas()) {
+            Delayline line;
+            line.resize(300);
+            std::memcpy(line.buffer.get(), piecewise.buffer.get(), line.capacity * sizeof(float));
+            line.newest = piecewise.newest;
+            // Feed in pieces and read each piece once the one after it is in.
+            const int piece = 1 + int(rng() % 40);
+            int fed = 0, read = 0;
+            while (read < n) {
+                const int more = std::min(piece, n - fed);
+                line.feed(block.data() + fed, more);
+                fed += more;
+                const int upTo = fed == n ? n : fed - 1;
+                if (upTo > read)
+                    line.readBlockUsing(path, delays.data() + read, early.data() + read,
+                                        upTo - read, n - fed);
+                read = std::max(read, upTo);
+            }
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ(std::memcmp(&early[std::size_t(i)], &late[std::size_t(i)], 4), 0)
+                    << "path " << corvid::isaName(path) << " round " << round << " frame " << i;
+        }
+        piecewise.feed(block.data(), n);
     }
 }
