@@ -11,8 +11,8 @@ namespace corvid {
 
 namespace {
 
-delay_detail::Ring ringOf(const Delayline& line, int ahead = 0) {
-    return {line.buffer.get(), line.mask, (line.newest + ahead) & line.mask, line.capacity};
+delay_detail::Ring ringOf(const Delayline& line) {
+    return {line.buffer.get(), line.mask, line.newest, line.capacity};
 }
 
 } // namespace
@@ -21,10 +21,10 @@ float Delayline::readInterpolated(float delay) const {
     return delay_detail::readOne(ringOf(*this), delay);
 }
 
-void Delayline::readBlockUsing(Isa isa, const float* delays, float* out, int n, int ahead) const {
+void Delayline::readBlockUsing(Isa isa, const float* delays, float* out, int n) const {
     IsaBodies<delay_detail::ReadBody>{&delay_detail::readSse2, &delay_detail::readAvx2,
-                                      &delay_detail::readAvx512}[isa](ringOf(*this, ahead), delays,
-                                                                      out, n);
+                                      &delay_detail::readAvx512}[isa](ringOf(*this), delays, out,
+                                                                      n);
 }
 
 void Delayline::resize(int size) {

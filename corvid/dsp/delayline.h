@@ -26,15 +26,12 @@ public:
     float readInterpolated(float delay) const;
 
     // out[i] = readInterpolated(delays[i]) for i < n, several reads at a time with the
-    // same arithmetic, so the results are identical. With `ahead`, the reads are those
-    // the line would give once `ahead` more samples had been fed: a caller that feeds a
-    // block piece by piece can read with the block's final positions early, as long as
-    // every slot a read touches is written by then.
-    void readBlock(const float* delays, float* out, int n, int ahead = 0) const {
-        readBlockUsing(readIsa, delays, out, n, ahead);
+    // same arithmetic, so the results are identical.
+    void readBlock(const float* delays, float* out, int n) const {
+        readBlockUsing(readIsa, delays, out, n);
     }
     // The same with a given instruction set (which the processor must run).
-    void readBlockUsing(Isa isa, const float* delays, float* out, int n, int ahead = 0) const;
+    void readBlockUsing(Isa isa, const float* delays, float* out, int n) const;
 
     std::uint64_t capacity = 0;
     std::unique_ptr<float[]> buffer;
