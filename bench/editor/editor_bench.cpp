@@ -76,16 +76,21 @@ struct OpenEditor {
     OpenEditor() {
         for (int i = 0; i < 100; ++i) window.pumpEvents();
     }
+    // Every element painted and every pixel lit again: a paint that changes no
+    // pixel would otherwise relight nothing.
     void repaintAll() {
         gui.getContext().addDirtyRect(
             {0, 0, spatium::layout::kEditorWidth, spatium::layout::kEditorHeight});
+        gui.relightAll();
         window.tick();
     }
+    std::int64_t pixelsRelit() const { return gui.redrawStatistics().lastPixelsRelit; }
 };
 
 void BM_FullRepaintEditor(benchmark::State& state) {
     OpenEditor e;
     for (auto _ : state) e.repaintAll();
+    state.counters["pixelsRelit"] = double(e.pixelsRelit());
 }
 BENCHMARK(BM_FullRepaintEditor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -93,6 +98,7 @@ void BM_FullRepaintBarePanel(benchmark::State& state) {
     OpenEditor e;
     for (const auto& c : e.gui.getChildren()) c->setVisible(false);
     for (auto _ : state) e.repaintAll();
+    state.counters["pixelsRelit"] = double(e.pixelsRelit());
 }
 BENCHMARK(BM_FullRepaintBarePanel)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -109,6 +115,7 @@ void BM_DragPanKnobFrame(benchmark::State& state) {
     e.window.mouseMove(cx, cy);
     e.window.mouseDown(corvid::MouseButton::left, false, held);
     std::int32_t step = 0;
+    std::int64_t relit = 0;
     for (auto _ : state) {
         float* ins[2] = {in.data(), in.data()};
         float* outs[2] = {l.data(), r.data()};
@@ -120,7 +127,10 @@ void BM_DragPanKnobFrame(benchmark::State& state) {
         const corvid::HeadlessWindow::PaintBatch frame(e.window);
         e.window.mouseMove(cx, cy - offset, held);
         e.window.pumpEvents();
+        relit += e.pixelsRelit();
     }
+    state.counters["pixelsRelitPerFrame"] =
+        benchmark::Counter(double(relit), benchmark::Counter::kAvgIterations);
     e.window.mouseUp(corvid::MouseButton::left);
 }
 BENCHMARK(BM_DragPanKnobFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();

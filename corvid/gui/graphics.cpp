@@ -283,6 +283,9 @@ void GUIGraphics::paintWindow(PixelFormat pixelFormat) {
         return;
     }
     const IntRect window{0, 0, width, height};
+    // When the whole window is relit anyway, finding which pixels changed would
+    // only cost a copy and a comparison of every map.
+    if (relightWindow) relightEverything = true;
     const bool everything = relightEverything;
     savedDiffuse.clear();
     savedDepth.clear();
