@@ -123,7 +123,10 @@ struct GlyphKernels {
     // Lines are set up a register at a time: done one by one, each would wait on
     // its own division and conversions before its crossings could start.
     template <int N>
-    static void scan(const ScanJob& job) {
+    static void scan(const ScanJob& shared) {
+        // A copy the cells cannot alias, so its fields stay in registers across
+        // the stores to them.
+        const ScanJob job = shared;
         const int samples = job.height * N;
         const VF half = L::splatF(0.5f), subRows = L::splatF(float(N));
         const VF inverse = L::splatF(1.0f / float(N));
@@ -210,10 +213,13 @@ struct GlyphKernels {
         using VU = typename L::VU;
         const auto full = L::splat16(std::int16_t(N << coverageBits));
         const VU factor = L::splatU(255 / N), half = L::splatU(128);
+        // Locals the stores to cells and bytes cannot alias.
         const std::size_t width = std::size_t(job.width), pitch = job.pitch;
+        const int height = job.height;
+        const std::ptrdiff_t pitchBytes = job.pitchBytes;
         std::uint32_t* cell = job.cells;
         std::uint8_t* out = job.pixels;
-        for (int row = 0; row < job.height; ++row, cell += pitch, out += job.pitchBytes) {
+        for (int row = 0; row < height; ++row, cell += pitch, out += pitchBytes) {
             VI run = L::splatI(0);
             for (std::size_t x = 0; x < pitch; x += 8) {
                 const VI low = runningSum(cell + x, run);
