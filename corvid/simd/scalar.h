@@ -21,6 +21,10 @@ inline float ceilf(float v) {
 inline float floorf(float v) {
     return __builtin_floorf(v);
 }
+// The index of the lowest set bit of a non-zero value.
+inline int lowestBit(unsigned v) {
+    return __builtin_ctz(v);
+}
 inline void copyBytes(void* to, const void* from, std::size_t n) {
     __builtin_memcpy(to, from, n);
 }

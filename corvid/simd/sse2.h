@@ -176,6 +176,26 @@ struct Sse2Lanes {
     // Halving a row: lanes 0, 2, 4... of a then of b, and lanes 1, 3, 5... of both.
     static VI evens(VI a, VI b) { return (VI)_mm_shuffle_ps((__m128)a, (__m128)b, 0x88); }
     static VI odds(VI a, VI b) { return (VI)_mm_shuffle_ps((__m128)a, (__m128)b, 0xDD); }
+
+    // Scans along the lanes and narrowing to bytes, for kernels that keep a running
+    // sum along a row and store it as 8-bit values.
+    // Each lane plus all the lanes before it.
+    static VI prefixSum(VI v) {
+        __m128i s = (__m128i)v;
+        s = _mm_add_epi32(s, _mm_slli_si128(s, 4));
+        return (VI)_mm_add_epi32(s, _mm_slli_si128(s, 8));
+    }
+    // The last lane in every lane.
+    static VI broadcastLast(VI v) { return (VI)_mm_shuffle_epi32((__m128i)v, 0xFF); }
+    // The lanes of lo, then of hi, narrowed to 16 bits with signed saturation.
+    static Words narrow32(VI lo, VI hi) { return _mm_packs_epi32((__m128i)lo, (__m128i)hi); }
+    static Words min16(Words a, Words b) { return _mm_min_epi16(a, b); }
+    // The words narrowed to bytes with unsigned saturation, in the low half and
+    // again in the high half.
+    static Words narrowBytes(Words v) { return _mm_packus_epi16(v, v); }
+    // The low eight bytes, stored or as one value (first byte lowest).
+    static void storeLow64(void* p, Words v) { _mm_storel_epi64(static_cast<__m128i*>(p), v); }
+    static std::uint64_t low64(Words v) { return std::uint64_t(_mm_cvtsi128_si64(v)); }
 };
 
 } // namespace

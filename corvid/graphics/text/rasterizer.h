@@ -13,8 +13,10 @@
 // the non-zero fill; where contours overlap inside one pixel row it errs towards
 // more coverage, as FreeType's smooth rasteriser does.
 
+#include "corvid/core/isa.h"
 #include "corvid/graphics/color.h"
 #include "corvid/graphics/rect.h"
+#include "corvid/graphics/text/rasterizer_kernel.h"
 #include "corvid/graphics/text/truetype.h"
 #include "corvid/graphics/view.h"
 
@@ -33,30 +35,18 @@ inline int subScanlines(int height) {
     return height < 8 ? 15 : 5;
 }
 
-// Crossing positions are fixed-point pixels with this many fraction bits.
-constexpr int crossingBits = 16;
-constexpr std::int64_t crossingUnits = std::int64_t(1) << crossingBits;
-// Coverage sums keep this many fraction bits when turned into a byte.
-constexpr int coverageBits = 8;
+// Slope dx/dy of an edge. Nearly horizontal edges would have an infinite slope
+// and any huge one is as good; the one edge of infinities that divides to NaN gets
+// the largest too, so that no NaN reaches an integer conversion.
+inline float edgeSlope(float dx, float dy) {
+    const float slope = dx / dy;
+    return std::max(-maxEdgeSlope, slope < maxEdgeSlope ? slope : maxEdgeSlope);
+}
 
 // Where an edge through (x0, y0) with slope dxdy crosses sub-scanline `sample`
 // (global index; subRows per pixel row), and how far its crossing moves from one
 // sub-scanline to the next. The crossings of one pixel row are the first one plus
 // whole steps.
-// Crossings further out than maxCrossingX are as good as infinitely far, and steps
-// longer than maxCrossingStep as good as infinitely long; the bounds keep every
-// position of a run well inside 64 bits.
-// Slope dx/dy of an edge. Nearly horizontal edges would have an infinite slope
-// and any huge one is as good; the one edge of infinities that divides to NaN gets
-// the largest too, so that no NaN reaches an integer conversion.
-inline float edgeSlope(float dx, float dy) {
-    constexpr float maxSlope = 1e20f;
-    const float slope = dx / dy;
-    return std::max(-maxSlope, slope < maxSlope ? slope : maxSlope);
-}
-
-constexpr float maxCrossingX = float(1 << 24);
-constexpr float maxCrossingStep = float(1 << 20);
 inline std::int64_t crossingAt(float x0, float y0, float dxdy, int sample, int subRows) {
     const float y = (float(sample) + 0.5f) * (1.0f / float(subRows));
     const float x = x0 + (y - y0) * dxdy;
@@ -74,6 +64,9 @@ std::uint8_t coverageByte(std::uint32_t magnitude, int subRows);
 
 class GlyphRasterizer {
 public:
+    // Vector bodies for the given instruction set, which this processor must run.
+    explicit GlyphRasterizer(Isa isa = bestIsa()) : isa_(isa) {}
+
     // Writes the coverage of outline into every pixel of target. A font-unit point
     // (x, y) lands at pixel coordinates (x * scale + offsetX, offsetY - y * scale).
     // Parts of the outline outside the target are cut off. Targets of more than
@@ -82,30 +75,29 @@ public:
                    ImageView<L8> target);
 
 private:
-    // An edge set up for scanning: it runs down from (x0, y0) and crosses the
-    // sub-scanlines [firstSample, endSample).
-    struct Edge {
-        float x0, y0, dxdy;
-        int firstSample, endSample;
-        std::uint32_t winding; // 1 or -1 modulo 2^32
-        std::int64_t firstCrossing, step;
-    };
     static constexpr std::size_t lineBatch = 256;
+    // The widest set's lane count: batches are handed over padded to it.
+    static constexpr std::size_t widestLanes = 8;
+    static_assert(lineBatch % widestLanes == 0);
 
-    template <int N>
-    void addLine(float x0, float y0, float x1, float y1);
-    template <int N>
+    void addLine(float x0, float y0, float x1, float y1) {
+        x0_[lineCount_] = x0;
+        y0_[lineCount_] = y0;
+        x1_[lineCount_] = x1;
+        y1_[lineCount_] = y1;
+        if (++lineCount_ == lineBatch) addLines();
+    }
     void addLines();
-    template <int N>
-    void addCrossings(const Edge& edge);
-    template <int N>
-    void resolve(ImageView<L8> target);
 
+    Isa isa_;
+    void (*scanLines_)(const glyph_detail::ScanJob&) = nullptr;
     int width_ = 0;
     int height_ = 0;
+    int subRows_ = 5;
     std::size_t pitch_ = 0; // cells per row, a whole number of vectors
-    // Lines waiting to be set up, as x0, y0, x1, y1.
-    alignas(16) float lines_[lineBatch][4];
+    // Lines waiting to be set up, one array per coordinate so that each
+    // instruction set loads as many as it has lanes.
+    float x0_[lineBatch], y0_[lineBatch], x1_[lineBatch], y1_[lineBatch];
     std::size_t lineCount_ = 0;
     // Difference array of pitch_ cells per row (width + 2 used); all zero
     // between glyphs.
