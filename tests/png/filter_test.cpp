@@ -94,6 +94,43 @@ TEST(PngFilters, WholeImagesInPlaceAndMovedDown) {
     }
 }
 
+// One row at a time, for the pixel-step filters on every instruction set: into a
+// separate row that must not be written past (a 3-byte pixel is handled in a 4-byte
+// register), and in place. Rows of only 0 and 255 push the Paeth distances and the
+// average's carry to their extremes.
+TEST(PngFilters, PixelStepRowsMatchAndStayInsideTheRow) {
+    std::mt19937 rng(11);
+    for (int stride : {3, 4}) {
+        for (std::size_t pixels : {1u, 2u, 5u, 64u}) {
+            const std::size_t bytes = pixels * std::size_t(stride);
+            for (int kind = 0; kind < 3; ++kind) {
+                Bytes src = randomRow(rng, bytes, kind == 1), prior = randomRow(rng, bytes, false);
+                if (kind == 2) {
+                    for (auto& v : src) v = rng() % 2 ? 255 : 0;
+                    for (auto& v : prior) v = rng() % 2 ? 255 : 0;
+                }
+                for (unsigned filter : {1u, 3u, 4u}) {
+                    const Bytes expected = unfilterReference(filter, src, prior, stride);
+                    for (corvid::Isa isa : corvid::supportedIsas()) {
+                        Bytes out(bytes + 4, 0xA5);
+                        ASSERT_TRUE(corvid::detail::unfilterRow(filter, out.data(), src.data(),
+                                                                prior.data(), bytes, stride, isa));
+                        EXPECT_EQ(Bytes(out.begin(), out.begin() + long(bytes)), expected)
+                            << "filter " << filter << " stride " << stride << " "
+                            << corvid::isaName(isa);
+                        EXPECT_EQ(Bytes(out.begin() + long(bytes), out.end()), Bytes(4, 0xA5))
+                            << "wrote past the row, filter " << filter << " stride " << stride;
+                        Bytes same = src;
+                        ASSERT_TRUE(corvid::detail::unfilterRow(filter, same.data(), same.data(),
+                                                                prior.data(), bytes, stride, isa));
+                        EXPECT_EQ(same, expected) << "in place, filter " << filter;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(PngFilters, UnknownFilterTypeIsRefused) {
     Bytes row(8, 1), prior(8, 0);
     EXPECT_FALSE(corvid::detail::unfilterRow(5, row.data(), row.data(), prior.data(), 8, 4));

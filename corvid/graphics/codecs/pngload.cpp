@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <emmintrin.h>
 #include <utility>
 #include <vector>
 
@@ -475,136 +474,6 @@ namespace detail {
 
 namespace {
 
-// Per-pixel SSE2 kernels for 3- and 4-byte pixels. Each pixel is loaded as four bytes
-// (three for the last one, so no read passes the row) and only its own bytes are stored,
-// so dst may equal src or lie before it. Lanes beyond the pixel carry junk that no
-// lane-wise operation lets into the stored bytes.
-template <int Bpp>
-__m128i loadPixel(const std::uint8_t* p, bool last) {
-    std::uint32_t v;
-    if (Bpp == 3 && last) {
-        v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-    } else {
-        std::memcpy(&v, p, 4);
-    }
-    return _mm_cvtsi32_si128(int(v));
-}
-
-template <int Bpp>
-void storePixel(std::uint8_t* p, __m128i x) {
-    const std::uint32_t v = std::uint32_t(_mm_cvtsi128_si32(x));
-    if (Bpp == 3) {
-        const std::uint16_t low = std::uint16_t(v);
-        std::memcpy(p, &low, 2);
-        p[2] = std::uint8_t(v >> 16);
-    } else {
-        std::memcpy(p, &v, 4);
-    }
-}
-
-template <int Bpp>
-void unfilterSubSse2(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
-    __m128i a = _mm_setzero_si128();
-    for (std::size_t i = 0; i < n; ++i) {
-        a = _mm_add_epi8(a, loadPixel<Bpp>(src + Bpp * i, i + 1 == n));
-        storePixel<Bpp>(dst + Bpp * i, a);
-    }
-}
-
-template <int Bpp>
-void unfilterAvgSse2(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
-                     std::size_t n) {
-    const __m128i one = _mm_set1_epi8(1);
-    __m128i a = _mm_setzero_si128();
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool last = i + 1 == n;
-        const __m128i b = loadPixel<Bpp>(prior + Bpp * i, last);
-        // Rounded-up average minus the lost low bit gives the floor.
-        const __m128i avg =
-            _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
-        a = _mm_add_epi8(avg, loadPixel<Bpp>(src + Bpp * i, last));
-        storePixel<Bpp>(dst + Bpp * i, a);
-    }
-}
-
-// Paeth picks whichever of a (left), b (up) and c (upper left) is nearest to a + b - c,
-// preferring a, then b. With d = b - c and t = a - c that is: a when t >= max(d, -2d) or
-// t <= min(d, -2d); otherwise c when d > 0 and 2t < -d, or d < 0 and 2t > -d; otherwise
-// b. The bounds depend only on the row above, so the chain from one pixel to the next is
-// a few compares and selects instead of the three absolute differences.
-// One Paeth step on 16-bit lanes: the unfiltered pixel from the filtered one (s).
-inline __m128i paethStep(__m128i a, __m128i b, __m128i c, __m128i s) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi16(1);
-    const __m128i d = _mm_sub_epi16(b, c);
-    const __m128i minus2d = _mm_sub_epi16(zero, _mm_add_epi16(d, d));
-    // a chosen when a > c + max(d, -2d) - 1 or a < c + min(d, -2d) + 1.
-    const __m128i hi = _mm_sub_epi16(_mm_add_epi16(c, _mm_max_epi16(d, minus2d)), one);
-    const __m128i lo = _mm_add_epi16(_mm_add_epi16(c, _mm_min_epi16(d, minus2d)), one);
-    // m = 3c - b: c chosen when 2a < m (d > 0) or 2a > m (d < 0).
-    const __m128i m = _mm_sub_epi16(_mm_add_epi16(_mm_add_epi16(c, c), c), b);
-    const __m128i below = _mm_srai_epi16(_mm_add_epi16(m, one), 1);
-    const __m128i above = _mm_srai_epi16(m, 1);
-    const __m128i dPos = _mm_cmpgt_epi16(d, zero);
-    const __m128i dNeg = _mm_cmpgt_epi16(zero, d);
-    const __m128i bXorC = _mm_xor_si128(b, c);
-
-    const __m128i pickA = _mm_or_si128(_mm_cmpgt_epi16(a, hi), _mm_cmpgt_epi16(lo, a));
-    const __m128i pickC = _mm_or_si128(_mm_and_si128(dPos, _mm_cmpgt_epi16(below, a)),
-                                       _mm_and_si128(dNeg, _mm_cmpgt_epi16(a, above)));
-    const __m128i bOrC = _mm_xor_si128(b, _mm_and_si128(bXorC, pickC));
-    const __m128i pred = _mm_or_si128(_mm_and_si128(pickA, a), _mm_andnot_si128(pickA, bOrC));
-    return _mm_and_si128(_mm_add_epi16(pred, s), _mm_set1_epi16(0xFF));
-}
-
-template <int Bpp>
-__m128i loadPixel16(const std::uint8_t* p, bool last) {
-    return _mm_unpacklo_epi8(loadPixel<Bpp>(p, last), _mm_setzero_si128());
-}
-
-template <int Bpp>
-void storePixel16(std::uint8_t* p, __m128i x) {
-    storePixel<Bpp>(p, _mm_packus_epi16(x, x));
-}
-
-template <int Bpp>
-void unfilterPaethSse2(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
-                       std::size_t n) {
-    __m128i a = _mm_setzero_si128(), c = a; // left and upper left
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool last = i + 1 == n;
-        const __m128i b = loadPixel16<Bpp>(prior + Bpp * i, last);
-        a = paethStep(a, b, c, loadPixel16<Bpp>(src + Bpp * i, last));
-        storePixel16<Bpp>(dst + Bpp * i, a);
-        c = b;
-    }
-}
-
-// Two consecutive Paeth rows at once: the low half of each register works on row 0 at
-// pixel i, the high half on row 1 at pixel i - 2, whose upper neighbours row 0 finished
-// two steps earlier. The halves are independent, so one dependency chain serves two
-// pixels. Row 1 reads the row above only from registers.
-template <int Bpp>
-void unfilterPaethPairSse2(std::uint8_t* dst0, const std::uint8_t* src0, const std::uint8_t* prior0,
-                           std::uint8_t* dst1, const std::uint8_t* src1, std::size_t n) {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i a = zero, c = zero, older = zero, old = zero;
-    for (std::size_t i = 0; i < n + 2; ++i) {
-        const bool top = i < n, bottom = i >= 2;
-        const std::size_t j = i - 2;
-        const __m128i b0 = top ? loadPixel16<Bpp>(prior0 + Bpp * i, i + 1 == n) : zero;
-        const __m128i s0 = top ? loadPixel16<Bpp>(src0 + Bpp * i, i + 1 == n) : zero;
-        const __m128i s1 = bottom ? loadPixel16<Bpp>(src1 + Bpp * j, j + 1 == n) : zero;
-        const __m128i b = _mm_unpacklo_epi64(b0, older);
-        a = paethStep(a, b, c, _mm_unpacklo_epi64(s0, s1));
-        if (top) storePixel16<Bpp>(dst0 + Bpp * i, a);
-        if (bottom) storePixel16<Bpp>(dst1 + Bpp * j, _mm_srli_si128(a, 8));
-        c = b;
-        older = old;
-        old = a;
-    }
-}
-
 void unfilterUp(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
                 std::size_t bytes, Isa isa) {
     std::size_t i =
@@ -622,23 +491,6 @@ int paeth(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
-template <int Bpp>
-bool unfilterPixels(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
-                    const std::uint8_t* prior, std::size_t bytes) {
-    const std::size_t n = bytes / Bpp;
-    switch (filter) {
-    case 1:
-        unfilterSubSse2<Bpp>(dst, src, n);
-        return true;
-    case 3:
-        unfilterAvgSse2<Bpp>(dst, src, prior, n);
-        return true;
-    default:
-        unfilterPaethSse2<Bpp>(dst, src, prior, n);
-        return true;
-    }
-}
-
 } // namespace
 
 bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
@@ -652,8 +504,11 @@ bool unfilterRow(unsigned filter, std::uint8_t* dst, const std::uint8_t* src,
         unfilterUp(dst, src, prior, bytes, isa);
         return true;
     }
-    if (stride == 4) return unfilterPixels<4>(filter, dst, src, prior, bytes);
-    if (stride == 3) return unfilterPixels<3>(filter, dst, src, prior, bytes);
+    if (stride == 3 || stride == 4) {
+        IsaBodies<UnfilterPixelsBody>{&unfilterPixelsSse2, &unfilterPixelsAvx2}[isa](
+            filter, stride, dst, src, prior, bytes / std::size_t(stride));
+        return true;
+    }
     const std::size_t st = std::size_t(stride);
     const std::size_t head = std::min(st, bytes);
     switch (filter) {
@@ -689,10 +544,8 @@ bool unfilterRows(std::uint8_t* data, std::size_t bytes, int rows, int stride, s
             // bytes of row y not yet read.
             second.resize(bytes);
             const std::size_t n = bytes / std::size_t(stride);
-            if (stride == 4)
-                unfilterPaethPairSse2<4>(dst, line + 1, prior, second.data(), line + bytes + 2, n);
-            else
-                unfilterPaethPairSse2<3>(dst, line + 1, prior, second.data(), line + bytes + 2, n);
+            IsaBodies<UnfilterPaethPairBody>{&unfilterPaethPairSse2, &unfilterPaethPairAvx2}[isa](
+                stride, dst, line + 1, prior, second.data(), line + bytes + 2, n);
             ++y;
             dst = out + std::size_t(y) * outPitch;
             std::memcpy(dst, second.data(), bytes);
