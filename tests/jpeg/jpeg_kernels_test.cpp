@@ -191,13 +191,15 @@ TEST(JpegUpsample, VectorPathsMatchPlainFiltersAtEveryWidth) {
             return row[std::clamp(i, 0, width - 1)];
         };
         std::vector<std::uint8_t> got(2 * width + 1, 0xAA);
-        upsampleH2V1(near.data(), width, got.data());
-        for (int i = 0; i < width; ++i) {
-            ASSERT_EQ(got[2 * i], (3 * near[i] + at(near, i - 1) + 1) >> 2) << width;
-            ASSERT_EQ(got[2 * i + 1], (3 * near[i] + at(near, i + 1) + 2) >> 2) << width;
-        }
-        ASSERT_EQ(got[2 * width], 0xAA);
         for (corvid::Isa isa : corvid::supportedIsas()) {
+            upsampleH2V1(near.data(), width, got.data(), isa);
+            for (int i = 0; i < width; ++i) {
+                ASSERT_EQ(got[2 * i], (3 * near[i] + at(near, i - 1) + 1) >> 2)
+                    << width << " " << corvid::isaName(isa);
+                ASSERT_EQ(got[2 * i + 1], (3 * near[i] + at(near, i + 1) + 2) >> 2)
+                    << width << " " << corvid::isaName(isa);
+            }
+            ASSERT_EQ(got[2 * width], 0xAA);
             upsampleH2V2(near.data(), far.data(), width, got.data(), isa);
             for (int i = 0; i < width; ++i) {
                 auto sum = [&](int k) { return 3 * at(near, k) + at(far, k); };
@@ -208,10 +210,15 @@ TEST(JpegUpsample, VectorPathsMatchPlainFiltersAtEveryWidth) {
             }
             ASSERT_EQ(got[2 * width], 0xAA);
         }
-        for (bool lower : {false, true}) {
-            upsampleH1V2(near.data(), far.data(), width, lower, got.data());
-            for (int i = 0; i < width; ++i)
-                ASSERT_EQ(got[i], (3 * near[i] + far[i] + (lower ? 2 : 1)) >> 2) << width;
+        for (corvid::Isa isa : corvid::supportedIsas()) {
+            for (bool lower : {false, true}) {
+                std::fill(got.begin(), got.end(), 0xAA);
+                upsampleH1V2(near.data(), far.data(), width, lower, got.data(), isa);
+                for (int i = 0; i < width; ++i)
+                    ASSERT_EQ(got[i], (3 * near[i] + far[i] + (lower ? 2 : 1)) >> 2)
+                        << width << " " << corvid::isaName(isa);
+                ASSERT_EQ(got[width], 0xAA) << "wrote past the row";
+            }
         }
     }
 }

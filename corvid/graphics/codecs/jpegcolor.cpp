@@ -3,10 +3,6 @@
 #include "corvid/core/isa.h"
 #include "corvid/graphics/codecs/jpegcolor_simd.h"
 
-#if defined(__x86_64__)
-#include <emmintrin.h>
-#endif
-
 namespace corvid::jpeg {
 
 namespace {
@@ -34,29 +30,23 @@ inline void h2v2Columns(const std::uint8_t* near, const std::uint8_t* far, int w
     }
 }
 
+inline void h1v2Columns(const std::uint8_t* near, const std::uint8_t* far, int width, int bias,
+                        std::uint8_t* out, int from) {
+    for (int i = from; i < width; ++i)
+        out[i] = static_cast<std::uint8_t>((near[i] * 3 + far[i] + bias) >> 2);
+}
+
 } // namespace
 
 #if defined(__x86_64__)
 
-void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi16(1), two = _mm_set1_epi16(2);
+void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out, Isa isa) {
     h2v1Columns(in, width, out, 0, 1);
-    int i = 1;
-    // Eight interior columns at a time; each needs its left and right neighbour.
-    for (; i + 9 <= width; i += 8) {
-        auto load = [&](int at) {
-            return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + at)),
-                                     zero);
-        };
-        const __m128i c = load(i), l = load(i - 1), r = load(i + 1);
-        const __m128i c3 = _mm_add_epi16(_mm_add_epi16(c, c), c);
-        const __m128i even = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, l), one), 2);
-        const __m128i odd = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(c3, r), two), 2);
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(out + 2 * i),
-            _mm_packus_epi16(_mm_unpacklo_epi16(even, odd), _mm_unpackhi_epi16(even, odd)));
-    }
+    using Interior = int (*)(const std::uint8_t*, int, std::uint8_t*, int);
+    int i = IsaBodies<Interior>{&upsampleH2V1InteriorSse2,
+                                &upsampleH2V1InteriorAvx2}[isa](in, width, out, 1);
+    // What a wide body leaves, short of the row's last column, fits narrower steps.
+    i = upsampleH2V1InteriorSse2(in, width, out, i);
     h2v1Columns(in, width, out, i, width);
 }
 
@@ -72,25 +62,17 @@ void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, 
 }
 
 void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
-                  std::uint8_t* out) {
+                  std::uint8_t* out, Isa isa) {
     const int bias = lowerHalf ? 2 : 1;
-    const __m128i zero = _mm_setzero_si128(), b = _mm_set1_epi16(static_cast<short>(bias));
-    int i = 0;
-    for (; i + 8 <= width; i += 8) {
-        const __m128i n =
-            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near + i)), zero);
-        const __m128i f =
-            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(far + i)), zero);
-        const __m128i v = _mm_srli_epi16(
-            _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(n, n), n), _mm_add_epi16(f, b)), 2);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, zero));
-    }
-    for (; i < width; ++i) out[i] = static_cast<std::uint8_t>((near[i] * 3 + far[i] + bias) >> 2);
+    using Columns = int (*)(const std::uint8_t*, const std::uint8_t*, int, int, std::uint8_t*, int);
+    const int i = IsaBodies<Columns>{&upsampleH1V2ColumnsSse2,
+                                     &upsampleH1V2ColumnsAvx2}[isa](near, far, width, bias, out, 0);
+    h1v2Columns(near, far, width, bias, out, i);
 }
 
 #else
 
-void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out) {
+void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out, Isa) {
     h2v1Columns(in, width, out, 0, width);
 }
 
@@ -100,10 +82,8 @@ void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, 
 }
 
 void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
-                  std::uint8_t* out) {
-    const int bias = lowerHalf ? 2 : 1;
-    for (int i = 0; i < width; ++i)
-        out[i] = static_cast<std::uint8_t>((near[i] * 3 + far[i] + bias) >> 2);
+                  std::uint8_t* out, Isa) {
+    h1v2Columns(near, far, width, lowerHalf ? 2 : 1, out, 0);
 }
 
 #endif

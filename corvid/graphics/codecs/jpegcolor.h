@@ -9,8 +9,10 @@
 
 namespace corvid::jpeg {
 
-// Doubles a row horizontally: `out` receives 2 * width samples. Needs width >= 2.
-void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out);
+// Doubles a row horizontally: `out` receives 2 * width samples. Needs width >= 2. As
+// for the two below, every instruction set (which the processor must run) gives the
+// same samples.
+void upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out, Isa isa = bestIsa());
 
 // Doubles vertically and horizontally: `near` is the input row that contains the output
 // row, `far` the neighbouring row on the output row's side. Needs width >= 2. Every
@@ -20,7 +22,7 @@ void upsampleH2V2(const std::uint8_t* near, const std::uint8_t* far, int width, 
 
 // Doubles vertically only; `lowerHalf` is true for the second output row of a pair.
 void upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, bool lowerHalf,
-                  std::uint8_t* out);
+                  std::uint8_t* out, Isa isa = bestIsa());
 
 // Converts `count` pixels; `components` is 3 (RGB) or 4 (RGBA with alpha 255).
 using ColorFunction = void (*)(const std::uint8_t* y, const std::uint8_t* cb,
@@ -40,6 +42,15 @@ int upsampleH2V2InteriorSse2(const std::uint8_t* near, const std::uint8_t* far, 
                              std::uint8_t* out, int from);
 int upsampleH2V2InteriorAvx2(const std::uint8_t* near, const std::uint8_t* far, int width,
                              std::uint8_t* out, int from);
+// The same for the horizontal upsampler.
+int upsampleH2V1InteriorSse2(const std::uint8_t* in, int width, std::uint8_t* out, int from);
+int upsampleH2V1InteriorAvx2(const std::uint8_t* in, int width, std::uint8_t* out, int from);
+// The vertical upsampler's columns from `from` on, with the rounding bias (1 or 2),
+// as far as whole steps reach; returns the first column left over.
+int upsampleH1V2ColumnsSse2(const std::uint8_t* near, const std::uint8_t* far, int width, int bias,
+                            std::uint8_t* out, int from);
+int upsampleH1V2ColumnsAvx2(const std::uint8_t* near, const std::uint8_t* far, int width, int bias,
+                            std::uint8_t* out, int from);
 #endif
 
 // The conversion for an instruction set (which the processor must run), and the

@@ -1,4 +1,4 @@
-// The colour conversion and the 2x2 upsampler's interior for processors with AVX2;
+// The colour conversion and the upsamplers for processors with AVX2;
 // chosen at run time. The build compiles this file alone with AVX2 enabled.
 #include "corvid/graphics/codecs/jpegcolor.h"
 #include "corvid/simd/avx2.h"
@@ -15,6 +15,16 @@ void yccToRgbAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
 int upsampleH2V2InteriorAvx2(const std::uint8_t* near, const std::uint8_t* far, int width,
                              std::uint8_t* out, int from) {
     return color_detail::ColorKernels<simd::Avx2Lanes>::upsampleH2V2(near, far, width, out, from);
+}
+
+int upsampleH2V1InteriorAvx2(const std::uint8_t* in, int width, std::uint8_t* out, int from) {
+    return color_detail::ColorKernels<simd::Avx2Lanes>::upsampleH2V1(in, width, out, from);
+}
+
+int upsampleH1V2ColumnsAvx2(const std::uint8_t* near, const std::uint8_t* far, int width, int bias,
+                            std::uint8_t* out, int from) {
+    return color_detail::ColorKernels<simd::Avx2Lanes>::upsampleH1V2(near, far, width, bias, out,
+                                                                     from);
 }
 
 } // namespace corvid::jpeg

@@ -1,5 +1,5 @@
 #pragma once
-// The vector bodies of the colour conversion and the 2x2 triangle upsampler, written
+// The vector bodies of the colour conversion and the triangle upsamplers, written
 // once over a lane type's packed words; each instruction set's source instantiates
 // them with its lanes. Their arithmetic is the plain functions' in jpegcolor.cpp,
 // operation for operation. Internal linkage only: each source builds its own copy.
@@ -107,6 +107,38 @@ struct ColorKernels {
             // columns come out in order.
             L::storeNarrowed(out + 2 * i, L::interleaveLo16(even, odd),
                              L::interleaveHi16(even, odd));
+        }
+        return i;
+    }
+
+    // The horizontal upsampler's interior columns from `i` on, like the 2x2 one's.
+    static int upsampleH2V1(const std::uint8_t* in, int width, std::uint8_t* out, int i) {
+        const W one = L::splat16(1), two = L::splat16(2);
+        for (; i + L::words + 1 <= width; i += L::words) {
+            const W c = L::widenBytes(in + i);
+            const W l = L::widenBytes(in + i - 1), r = L::widenBytes(in + i + 1);
+            const W c3 = L::add16(L::add16(c, c), c);
+            const W even = L::shiftRight16(L::add16(L::add16(c3, l), one), 2);
+            const W odd = L::shiftRight16(L::add16(L::add16(c3, r), two), 2);
+            L::storeNarrowed(out + 2 * i, L::interleaveLo16(even, odd),
+                             L::interleaveHi16(even, odd));
+        }
+        return i;
+    }
+
+    // The vertical upsampler, sixteen columns a step from `i` on; returns the first
+    // column left over.
+    static int upsampleH1V2(const std::uint8_t* near, const std::uint8_t* far, int width, int bias,
+                            std::uint8_t* out, int i) {
+        const W b = L::splat16(static_cast<std::int16_t>(bias));
+        for (; i + 16 <= width; i += 16) {
+            W v[kParts];
+            for (int p = 0; p < kParts; ++p) {
+                const W n = L::widenBytes(near + i + p * L::words);
+                const W f = L::widenBytes(far + i + p * L::words);
+                v[p] = L::shiftRight16(L::add16(L::add16(L::add16(n, n), n), L::add16(f, b)), 2);
+            }
+            L::store128(out + i, L::narrow16(v));
         }
         return i;
     }

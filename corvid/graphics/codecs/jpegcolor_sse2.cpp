@@ -1,4 +1,4 @@
-// The colour conversion and the 2x2 upsampler's interior in SSE2 registers.
+// The colour conversion and the upsamplers in SSE2 registers.
 #include "corvid/graphics/codecs/jpegcolor.h"
 #include "corvid/simd/sse2.h"
 
@@ -14,6 +14,16 @@ void yccToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
 int upsampleH2V2InteriorSse2(const std::uint8_t* near, const std::uint8_t* far, int width,
                              std::uint8_t* out, int from) {
     return color_detail::ColorKernels<simd::Sse2Lanes>::upsampleH2V2(near, far, width, out, from);
+}
+
+int upsampleH2V1InteriorSse2(const std::uint8_t* in, int width, std::uint8_t* out, int from) {
+    return color_detail::ColorKernels<simd::Sse2Lanes>::upsampleH2V1(in, width, out, from);
+}
+
+int upsampleH1V2ColumnsSse2(const std::uint8_t* near, const std::uint8_t* far, int width, int bias,
+                            std::uint8_t* out, int from) {
+    return color_detail::ColorKernels<simd::Sse2Lanes>::upsampleH1V2(near, far, width, bias, out,
+                                                                     from);
 }
 
 } // namespace corvid::jpeg
