@@ -50,7 +50,14 @@ public:
     void load(InterpolatedBiquad& left, InterpolatedBiquad& right);
 
     VD step(VD x) {
-        const VD y = ((b0_ * x + b1_ * x1_) - a1_ * y1_) + (b2_ * x2_ - a2_ * y2_);
+        // y = ((b0 x + b1 x1) - a1 y1) + (b2 x2 - a2 y2). The products of the older
+        // samples are taken first: they do not wait for x, and in this order a
+        // three-stage cascade keeps its values in registers instead of spilling them.
+        const VD a2y2 = a2_ * y2_;
+        const VD older = b2_ * x2_ - a2y2;
+        const VD a1y1 = a1_ * y1_;
+        const VD b1x1 = b1_ * x1_;
+        const VD y = ((b0_ * x + b1x1) - a1y1) + older;
         x2_ = x1_;
         x1_ = x;
         y2_ = y1_;
