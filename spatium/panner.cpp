@@ -1,8 +1,9 @@
 #include "spatium/panner.h"
 
+#include "corvid/simd/sse2_stereo.h"
+
 #include <algorithm>
 #include <cmath>
-#include <emmintrin.h>
 #include <numbers>
 
 namespace spatium {
@@ -12,24 +13,26 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr int kChunk = vireo::InterpolatedBiquad::kChunk;
 
+using Lanes = corvid::simd::Sse2Lanes;
+using Floats = corvid::simd::Sse2Floats;
+using Pair = corvid::simd::Sse2Doubles;
+using VF = Lanes::VF;
+
 // The four per-frame smoothers of the panner (delay and gain of each channel) stepped
 // together, lane for lane the same arithmetic as ExpSmoother::next, so that their
 // recurrences run side by side instead of one after another.
 class SmootherLanes {
 public:
     SmootherLanes(corvid::ExpSmoother* const (&s)[4], const float (&targets)[4]) : s_(s) {
-        cur_ = _mm_setr_ps(s[0]->current, s[1]->current, s[2]->current, s[3]->current);
-        coef_ =
-            _mm_setr_ps(s[0]->coefficient, s[1]->coefficient, s[2]->coefficient, s[3]->coefficient);
-        target_ = _mm_loadu_ps(targets);
+        cur_ = VF{s[0]->current, s[1]->current, s[2]->current, s[3]->current};
+        coef_ = VF{s[0]->coefficient, s[1]->coefficient, s[2]->coefficient, s[3]->coefficient};
+        target_ = Floats::loadF(targets);
         steady_ = true;
         for (int k = 0; k < 4; ++k) steady_ = steady_ && s[k]->isSteady(targets[k]);
     }
 
     ~SmootherLanes() {
-        alignas(16) float c[4];
-        _mm_store_ps(c, cur_);
-        for (int k = 0; k < 4; ++k) s_[k]->current = c[k];
+        for (int k = 0; k < 4; ++k) s_[k]->current = cur_[k];
     }
 
     SmootherLanes(const SmootherLanes&) = delete;
@@ -38,50 +41,50 @@ public:
     // Nothing moves: every frame gets the current values.
     bool steady() const { return steady_; }
 
-    __m128 current() const { return cur_; }
-    void setCurrent(__m128 c) { cur_ = c; }
+    VF current() const { return cur_; }
+    void setCurrent(VF c) { cur_ = c; }
 
     // One frame of all four; callers keep the value in a register between frames.
-    static __m128 next(__m128 cur, __m128 target, __m128 coef) {
-        const __m128 d = _mm_sub_ps(target, cur);
-        const __m128 unchanged = _mm_cmpeq_ps(d, _mm_setzero_ps());
-        const __m128 snap = _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), d), _mm_set1_ps(1e-10f));
-        const __m128 stepped = _mm_add_ps(cur, _mm_mul_ps(d, coef));
-        const __m128 moved = _mm_or_ps(_mm_and_ps(snap, target), _mm_andnot_ps(snap, stepped));
-        return _mm_or_ps(_mm_and_ps(unchanged, cur), _mm_andnot_ps(unchanged, moved));
+    static VF next(VF cur, VF target, VF coef) {
+        const VF d = target - cur;
+        const Lanes::VI unchanged = Floats::equal(d, Lanes::splatF(0.0f));
+        const Lanes::VI snap = Floats::less(Lanes::abs(d), Lanes::splatF(1e-10f));
+        const VF stepped = cur + d * coef;
+        const VF moved = Floats::select(snap, target, stepped);
+        return Floats::select(unchanged, cur, moved);
     }
 
-    __m128 target() const { return target_; }
-    __m128 coefficient() const { return coef_; }
+    VF target() const { return target_; }
+    VF coefficient() const { return coef_; }
 
     // out[i][k]: value of smoother k at frame i.
     void run(float (*out)[4], int n) {
         if (steady_) {
-            for (int i = 0; i < n; ++i) _mm_store_ps(out[i], cur_);
+            for (int i = 0; i < n; ++i) Floats::storeF(out[i], cur_);
             return;
         }
-        const __m128 target = target_, coef = coef_;
-        __m128 cur = cur_;
+        const VF target = target_, coef = coef_;
+        VF cur = cur_;
         for (int i = 0; i < n; ++i) {
             cur = next(cur, target, coef);
-            _mm_store_ps(out[i], cur);
+            Floats::storeF(out[i], cur);
         }
         cur_ = cur;
     }
 
 private:
     corvid::ExpSmoother* const (&s_)[4];
-    __m128 cur_, coef_, target_;
+    VF cur_, coef_, target_;
     bool steady_;
 };
 
 // One frame of the head-shadow shelf on both channels, then the channel gains g[2] and
 // g[3]: the shelf output is rounded to float before it is scaled, as in separate passes.
 inline void shadeAndScale(vireo::BiquadPair& shadow, float* l, float* r, const float* g) {
-    const __m128 y = _mm_cvtpd_ps(shadow.step(vireo::BiquadPair::widen(*l, *r)));
-    const __m128 out = _mm_mul_ps(y, _mm_setr_ps(g[2], g[3], 0.0f, 0.0f));
-    _mm_store_ss(l, out);
-    _mm_store_ss(r, _mm_shuffle_ps(out, out, 1));
+    const VF y = Pair::narrow(shadow.step(Pair::widen(*l, *r)));
+    const VF out = y * VF{g[2], g[3], 0.0f, 0.0f};
+    *l = out[0];
+    *r = out[1];
 }
 
 inline void scale(float* l, float* r, const float (*g)[4], int n) {
@@ -204,7 +207,7 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         readChunk(0, values[0]);
     }
     const bool steady = lanes.steady();
-    const __m128 smootherTarget = lanes.target(), smootherCoef = lanes.coefficient();
+    const VF smootherTarget = lanes.target(), smootherCoef = lanes.coefficient();
     for (int k = 0; k < chunks; ++k) {
         const int n = chunkLength(k);
         const int nn = k + 1 < chunks ? chunkLength(k + 1) : 0;
@@ -233,18 +236,18 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         } else {
             vireo::BiquadPair shadow;
             shadow.load(shadowL, shadowR);
-            __m128 s = lanes.current();
+            VF s = lanes.current();
             const int both = std::min(n, nn);
             int i = 0;
             for (; i < both; ++i) {
                 s = SmootherLanes::next(s, smootherTarget, smootherCoef);
-                _mm_store_ps(next[i], s);
+                Floats::storeF(next[i], s);
                 shadeAndScale(shadow, l + i, r + i, cur[i]);
             }
             for (; i < n; ++i) shadeAndScale(shadow, l + i, r + i, cur[i]);
             for (; i < nn; ++i) {
                 s = SmootherLanes::next(s, smootherTarget, smootherCoef);
-                _mm_store_ps(next[i], s);
+                Floats::storeF(next[i], s);
             }
             lanes.setCurrent(s);
             shadow.finish();

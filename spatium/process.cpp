@@ -4,11 +4,12 @@
 #include "spatium/editorfeed.h"
 #include "spatium/spatium.h"
 
+#include "corvid/simd/sse2_stereo.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <xmmintrin.h>
 
 namespace spatium {
 
@@ -37,11 +38,13 @@ bool overlaps(const float* a, const float* b, std::int32_t frames) {
 
 // A NaN does not compare equal to zero, so it counts as sound.
 bool allZero(const float* x, std::int32_t frames) {
-    __m128 nonZero = _mm_setzero_ps();
+    using Lanes = corvid::simd::Sse2Lanes;
+    using Floats = corvid::simd::Sse2Floats;
+    Lanes::VI nonZero = Lanes::splatI(0);
     std::int32_t i = 0;
     for (; i + 4 <= frames; i += 4)
-        nonZero = _mm_or_ps(nonZero, _mm_cmpneq_ps(_mm_loadu_ps(x + i), _mm_setzero_ps()));
-    bool any = _mm_movemask_ps(nonZero) != 0;
+        nonZero = nonZero | Floats::notEqual(Floats::loadF(x + i), Lanes::splatF(0.0f));
+    bool any = Lanes::any(nonZero);
     for (; i < frames; ++i) any |= x[i] != 0.0f;
     return !any;
 }

@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace vireo {
 
 using corvid::Biquad;
 using corvid::BiquadCoeffs;
 using corvid::BiquadMemory;
+using Pair = corvid::simd::Sse2Doubles;
 
 void InterpolatedBiquad::reset(float sampleRate) {
     chunkShift = kChunkShift;
@@ -80,46 +80,41 @@ void BiquadPair::load(InterpolatedBiquad& left, InterpolatedBiquad& right) {
     right_ = &right;
     const BiquadCoeffs& l = left.current;
     const BiquadCoeffs& r = right.current;
-    b0_ = _mm_setr_pd(l.b0, r.b0);
-    b1_ = _mm_setr_pd(l.b1, r.b1);
-    b2_ = _mm_setr_pd(l.b2, r.b2);
-    a1_ = _mm_setr_pd(l.a1, r.a1);
-    a2_ = _mm_setr_pd(l.a2, r.a2);
+    b0_ = Pair::pair(l.b0, r.b0);
+    b1_ = Pair::pair(l.b1, r.b1);
+    b2_ = Pair::pair(l.b2, r.b2);
+    a1_ = Pair::pair(l.a1, r.a1);
+    a2_ = Pair::pair(l.a2, r.a2);
     const BiquadMemory& ml = left.biquad.memory;
     const BiquadMemory& mr = right.biquad.memory;
-    x1_ = _mm_setr_pd(ml.x1, mr.x1);
-    x2_ = _mm_setr_pd(ml.x2, mr.x2);
-    y1_ = _mm_setr_pd(ml.y1, mr.y1);
-    y2_ = _mm_setr_pd(ml.y2, mr.y2);
+    x1_ = Pair::pair(ml.x1, mr.x1);
+    x2_ = Pair::pair(ml.x2, mr.x2);
+    y1_ = Pair::pair(ml.y1, mr.y1);
+    y2_ = Pair::pair(ml.y2, mr.y2);
 }
 
 void BiquadPair::finish() {
     // Biquad::settleMemory on both lanes: the same flush, and a lane whose memory is
     // not finite is cleared (x - x is zero exactly when x is finite).
-    const __m128d up = _mm_set1_pd(1e-10);
-    const __m128d down = _mm_set1_pd(-1e-10);
-    __m128d x1 = _mm_add_pd(_mm_add_pd(x1_, up), down);
-    __m128d x2 = _mm_add_pd(_mm_add_pd(x2_, up), down);
-    __m128d y1 = _mm_add_pd(_mm_add_pd(y1_, up), down);
-    __m128d y2 = _mm_add_pd(_mm_add_pd(y2_, up), down);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d finite = _mm_and_pd(
-        _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(x1, x1), zero), _mm_cmpeq_pd(_mm_sub_pd(x2, x2), zero)),
-        _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(y1, y1), zero), _mm_cmpeq_pd(_mm_sub_pd(y2, y2), zero)));
-    x1 = _mm_and_pd(x1, finite);
-    x2 = _mm_and_pd(x2, finite);
-    y1 = _mm_and_pd(y1, finite);
-    y2 = _mm_and_pd(y2, finite);
+    const VD up = Pair::splat(1e-10);
+    const VD down = Pair::splat(-1e-10);
+    VD x1 = (x1_ + up) + down;
+    VD x2 = (x2_ + up) + down;
+    VD y1 = (y1_ + up) + down;
+    VD y2 = (y2_ + up) + down;
+    const VD zero = Pair::splat(0.0);
+    const Pair::VM finite = (Pair::equal(x1 - x1, zero) & Pair::equal(x2 - x2, zero)) &
+                            (Pair::equal(y1 - y1, zero) & Pair::equal(y2 - y2, zero));
+    x1 = Pair::keep(x1, finite);
+    x2 = Pair::keep(x2, finite);
+    y1 = Pair::keep(y1, finite);
+    y2 = Pair::keep(y2, finite);
     BiquadMemory& l = left_->biquad.memory;
     BiquadMemory& r = right_->biquad.memory;
-    _mm_storel_pd(&l.x1, x1);
-    _mm_storeh_pd(&r.x1, x1);
-    _mm_storel_pd(&l.x2, x2);
-    _mm_storeh_pd(&r.x2, x2);
-    _mm_storel_pd(&l.y1, y1);
-    _mm_storeh_pd(&r.y1, y1);
-    _mm_storel_pd(&l.y2, y2);
-    _mm_storeh_pd(&r.y2, y2);
+    Pair::store(x1, &l.x1, &r.x1);
+    Pair::store(x2, &l.x2, &r.x2);
+    Pair::store(y1, &l.y1, &r.y1);
+    Pair::store(y2, &l.y2, &r.y2);
 }
 
 namespace {
@@ -141,9 +136,9 @@ void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right
     BiquadPair p[N];
     for (int s = 0; s < N; ++s) p[s].load(*left[s], *right[s]);
     for (int i = 0; i < n; ++i) {
-        __m128d v = BiquadPair::widen(inL[i], inR[i]);
-        for (int s = 0; s < N - 1; ++s) v = BiquadPair::roundToFloat(p[s].step(v));
-        BiquadPair::store(p[N - 1].step(v), outL + i, outR + i);
+        Pair::VD v = Pair::widen(inL[i], inR[i]);
+        for (int s = 0; s < N - 1; ++s) v = Pair::roundToFloat(p[s].step(v));
+        Pair::storeFloats(p[N - 1].step(v), outL + i, outR + i);
     }
     for (int s = 0; s < N; ++s) p[s].finish();
 }

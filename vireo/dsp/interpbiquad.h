@@ -4,8 +4,7 @@
 // chunk length, which keeps the 40 ms time constant exact for the short last chunk.
 
 #include "corvid/dsp/iir.h"
-
-#include <emmintrin.h>
+#include "corvid/simd/sse2_stereo.h"
 
 namespace vireo {
 
@@ -46,12 +45,19 @@ void passThroughMemory(corvid::BiquadMemory& m, const float* s, int n);
 // operations in the same order; finish() ends the call as Biquad::filter does.
 class BiquadPair {
 public:
+    using VD = corvid::simd::Sse2Doubles::VD;
+
     void load(InterpolatedBiquad& left, InterpolatedBiquad& right);
 
-    __m128d step(__m128d x) {
-        const __m128d y = _mm_add_pd(
-            _mm_sub_pd(_mm_add_pd(_mm_mul_pd(b0_, x), _mm_mul_pd(b1_, x1_)), _mm_mul_pd(a1_, y1_)),
-            _mm_sub_pd(_mm_mul_pd(b2_, x2_), _mm_mul_pd(a2_, y2_)));
+    VD step(VD x) {
+        // y = ((b0 x + b1 x1) - a1 y1) + (b2 x2 - a2 y2). The products of the older
+        // samples are taken first: they do not wait for x, and in this order a
+        // three-stage cascade keeps its values in registers instead of spilling them.
+        const VD a2y2 = a2_ * y2_;
+        const VD older = b2_ * x2_ - a2y2;
+        const VD a1y1 = a1_ * y1_;
+        const VD b1x1 = b1_ * x1_;
+        const VD y = ((b0_ * x + b1x1) - a1y1) + older;
         x2_ = x1_;
         x1_ = x;
         y2_ = y1_;
@@ -61,20 +67,11 @@ public:
 
     void finish();
 
-    static __m128d widen(float l, float r) { return _mm_cvtps_pd(_mm_setr_ps(l, r, 0.0f, 0.0f)); }
-    // What the next stage of a cascade sees: the output rounded to float.
-    static __m128d roundToFloat(__m128d y) { return _mm_cvtps_pd(_mm_cvtpd_ps(y)); }
-    static void store(__m128d y, float* l, float* r) {
-        const __m128 f = _mm_cvtpd_ps(y);
-        _mm_store_ss(l, f);
-        _mm_store_ss(r, _mm_shuffle_ps(f, f, 1));
-    }
-
 private:
     InterpolatedBiquad* left_ = nullptr;
     InterpolatedBiquad* right_ = nullptr;
-    __m128d b0_, b1_, b2_, a1_, a2_;
-    __m128d x1_, x2_, y1_, y2_;
+    VD b0_, b1_, b2_, a1_, a2_;
+    VD x1_, x2_, y1_, y2_;
 };
 
 // Runs a cascade of `stages` filters over two channels at once. Stage s of the left
