@@ -197,34 +197,6 @@ struct Sse2Lanes {
     static void storeLow64(void* p, Words v) { _mm_storel_epi64(static_cast<__m128i*>(p), v); }
     static std::uint64_t low64(Words v) { return std::uint64_t(_mm_cvtsi128_si64(v)); }
 
-    // One pixel of up to four bytes in the low lanes, for the kernels whose every
-    // pixel depends on the one before it: wider registers would only wait. The
-    // other lanes carry whatever the operations leave there.
-    using Pixels = Words;
-    static Pixels zeroPixels() { return _mm_setzero_si128(); }
-    static Pixels splatPixels8(std::int8_t v) { return _mm_set1_epi8(v); }
-    static Pixels splatPixels16(std::int16_t v) { return _mm_set1_epi16(v); }
-    static Pixels fromLow32(std::uint32_t v) { return _mm_cvtsi32_si128(static_cast<int>(v)); }
-    static std::uint32_t low32(Pixels v) {
-        return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
-    }
-    // The low eight bytes, each widened to a word.
-    static Pixels widenLow8(Pixels v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
-    static Pixels sub8(Pixels a, Pixels b) { return _mm_sub_epi8(a, b); }
-    // Byte averages rounded up.
-    static Pixels avgUp8(Pixels a, Pixels b) { return _mm_avg_epu8(a, b); }
-    static Pixels max16(Pixels a, Pixels b) { return _mm_max_epi16(a, b); }
-    static Pixels shiftRightSigned16(Pixels v, int shift) {
-        return _mm_sra_epi16(v, _mm_cvtsi32_si128(shift));
-    }
-    // All ones in each word where a > b, signed.
-    static Pixels greater16(Pixels a, Pixels b) { return _mm_cmpgt_epi16(a, b); }
-    static Pixels bitAnd(Pixels a, Pixels b) { return _mm_and_si128(a, b); }
-    static Pixels bitOr(Pixels a, Pixels b) { return _mm_or_si128(a, b); }
-    static Pixels bitXor(Pixels a, Pixels b) { return _mm_xor_si128(a, b); }
-    // b where the mask is clear.
-    static Pixels bitAndNot(Pixels mask, Pixels b) { return _mm_andnot_si128(mask, b); }
-
     // Sixteen bytes as narrow16 gives them, stored.
     static void store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 };

@@ -3,6 +3,8 @@
 // source instantiates it with its lanes. "Up" takes whole registers; the others carry
 // a dependency from one pixel to the next and take one pixel per step.
 
+#include "corvid/simd/pixels128.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -62,7 +64,9 @@ struct UpKernel {
 // the stored bytes.
 template <class L, int Bpp>
 struct PixelKernels {
-    using P = typename L::Pixels;
+    // The lane set only chooses the encoding: one pixel a step is as wide as it gets.
+    using X = simd::Pixels128;
+    using P = X::Pixels;
 
     static P load(const std::uint8_t* p, bool last) {
         std::uint32_t v;
@@ -71,11 +75,11 @@ struct PixelKernels {
         } else {
             std::memcpy(&v, p, 4);
         }
-        return L::fromLow32(v);
+        return X::fromLow32(v);
     }
 
     static void store(std::uint8_t* p, P x) {
-        const std::uint32_t v = L::low32(x);
+        const std::uint32_t v = X::low32(x);
         if (Bpp == 3) {
             const std::uint16_t low = std::uint16_t(v);
             std::memcpy(p, &low, 2);
@@ -85,27 +89,27 @@ struct PixelKernels {
         }
     }
 
-    static P load16(const std::uint8_t* p, bool last) { return L::widenLow8(load(p, last)); }
-    static void store16(std::uint8_t* p, P x) { store(p, L::narrowBytes(x)); }
+    static P load16(const std::uint8_t* p, bool last) { return X::widenLow8(load(p, last)); }
+    static void store16(std::uint8_t* p, P x) { store(p, X::narrowBytes(x)); }
 
     static void sub(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
-        P a = L::zeroPixels();
+        P a = X::zeroPixels();
         for (std::size_t i = 0; i < n; ++i) {
-            a = L::add8(a, load(src + Bpp * i, i + 1 == n));
+            a = X::add8(a, load(src + Bpp * i, i + 1 == n));
             store(dst + Bpp * i, a);
         }
     }
 
     static void average(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
                         std::size_t n) {
-        const P one = L::splatPixels8(1);
-        P a = L::zeroPixels();
+        const P one = X::splatPixels8(1);
+        P a = X::zeroPixels();
         for (std::size_t i = 0; i < n; ++i) {
             const bool last = i + 1 == n;
             const P b = load(prior + Bpp * i, last);
             // Rounded-up average minus the lost low bit gives the floor.
-            const P avg = L::sub8(L::avgUp8(a, b), L::bitAnd(L::bitXor(a, b), one));
-            a = L::add8(avg, load(src + Bpp * i, last));
+            const P avg = X::sub8(X::avgUp8(a, b), X::bitAnd(X::bitXor(a, b), one));
+            a = X::add8(avg, load(src + Bpp * i, last));
             store(dst + Bpp * i, a);
         }
     }
@@ -118,31 +122,31 @@ struct PixelKernels {
     // three absolute differences. One step on 16-bit lanes: the unfiltered pixel from
     // the filtered one (s).
     static P paethStep(P a, P b, P c, P s) {
-        const P zero = L::zeroPixels();
-        const P one = L::splatPixels16(1);
-        const P d = L::sub16(b, c);
-        const P minus2d = L::sub16(zero, L::add16(d, d));
+        const P zero = X::zeroPixels();
+        const P one = X::splatPixels16(1);
+        const P d = X::sub16(b, c);
+        const P minus2d = X::sub16(zero, X::add16(d, d));
         // a chosen when a > c + max(d, -2d) - 1 or a < c + min(d, -2d) + 1.
-        const P hi = L::sub16(L::add16(c, L::max16(d, minus2d)), one);
-        const P lo = L::add16(L::add16(c, L::min16(d, minus2d)), one);
+        const P hi = X::sub16(X::add16(c, X::max16(d, minus2d)), one);
+        const P lo = X::add16(X::add16(c, X::min16(d, minus2d)), one);
         // m = 3c - b: c chosen when 2a < m (d > 0) or 2a > m (d < 0).
-        const P m = L::sub16(L::add16(L::add16(c, c), c), b);
-        const P below = L::shiftRightSigned16(L::add16(m, one), 1);
-        const P above = L::shiftRightSigned16(m, 1);
-        const P dPos = L::greater16(d, zero);
-        const P dNeg = L::greater16(zero, d);
+        const P m = X::sub16(X::add16(X::add16(c, c), c), b);
+        const P below = X::shiftRightSigned16(X::add16(m, one), 1);
+        const P above = X::shiftRightSigned16(m, 1);
+        const P dPos = X::greater16(d, zero);
+        const P dNeg = X::greater16(zero, d);
 
-        const P pickA = L::bitOr(L::greater16(a, hi), L::greater16(lo, a));
-        const P pickC = L::bitOr(L::bitAnd(dPos, L::greater16(below, a)),
-                                 L::bitAnd(dNeg, L::greater16(a, above)));
-        const P bOrC = L::bitXor(b, L::bitAnd(L::bitXor(b, c), pickC));
-        const P pred = L::bitOr(L::bitAnd(pickA, a), L::bitAndNot(pickA, bOrC));
-        return L::bitAnd(L::add16(pred, s), L::splatPixels16(0xFF));
+        const P pickA = X::bitOr(X::greater16(a, hi), X::greater16(lo, a));
+        const P pickC = X::bitOr(X::bitAnd(dPos, X::greater16(below, a)),
+                                 X::bitAnd(dNeg, X::greater16(a, above)));
+        const P bOrC = X::bitXor(b, X::bitAnd(X::bitXor(b, c), pickC));
+        const P pred = X::bitOr(X::bitAnd(pickA, a), X::bitAndNot(pickA, bOrC));
+        return X::bitAnd(X::add16(pred, s), X::splatPixels16(0xFF));
     }
 
     static void paeth(std::uint8_t* dst, const std::uint8_t* src, const std::uint8_t* prior,
                       std::size_t n) {
-        P a = L::zeroPixels(), c = a; // left and upper left
+        P a = X::zeroPixels(), c = a; // left and upper left
         for (std::size_t i = 0; i < n; ++i) {
             const bool last = i + 1 == n;
             const P b = load16(prior + Bpp * i, last);
@@ -158,7 +162,7 @@ struct PixelKernels {
     // the row above only from registers.
     static void paethPair(std::uint8_t* dst0, const std::uint8_t* src0, const std::uint8_t* prior0,
                           std::uint8_t* dst1, const std::uint8_t* src1, std::size_t n) {
-        const P zero = L::zeroPixels();
+        const P zero = X::zeroPixels();
         P a = zero, c = zero, older = zero, old = zero;
         for (std::size_t i = 0; i < n + 2; ++i) {
             const bool top = i < n, bottom = i >= 2;
@@ -166,10 +170,10 @@ struct PixelKernels {
             const P b0 = top ? load16(prior0 + Bpp * i, i + 1 == n) : zero;
             const P s0 = top ? load16(src0 + Bpp * i, i + 1 == n) : zero;
             const P s1 = bottom ? load16(src1 + Bpp * j, j + 1 == n) : zero;
-            const P b = L::interleaveLo64(b0, older);
-            a = paethStep(a, b, c, L::interleaveLo64(s0, s1));
+            const P b = X::interleaveLo64(b0, older);
+            a = paethStep(a, b, c, X::interleaveLo64(s0, s1));
             if (top) store16(dst0 + Bpp * i, a);
-            if (bottom) store16(dst1 + Bpp * j, L::interleaveHi64(a, a));
+            if (bottom) store16(dst1 + Bpp * j, X::interleaveHi64(a, a));
             c = b;
             older = old;
             old = a;
