@@ -41,17 +41,13 @@ DecodedImage decodeImage(ByteSpan data, int requestedComponents) {
     return image;
 }
 
-std::unique_ptr<OwnedImage<RGBA>> decodeToRGBA(ByteSpan data) {
-    auto image = std::make_unique<OwnedImage<RGBA>>();
-    {
-        const DecodedImage decoded = decodeImage(data, 4);
-        image->size(decoded.width, decoded.height);
-        std::memcpy(image->data(), decoded.pixels.data(), decoded.pixels.size());
-    }
+namespace {
+
+std::unique_ptr<OwnedImage<RGBA>> imageOf(const DecodedImage& decoded) {
+    auto image = std::make_unique<OwnedImage<RGBA>>(decoded.width, decoded.height);
+    std::memcpy(image->data(), decoded.pixels.data(), decoded.pixels.size());
     return image;
 }
-
-namespace {
 
 std::unique_ptr<OwnedImage<RGBA>> joinAlpha(const DecodedImage& colour, const DecodedImage& alpha) {
     if (colour.width != alpha.width || colour.height != alpha.height)
@@ -74,13 +70,11 @@ std::unique_ptr<OwnedImage<L16>> depthOf(const DecodedImage& picture) {
     return depth;
 }
 
-std::unique_ptr<OwnedImage<RGBA>> imageOf(const DecodedImage& decoded) {
-    auto image = std::make_unique<OwnedImage<RGBA>>(decoded.width, decoded.height);
-    std::memcpy(image->data(), decoded.pixels.data(), decoded.pixels.size());
-    return image;
-}
-
 } // namespace
+
+std::unique_ptr<OwnedImage<RGBA>> decodeToRGBA(ByteSpan data) {
+    return imageOf(decodeImage(data, 4));
+}
 
 std::unique_ptr<OwnedImage<RGBA>> decodeWithAlpha(ByteSpan colorData, ByteSpan alphaData) {
     return joinAlpha(decodeImage(colorData, 3), decodeImage(alphaData, 1));
