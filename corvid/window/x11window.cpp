@@ -332,7 +332,17 @@ struct X11Window::Impl {
         }
     }
 
+    // Whether events may be waiting, at the cost of one system call: XPending would
+    // flush and try a read (several calls), and a host's idle timer asks this
+    // dozens of times a second while nothing happens.
+    bool eventsMayWait() const {
+        if (XEventsQueued(display, QueuedAlready) > 0) return true;
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        return poll(&fd, 1, 0) != 0;
+    }
+
     void dispatchQueued() {
+        if (!eventsMayWait()) return;
         while (XPending(display) > 0) {
             XEvent ev;
             XNextEvent(display, &ev);
@@ -340,6 +350,8 @@ struct X11Window::Impl {
             FpEnvironmentGuard fp;
             handle(ev);
         }
+        // Handlers may have made requests (the input focus); nothing else sends them.
+        XFlush(display);
     }
 
     void tickIfDue() {

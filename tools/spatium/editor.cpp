@@ -60,11 +60,11 @@ options:
 constexpr std::int32_t kBlock = 256;
 constexpr std::int32_t kDefaultFrames = 30;
 constexpr double kFrameSeconds = 0.015;
-// How often the host wakes the editor when its own window is quiet, as a
-// workstation's idle timer does. The editor's input and its 15 ms animation tick
-// wait for a wake-up, so a third of a frame keeps both on time; a shorter wait
-// only burns the processor while nothing happens.
-constexpr int kHostWakeMs = 5;
+// How often the host wakes the editor while nothing happens, as a workstation's idle
+// timer does: once per 15 ms animation frame. Each wake-up costs the processor more
+// than the editor's work in it, so input over the editor wakes it at once instead of
+// a faster timer.
+constexpr int kFrameWakeMs = 15;
 
 std::atomic<bool> gStop{false};
 extern "C" void onEditorInterrupt(int) {
@@ -364,30 +364,58 @@ public:
         XFlush(display_);
     }
 
-    // Handles this window's own events, waiting at most timeoutMs for one.
-    void pump(int timeoutMs) {
-        if (XEventsQueued(display_, QueuedAlready) == 0) {
-            XFlush(display_);
-            pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-            // Nothing arrived: asking the connection again would only cost the
-            // idle loop another system call.
-            if (poll(&fd, 1, timeoutMs) <= 0) return;
-        }
-        while (XPending(display_) > 0) {
-            XEvent ev;
-            XNextEvent(display_, &ev);
-            if (ev.type == ClientMessage &&
-                static_cast<Atom>(ev.xclient.data.l[0]) == deleteWindow_)
-                closed_ = true;
-            if (ev.type == DestroyNotify && ev.xdestroywindow.window == window_) {
-                alive_ = false;
-                closed_ = true;
-            }
+    // The host also listens to the input over the editor's window (its child), as a
+    // workstation's event loop would notice it, to wake the editor at once. A button
+    // press is the one kind only its owner may select; the motion before it tells.
+    void watchEditorInput() {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display_, window_, &root, &parent, &children, &count)) return;
+        for (unsigned i = 0; i < count; ++i)
+            XSelectInput(display_, children[i],
+                         PointerMotionMask | ButtonReleaseMask | KeyPressMask | KeyReleaseMask |
+                             EnterWindowMask | LeaveWindowMask);
+        if (children) XFree(children);
+        XFlush(display_);
+    }
+
+    // Handles this window's events until the deadline; true when it stopped early
+    // for input over the editor (or the window closed).
+    bool pumpUntil(std::chrono::steady_clock::time_point deadline) {
+        for (;;) {
+            bool input = false;
+            if (XEventsQueued(display_, QueuedAlready) > 0 || readable(0))
+                while (XPending(display_) > 0) input |= handle();
+            if (closed_ || input) return true;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !readable(static_cast<int>(left.count()))) return false;
         }
     }
     bool closed() const { return closed_; }
 
 private:
+    // Waiting in poll rather than XPending: a quiet connection then costs one call.
+    bool readable(int timeoutMs) const {
+        pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+        return poll(&fd, 1, timeoutMs) > 0;
+    }
+
+    // True for input over the editor.
+    bool handle() {
+        XEvent ev;
+        XNextEvent(display_, &ev);
+        if (ev.type == ClientMessage && static_cast<Atom>(ev.xclient.data.l[0]) == deleteWindow_)
+            closed_ = true;
+        if (ev.type == DestroyNotify && ev.xdestroywindow.window == window_) {
+            alive_ = false;
+            closed_ = true;
+        }
+        return ev.xany.window != window_ &&
+               (ev.type == MotionNotify || ev.type == ButtonRelease || ev.type == KeyPress ||
+                ev.type == KeyRelease || ev.type == EnterNotify || ev.type == LeaveNotify);
+    }
+
     Display* display_ = nullptr;
     ::Window window_ = 0;
     Atom deleteWindow_ = 0;
@@ -408,6 +436,7 @@ int runWindow(const CommandLine& cl, const Options& o) {
     HostWindow window;
     EditorView view(instance);
     view.open(window.nativeHandle());
+    window.watchEditorInput();
     std::int32_t width = 0, height = 0;
     view.size(width, height);
     window.fit(width, height);
@@ -417,14 +446,22 @@ int runWindow(const CommandLine& cl, const Options& o) {
     std::string failure;
     {
         AudioThread audio(instance, source, output.get());
-        const auto start = std::chrono::steady_clock::now();
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        auto wake = start;
         while (!gStop.load() && !window.closed()) {
-            if (o.seconds >= 0.0 &&
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >=
-                    o.seconds)
+            const auto now = Clock::now();
+            if (o.seconds >= 0.0 && std::chrono::duration<double>(now - start).count() >= o.seconds)
                 break;
             view.idle();
-            window.pump(kHostWakeMs);
+            // A steady cadence that never catches up on wake-ups missed while busy;
+            // input in between is handled at once and leaves the cadence alone.
+            const auto after = Clock::now();
+            if (after >= wake) {
+                wake += std::chrono::milliseconds(kFrameWakeMs);
+                if (wake <= after) wake = after + std::chrono::milliseconds(kFrameWakeMs);
+            }
+            window.pumpUntil(wake);
         }
         audio.stop();
         failure = audio.failure();
