@@ -47,7 +47,7 @@ BackgroundMaps loadBackgroundMaps(ByteSpan backgroundColour, ByteSpan background
 
 // Height from a depth picture's pixel: the mean of r, g and b rescaled to 0..65535,
 // truncated ((r + g + b) * 257 / 3 without a division).
-inline std::uint16_t depthFromRGB(unsigned r, unsigned g, unsigned b) {
+constexpr std::uint16_t depthFromRGB(unsigned r, unsigned g, unsigned b) {
     return std::uint16_t((std::uint64_t(r + g + b) * 735871063467ull) >> 33);
 }
 

@@ -81,6 +81,32 @@ TEST(Decode, DepthIsTheScaledMeanOfTheChannels) {
     }
 }
 
+// Every channel sum from 0 to 765 somewhere in the depth picture, alpha varying too.
+TEST(Decode, TheDepthMapFollowsEveryPixelOfItsPicture) {
+    Picture p = flatPicture(0, 0, 6, {});
+    p.width = 48;
+    p.height = 16;
+    p.rows.clear();
+    for (unsigned sum = 0; sum < 768; ++sum) {
+        const unsigned s = std::min(sum, 765u);
+        const unsigned g = std::min(s / 3 + sum % 2, 255u), r = std::min(s - g, 255u);
+        p.rows.insert(p.rows.end(), {std::uint8_t(r), std::uint8_t(g), std::uint8_t(s - r - g),
+                                     std::uint8_t(sum * 7)});
+    }
+    const Bytes depth = encodeWithLibpng(p, {});
+    const Bytes colour = encodeJpeg(48, 16, 1, 2, 3);
+    const Bytes grey = encodeWithLibpng(flatPicture(48, 16, 0, {9}), {});
+    const Bytes sky = encodeJpeg(8, 8, 0, 0, 255);
+    const corvid::BackgroundMaps maps =
+        corvid::loadBackgroundMaps(colour, grey, colour, grey, depth, sky, nullptr);
+    ASSERT_TRUE(maps.depth);
+    for (int i = 0; i < 768; ++i) {
+        const std::uint8_t* px = &p.rows[std::size_t(i) * 4];
+        ASSERT_EQ(maps.depth->pixelAt(i % 48, i / 48).l, corvid::depthFromRGB(px[0], px[1], px[2]))
+            << i;
+    }
+}
+
 // Each map from its own pictures, whether they decode in turn or on a pool's workers.
 TEST(Decode, LoadsTheBackgroundMaps) {
     corvid::ThreadPool pool(2);
