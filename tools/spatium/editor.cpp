@@ -382,14 +382,18 @@ public:
     // Handles this window's events until the deadline; true when it stopped early
     // for input over the editor (or the window closed).
     bool pumpUntil(std::chrono::steady_clock::time_point deadline) {
+        bool waiting = XEventsQueued(display_, QueuedAlready) > 0;
         for (;;) {
-            bool input = false;
-            if (XEventsQueued(display_, QueuedAlready) > 0 || readable(0))
+            if (waiting) {
+                bool input = false;
                 while (XPending(display_) > 0) input |= handle();
-            if (closed_ || input) return true;
+                if (closed_ || input) return true;
+            }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !readable(static_cast<int>(left.count()))) return false;
+            if (left.count() <= 0) return false;
+            waiting = readable(static_cast<int>(left.count()));
+            if (!waiting) return false;
         }
     }
     bool closed() const { return closed_; }
