@@ -127,6 +127,10 @@ struct Sse2Lanes {
     }
     static void storeWords(void* p, Words v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
     static Words add8(Words a, Words b) { return _mm_add_epi8(a, b); }
+    // Bytes: the unsigned sum held at 255, the unsigned minimum.
+    static Words addSaturate8(Words a, Words b) { return _mm_adds_epu8(a, b); }
+    static Words min8(Words a, Words b) { return _mm_min_epu8(a, b); }
+    static Words interleaveLo8(Words a, Words b) { return _mm_unpacklo_epi8(a, b); }
     static Words add16(Words a, Words b) { return _mm_add_epi16(a, b); }
     static Words sub16(Words a, Words b) { return _mm_sub_epi16(a, b); }
     static Words shiftRight16(Words v, int shift) {
