@@ -4,7 +4,23 @@
 
 #include <system_error>
 
+#if defined(__linux__)
+#include <pthread.h>
+
+#include <cstring>
+#endif
+
 namespace corvid {
+
+void nameCurrentThread(const char* name) {
+#if defined(__linux__)
+    char shortName[16] = {};
+    std::strncpy(shortName, name, sizeof shortName - 1);
+    pthread_setname_np(pthread_self(), shortName);
+#else
+    (void)name;
+#endif
+}
 
 ThreadPool::ThreadPool() {
     const unsigned processors = std::thread::hardware_concurrency();
@@ -92,6 +108,7 @@ std::uint64_t ThreadPool::jobsTakenByWorkers() const {
 }
 
 void ThreadPool::workerLoop() {
+    nameCurrentThread("corvid-pool");
     for (;;) {
         int index = 0;
         ParallelJob job = noJob_;

@@ -34,6 +34,10 @@ private:
     void (*invoke_)(void*, int);
 };
 
+// Names the calling thread where the platform shows thread names (profilers, top);
+// elsewhere it does nothing. At most 15 characters are kept.
+void nameCurrentThread(const char* name);
+
 class ThreadPool {
 public:
     // One worker per processor the system reports (at least one).

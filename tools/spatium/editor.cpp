@@ -1,6 +1,7 @@
 // spatium editor: the plug-in's editor in a window of this host's own, with the
 // plug-in running on an audio thread in real time, as a workstation runs it.
 
+#include "corvid/core/thread.h"
 #include "tools/pngwrite/pngwrite.h"
 #include "tools/spatium/audiofile.h"
 #include "tools/spatium/chunk.h"
@@ -287,6 +288,7 @@ public:
 
 private:
     void run() {
+        corvid::nameCurrentThread("spatium-audio");
         using Clock = std::chrono::steady_clock;
         const auto period = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(double(kBlock) / rate_));
