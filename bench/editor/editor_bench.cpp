@@ -1,17 +1,20 @@
 // The editor's costs in one run with the bare panel's, so the two compare on the
 // same machine state: opening (decode every resource, build the tree, first full
-// paint), a full repaint of the complete editor and of the bare panel, and one
-// frame of dragging the pan knob while audio plays. The memory an open editor
-// holds is reported as counters of the opening benchmark.
+// paint), a full repaint of the complete editor and of the bare panel, one frame of
+// dragging the pan knob while audio plays, and one frame of the demo playing with
+// nothing touched. The memory an open editor holds is reported as counters of the
+// opening benchmark.
 
 #include "corvid/window/headlesswindow.h"
 #include "spatium/gui/editor.h"
 #include "spatium/gui/layout.h"
 #include "spatium/params.h"
 #include "spatium/spatium.h"
+#include "tools/spatium/demo.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -134,5 +137,30 @@ void BM_DragPanKnobFrame(benchmark::State& state) {
     e.window.mouseUp(corvid::MouseButton::left);
 }
 BENCHMARK(BM_DragPanKnobFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// One 15 ms frame of the demo playing with nothing touched, as spatium editor plays
+// it: only the views the audio moves are relit. A frame's time over 15 ms is the
+// editor's share of a core, bar the window system's part.
+void BM_PlayingDemoFrame(benchmark::State& state) {
+    OpenEditor e;
+    constexpr std::size_t kFrame = 720;
+    const std::vector<float> demo = spatium::host::demoSource(48000, spatium::host::kDemoSeconds);
+    std::vector<float> in(kFrame), l(kFrame), r(kFrame);
+    std::size_t position = 0;
+    std::int64_t relit = 0;
+    for (auto _ : state) {
+        if (position + kFrame > demo.size()) position = 0;
+        std::copy_n(demo.begin() + std::ptrdiff_t(position), kFrame, in.begin());
+        float* ins[2] = {in.data(), in.data()};
+        float* outs[2] = {l.data(), r.data()};
+        e.client->hostProcess(ins, outs, kFrame, corvid::TransportInfo{});
+        position += kFrame;
+        e.window.pumpEvents();
+        relit += e.pixelsRelit();
+    }
+    state.counters["pixelsRelitPerFrame"] =
+        benchmark::Counter(double(relit), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PlayingDemoFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
