@@ -641,39 +641,54 @@ struct Kernel {
 
         for (int ry = 0; ry < block.height; ++ry) {
             const Row row = rowOf(in, s, block, ry);
-            {
-                const auto* mat = reinterpret_cast<const uint32_t*>(rowBytes(in.material, row.y));
-                const auto* dif =
-                    reinterpret_cast<const uint32_t*>(rowBytes(in.glow[0].plane, row.y));
-                std::memcpy(s.materialRow, mat + block.minX, static_cast<size_t>(bw) * 4);
-                std::memcpy(s.diffuseRow, dif + block.minX, static_cast<size_t>(bw) * 4);
-                // Lanes past the block edge compute harmless values and are not written.
-                for (int c = bw; c < kBlockWidth; ++c) {
-                    s.materialRow[c] = 0;
-                    s.diffuseRow[c] = 0;
-                }
-            }
+            const auto* mat =
+                reinterpret_cast<const int32_t*>(rowBytes(in.material, row.y)) + block.minX;
+            const auto* dif =
+                reinterpret_cast<const int32_t*>(rowBytes(in.glow[0].plane, row.y)) + block.minX;
             uint8_t* out = reinterpret_cast<uint8_t*>(in.output) +
                            static_cast<std::ptrdiff_t>(row.y) * in.outputPitch +
                            static_cast<std::ptrdiff_t>(block.minX) * 4;
 
             for (int v = 0; v < vectors; ++v) {
                 const int cx = v * N;
-                const VI mat = loadI(s.materialRow + cx);
-                const VI dif = loadI(s.diffuseRow + cx);
+                const int count = bw - cx < N ? bw - cx : N;
+                // Whole vectors are read from the maps and written to the window in
+                // place. Fixed sizes let the compiler use plain vector moves: a copy
+                // of variable length is a library call, and its wide reload of a
+                // vector just spilled stalls on store forwarding.
+                VI matV, difV;
+                if (count == N) {
+                    matV = loadI(mat + cx);
+                    difV = loadI(dif + cx);
+                } else {
+                    // A row's tail: lanes past the block edge compute harmless values
+                    // from zeros and are not written.
+                    for (int i = 0; i < N; ++i) {
+                        s.materialRow[i] = i < count ? mat[cx + i] : 0;
+                        s.diffuseRow[i] = i < count ? dif[cx + i] : 0;
+                    }
+                    matV = loadI(s.materialRow);
+                    difV = loadI(s.diffuseRow);
+                }
                 // Unlit pixels (no physical amount) keep their diffuse bytes.
-                const VI lit = ((mat >> 24) & 255) != 0;
-                VI bytesR = dif & 255;
-                VI bytesG = (dif >> 8) & 255;
-                VI bytesB = (dif >> 16) & 255;
-                if (T::any(lit)) lightPixels(in, s, row, cx, mat, lit, bytesR, bytesG, bytesB);
+                const VI lit = ((matV >> 24) & 255) != 0;
+                VI bytesR = difV & 255;
+                VI bytesG = (difV >> 8) & 255;
+                VI bytesB = (difV >> 16) & 255;
+                if (T::any(lit)) lightPixels(in, s, row, cx, matV, lit, bytesR, bytesG, bytesB);
                 // Curves and byte order in one step: each table holds the curve's
                 // byte already shifted to its place in the output pixel.
                 const VI pixel = T::gather(in.curvePixels[0], bytesR * 4) |
                                  T::gather(in.curvePixels[1], bytesG * 4) |
                                  T::gather(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
-                const int count = bw - cx < N ? bw - cx : N;
-                std::memcpy(out + cx * 4, &pixel, static_cast<size_t>(count) * 4);
+                if (count == N) {
+                    std::memcpy(out + cx * 4, &pixel, sizeof pixel);
+                } else {
+                    for (int i = 0; i < count; ++i) {
+                        const int32_t word = pixel[i];
+                        std::memcpy(out + (cx + i) * 4, &word, 4);
+                    }
+                }
             }
         }
     }
