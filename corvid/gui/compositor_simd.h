@@ -100,8 +100,11 @@ struct Kernel {
     static void storeF(float* p, VF v) { std::memcpy(p, &v, sizeof v); }
     static VF toF(VI v) { return T::toFloat(v); }
     static VI toI(VF v) { return T::truncate(v); }
-    static VF select(VI mask, VF a, VF b) { return mask ? a : b; }
-    static VI selectI(VI mask, VI a, VI b) { return mask ? a : b; }
+    // Every mask here is a whole comparison result, or made of them with & and ~, so
+    // the lane sets may blend on the sign alone.
+    static VF select(VI mask, VF a, VF b) { return T::blend(mask, a, b); }
+    static VI selectI(VI mask, VI a, VI b) { return T::blendI(mask, a, b); }
+    static VF keep(VI mask, VF a) { return T::keep(mask, a); }
     static VF channel(VI pixels, int shift) { return toF((pixels >> shift) & 255); }
     // Index of the lowest set bit of a non-zero lane mask.
     static int lowestLane(int bits) {
@@ -128,8 +131,10 @@ struct Kernel {
         const VF poly =
             t * (c1 + t2 * (c1 / 3.0f + t2 * (c1 / 5.0f + t2 * (c1 / 7.0f + t2 * (c1 / 9.0f)))));
         VF y = e * (toF(exponent) + poly);
-        y = select(y < -126.0f, splat(-126.0f), y);
-        y = select(y > 126.0f, splat(126.0f), y);
+        // min and max keep their second operand where the comparison fails, NaN
+        // included: the same as picking the bound only where y is beyond it.
+        y = T::max(splat(-126.0f), y);
+        y = T::min(splat(126.0f), y);
         // 2^y = 2^n * 2^f with n the nearest integer, |f| <= 0.5.
         VI n = toI(y + select(y < 0.0f, splat(-0.5f), splat(0.5f)));
         const VF f = (y - toF(n)) * 0.69314718056f;
@@ -160,8 +165,8 @@ struct Kernel {
     static void axis(VF p, float scale, int size, VI& i0, VI& i1, VF& f) {
         const float hi = static_cast<float>(size) - 1.001f;
         VF u = p * scale - 0.5f;
-        u = select(u > hi, splat(hi), u);
-        u = select(u >= 0.0f, u, VF{}); // also turns a NaN into 0
+        u = T::min(splat(hi), u); // hi where u > hi
+        u = keep(u >= 0.0f, u);   // also turns a NaN into 0
         i0 = toI(u);
         f = u - toF(i0);
         i1 = selectI(i0 + 1 > size - 1, splatI(size - 1), i0 + 1);
@@ -431,10 +436,11 @@ struct Kernel {
         const VF w = 0.24f - 0.5f * p.rough;
         const VF ndl = p.nx * in.light2Dir[0] + p.ny * in.light2Dir[1] + p.nz * in.light2Dir[2];
         const VF dl = (ndl * 0.5f + 0.5f - w) / (1.0f - w);
-        const VF dlOn = select(dl > 0.0f, dl, VF{});
-        col.r += select(dl > 0.0f, p.base.r * in.light2Color[0] * dlOn, VF{});
-        col.g += select(dl > 0.0f, p.base.g * in.light2Color[1] * dlOn, VF{});
-        col.b += select(dl > 0.0f, p.base.b * in.light2Color[2] * dlOn, VF{});
+        const VI facing = dl > 0.0f;
+        const VF dlOn = keep(facing, dl);
+        col.r += keep(facing, p.base.r * in.light2Color[0] * dlOn);
+        col.g += keep(facing, p.base.g * in.light2Color[1] * dlOn);
+        col.b += keep(facing, p.base.b * in.light2Color[2] * dlOn);
     }
 
     // Phong highlight on specular pixels.
@@ -456,9 +462,9 @@ struct Kernel {
         const VF f = pw * (1.0f - p.rough) * 10.0f * (1.0f - 0.5f * p.metal);
         const VI add = on & (f != 0.0f);
         const VF amount = p.spec * f;
-        col.r += select(add, p.base.r * in.light3Color[0] * amount, VF{});
-        col.g += select(add, p.base.g * in.light3Color[1] * amount, VF{});
-        col.b += select(add, p.base.b * in.light3Color[2] * amount, VF{});
+        col.r += keep(add, p.base.r * in.light3Color[0] * amount);
+        col.g += keep(add, p.base.g * in.light3Color[1] * amount);
+        col.b += keep(add, p.base.b * in.light3Color[2] * amount);
     }
 
     // Skybox reflection on metal, blurred by curvature and roughness.
@@ -522,9 +528,9 @@ struct Kernel {
         const VF sG = select(blend, ti * g0 + t * g1, g0);
         const VF sB = select(blend, ti * bl0 + t * bl1, bl0);
         const VF factor = p.metal * kInv255 * in.skyboxAmount;
-        col.r += select(skyOn, p.base.r * sR * factor, VF{});
-        col.g += select(skyOn, p.base.g * sG * factor, VF{});
-        col.b += select(skyOn, p.base.b * sB * factor, VF{});
+        col.r += keep(skyOn, p.base.r * sR * factor);
+        col.g += keep(skyOn, p.base.g * sG * factor);
+        col.b += keep(skyOn, p.base.b * sB * factor);
     }
 
     // Glow from emissive pixels, read from the upper diffuse levels; not tinted by
@@ -562,8 +568,8 @@ struct Kernel {
     }
 
     static CORVID_ALWAYS_INLINE VI toByte(VF channelValue) {
-        const VF one = splat(1.0f);
-        return toI(select(channelValue < one, channelValue, one) * 255.99f);
+        // min keeps 1 where channelValue < 1 fails, NaN included.
+        return toI(T::min(channelValue, splat(1.0f)) * 255.99f);
     }
 
     // Lights one vector of pixels whose material and diffuse values are given and

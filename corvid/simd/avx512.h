@@ -46,6 +46,11 @@ struct Avx512Lanes {
     static int mask(VI m) { return static_cast<int>(_mm512_movepi32_mask((__m512i)m)); }
     static bool none(VI v) { return _mm512_test_epi32_mask((__m512i)v, (__m512i)v) == 0; }
     static bool any(VI m) { return _mm512_test_epi32_mask((__m512i)m, (__m512i)m) != 0; }
+    // Comparisons give mask registers here; written as the vector `?:` the
+    // compiler blends straight from them.
+    static VF blend(VI mask, VF a, VF b) { return mask ? a : b; }
+    static VI blendI(VI mask, VI a, VI b) { return mask ? a : b; }
+    static VF keep(VI mask, VF a) { return mask ? a : VF{}; }
     static VI mulSmall(VI a, VI b) { return (VI)_mm512_mullo_epi32((__m512i)a, (__m512i)b); }
     static VI mulWide(VI a, VI b) { return (VI)_mm512_mullo_epi32((__m512i)a, (__m512i)b); }
     static VI load(const void* p) { return (VI)_mm512_loadu_si512(p); }
