@@ -19,6 +19,7 @@
 
 #include "corvid/core/compiler.h"
 #include "corvid/gui/compositor_kernel.h"
+#include "corvid/simd/scalar.h"
 
 #include <cstdint>
 #include <cstring>
@@ -105,13 +106,12 @@ struct Kernel {
     static VF select(VI mask, VF a, VF b) { return T::blend(mask, a, b); }
     static VI selectI(VI mask, VI a, VI b) { return T::blendI(mask, a, b); }
     static VF keep(VI mask, VF a) { return T::keep(mask, a); }
-    static VF channel(VI pixels, int shift) { return toF((pixels >> shift) & 255); }
-    // Index of the lowest set bit of a non-zero lane mask.
-    static int lowestLane(int bits) {
-        int i = 0;
-        while (((bits >> i) & 1) == 0) ++i;
-        return i;
+    template <int k>
+    static VF channel(VI pixels) {
+        return toF(T::template byteOf<k>(pixels));
     }
+    // Index of the lowest set bit of a non-zero lane mask.
+    static int lowestLane(int bits) { return simd::lowestBit(static_cast<unsigned>(bits)); }
 
     // rv ^ e for rv in (0.001, 1] and e in [0.8, 196]: a vector log2 and exp2 whose
     // error stays far below one step of 8-bit output over the range that matters.
@@ -201,12 +201,12 @@ struct Kernel {
         }
         const VF gu = 1.0f - fu;
         const VF gv = 1.0f - fv;
-        r = gv * (gu * channel(p00, 0) + fu * channel(p10, 0)) +
-            fv * (gu * channel(p01, 0) + fu * channel(p11, 0));
-        g = gv * (gu * channel(p00, 8) + fu * channel(p10, 8)) +
-            fv * (gu * channel(p01, 8) + fu * channel(p11, 8));
-        b = gv * (gu * channel(p00, 16) + fu * channel(p10, 16)) +
-            fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
+        r = gv * (gu * channel<0>(p00) + fu * channel<0>(p10)) +
+            fv * (gu * channel<0>(p01) + fu * channel<0>(p11));
+        g = gv * (gu * channel<1>(p00) + fu * channel<1>(p10)) +
+            fv * (gu * channel<1>(p01) + fu * channel<1>(p11));
+        b = gv * (gu * channel<2>(p00) + fu * channel<2>(p10)) +
+            fv * (gu * channel<2>(p01) + fu * channel<2>(p11));
     }
 
     // Where the taps of one vector of columns all fall among N neighbouring source
@@ -341,9 +341,9 @@ struct Kernel {
                     emitted |= (p0 | p1) & 0xFFFFFF;
                     const VF f = loadF(columns.f + c);
                     const VF g = 1.0f - f;
-                    storeF(s.glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
-                    storeF(s.glow[l][1][r] + c, g * channel(p0, 8) + f * channel(p1, 8));
-                    storeF(s.glow[l][2][r] + c, g * channel(p0, 16) + f * channel(p1, 16));
+                    storeF(s.glow[l][0][r] + c, g * channel<0>(p0) + f * channel<0>(p1));
+                    storeF(s.glow[l][1][r] + c, g * channel<1>(p0) + f * channel<1>(p1));
+                    storeF(s.glow[l][2][r] + c, g * channel<2>(p0) + f * channel<2>(p1));
                 }
             }
             s.glowLevelLit[l] = T::any(emitted != 0);
@@ -579,10 +579,10 @@ struct Kernel {
                                                  VI& bytesG, VI& bytesB) {
         Surface p;
         p.lit = lit;
-        p.mR = mat & 255;
-        p.mG = (mat >> 8) & 255;
-        p.mB = (mat >> 16) & 255;
-        p.mA = (mat >> 24) & 255;
+        p.mR = T::template byteOf<0>(mat);
+        p.mG = T::template byteOf<1>(mat);
+        p.mB = T::template byteOf<2>(mat);
+        p.mA = T::template byteOf<3>(mat);
         p.a0 = loadI(row.depthAbove + cx);
         p.a1 = loadI(row.depthAbove + cx + 1);
         p.a2 = loadI(row.depthAbove + cx + 2);
@@ -677,10 +677,10 @@ struct Kernel {
                     difV = loadI(s.diffuseRow);
                 }
                 // Unlit pixels (no physical amount) keep their diffuse bytes.
-                const VI lit = ((matV >> 24) & 255) != 0;
-                VI bytesR = difV & 255;
-                VI bytesG = (difV >> 8) & 255;
-                VI bytesB = (difV >> 16) & 255;
+                const VI lit = T::template byteOf<3>(matV) != 0;
+                VI bytesR = T::template byteOf<0>(difV);
+                VI bytesG = T::template byteOf<1>(difV);
+                VI bytesB = T::template byteOf<2>(difV);
                 if (T::any(lit)) lightPixels(in, s, row, cx, matV, lit, bytesR, bytesG, bytesB);
                 // Curves and byte order in one step: each table holds the curve's
                 // byte already shifted to its place in the output pixel.

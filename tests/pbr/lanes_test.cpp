@@ -55,4 +55,17 @@ TEST(LightingLanes, BlendsFollowWholeComparisonMasks) {
     }
 }
 
+TEST(LightingLanes, BytesOfALaneComeOutUnsigned) {
+    // Pixels with the top bit of alpha set, where an arithmetic shift would smear it.
+    const VI pixels{static_cast<std::int32_t>(0xFF80017Fu), static_cast<std::int32_t>(0x80FF00FFu),
+                    0x7F00FF80, 0};
+    const VI bytes[4] = {Lanes::byteOf<0>(pixels), Lanes::byteOf<1>(pixels),
+                         Lanes::byteOf<2>(pixels), Lanes::byteOf<3>(pixels)};
+    for (int k = 0; k < 4; ++k)
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(bytes[k][i], static_cast<std::int32_t>(
+                                       (static_cast<std::uint32_t>(pixels[i]) >> (8 * k)) & 255u))
+                << "byte " << k << ", lane " << i;
+}
+
 } // namespace
