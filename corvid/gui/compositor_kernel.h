@@ -90,7 +90,8 @@ struct KernelScratch {
     alignas(64) int32_t rel0[kBlockWidth];
     alignas(64) int32_t rel1[kBlockWidth];
     int window[kMaxVectorsPerRow];
-    // Lighting stage: the view vector's x per column and one row of each map.
+    // Lighting stage: the view vector's x per column, and the material and diffuse
+    // pixels of a row's last, partial vector padded with zeros.
     alignas(64) float viewX[kBlockWidth];
     alignas(64) int32_t materialRow[kBlockWidth];
     alignas(64) int32_t diffuseRow[kBlockWidth];

@@ -19,6 +19,7 @@
 
 #include "corvid/core/compiler.h"
 #include "corvid/gui/compositor_kernel.h"
+#include "corvid/simd/scalar.h"
 
 #include <cstdint>
 #include <cstring>
@@ -100,15 +101,17 @@ struct Kernel {
     static void storeF(float* p, VF v) { std::memcpy(p, &v, sizeof v); }
     static VF toF(VI v) { return T::toFloat(v); }
     static VI toI(VF v) { return T::truncate(v); }
-    static VF select(VI mask, VF a, VF b) { return mask ? a : b; }
-    static VI selectI(VI mask, VI a, VI b) { return mask ? a : b; }
-    static VF channel(VI pixels, int shift) { return toF((pixels >> shift) & 255); }
-    // Index of the lowest set bit of a non-zero lane mask.
-    static int lowestLane(int bits) {
-        int i = 0;
-        while (((bits >> i) & 1) == 0) ++i;
-        return i;
+    // Every mask here is a whole comparison result, or made of them with & and ~, so
+    // the lane sets may blend on the sign alone.
+    static VF select(VI mask, VF a, VF b) { return T::blend(mask, a, b); }
+    static VI selectI(VI mask, VI a, VI b) { return T::blendI(mask, a, b); }
+    static VF keep(VI mask, VF a) { return T::keep(mask, a); }
+    template <int k>
+    static VF channel(VI pixels) {
+        return toF(T::template byteOf<k>(pixels));
     }
+    // Index of the lowest set bit of a non-zero lane mask.
+    static int lowestLane(int bits) { return simd::lowestBit(static_cast<unsigned>(bits)); }
 
     // rv ^ e for rv in (0.001, 1] and e in [0.8, 196]: a vector log2 and exp2 whose
     // error stays far below one step of 8-bit output over the range that matters.
@@ -128,8 +131,10 @@ struct Kernel {
         const VF poly =
             t * (c1 + t2 * (c1 / 3.0f + t2 * (c1 / 5.0f + t2 * (c1 / 7.0f + t2 * (c1 / 9.0f)))));
         VF y = e * (toF(exponent) + poly);
-        y = select(y < -126.0f, splat(-126.0f), y);
-        y = select(y > 126.0f, splat(126.0f), y);
+        // min and max keep their second operand where the comparison fails, NaN
+        // included: the same as picking the bound only where y is beyond it.
+        y = T::max(splat(-126.0f), y);
+        y = T::min(splat(126.0f), y);
         // 2^y = 2^n * 2^f with n the nearest integer, |f| <= 0.5.
         VI n = toI(y + select(y < 0.0f, splat(-0.5f), splat(0.5f)));
         const VF f = (y - toF(n)) * 0.69314718056f;
@@ -160,8 +165,8 @@ struct Kernel {
     static void axis(VF p, float scale, int size, VI& i0, VI& i1, VF& f) {
         const float hi = static_cast<float>(size) - 1.001f;
         VF u = p * scale - 0.5f;
-        u = select(u > hi, splat(hi), u);
-        u = select(u >= 0.0f, u, VF{}); // also turns a NaN into 0
+        u = T::min(splat(hi), u); // hi where u > hi
+        u = keep(u >= 0.0f, u);   // also turns a NaN into 0
         i0 = toI(u);
         f = u - toF(i0);
         i1 = selectI(i0 + 1 > size - 1, splatI(size - 1), i0 + 1);
@@ -196,12 +201,12 @@ struct Kernel {
         }
         const VF gu = 1.0f - fu;
         const VF gv = 1.0f - fv;
-        r = gv * (gu * channel(p00, 0) + fu * channel(p10, 0)) +
-            fv * (gu * channel(p01, 0) + fu * channel(p11, 0));
-        g = gv * (gu * channel(p00, 8) + fu * channel(p10, 8)) +
-            fv * (gu * channel(p01, 8) + fu * channel(p11, 8));
-        b = gv * (gu * channel(p00, 16) + fu * channel(p10, 16)) +
-            fv * (gu * channel(p01, 16) + fu * channel(p11, 16));
+        r = gv * (gu * channel<0>(p00) + fu * channel<0>(p10)) +
+            fv * (gu * channel<0>(p01) + fu * channel<0>(p11));
+        g = gv * (gu * channel<1>(p00) + fu * channel<1>(p10)) +
+            fv * (gu * channel<1>(p01) + fu * channel<1>(p11));
+        b = gv * (gu * channel<2>(p00) + fu * channel<2>(p10)) +
+            fv * (gu * channel<2>(p01) + fu * channel<2>(p11));
     }
 
     // Where the taps of one vector of columns all fall among N neighbouring source
@@ -336,9 +341,9 @@ struct Kernel {
                     emitted |= (p0 | p1) & 0xFFFFFF;
                     const VF f = loadF(columns.f + c);
                     const VF g = 1.0f - f;
-                    storeF(s.glow[l][0][r] + c, g * channel(p0, 0) + f * channel(p1, 0));
-                    storeF(s.glow[l][1][r] + c, g * channel(p0, 8) + f * channel(p1, 8));
-                    storeF(s.glow[l][2][r] + c, g * channel(p0, 16) + f * channel(p1, 16));
+                    storeF(s.glow[l][0][r] + c, g * channel<0>(p0) + f * channel<0>(p1));
+                    storeF(s.glow[l][1][r] + c, g * channel<1>(p0) + f * channel<1>(p1));
+                    storeF(s.glow[l][2][r] + c, g * channel<2>(p0) + f * channel<2>(p1));
                 }
             }
             s.glowLevelLit[l] = T::any(emitted != 0);
@@ -431,10 +436,11 @@ struct Kernel {
         const VF w = 0.24f - 0.5f * p.rough;
         const VF ndl = p.nx * in.light2Dir[0] + p.ny * in.light2Dir[1] + p.nz * in.light2Dir[2];
         const VF dl = (ndl * 0.5f + 0.5f - w) / (1.0f - w);
-        const VF dlOn = select(dl > 0.0f, dl, VF{});
-        col.r += select(dl > 0.0f, p.base.r * in.light2Color[0] * dlOn, VF{});
-        col.g += select(dl > 0.0f, p.base.g * in.light2Color[1] * dlOn, VF{});
-        col.b += select(dl > 0.0f, p.base.b * in.light2Color[2] * dlOn, VF{});
+        const VI facing = dl > 0.0f;
+        const VF dlOn = keep(facing, dl);
+        col.r += keep(facing, p.base.r * in.light2Color[0] * dlOn);
+        col.g += keep(facing, p.base.g * in.light2Color[1] * dlOn);
+        col.b += keep(facing, p.base.b * in.light2Color[2] * dlOn);
     }
 
     // Phong highlight on specular pixels.
@@ -456,9 +462,9 @@ struct Kernel {
         const VF f = pw * (1.0f - p.rough) * 10.0f * (1.0f - 0.5f * p.metal);
         const VI add = on & (f != 0.0f);
         const VF amount = p.spec * f;
-        col.r += select(add, p.base.r * in.light3Color[0] * amount, VF{});
-        col.g += select(add, p.base.g * in.light3Color[1] * amount, VF{});
-        col.b += select(add, p.base.b * in.light3Color[2] * amount, VF{});
+        col.r += keep(add, p.base.r * in.light3Color[0] * amount);
+        col.g += keep(add, p.base.g * in.light3Color[1] * amount);
+        col.b += keep(add, p.base.b * in.light3Color[2] * amount);
     }
 
     // Skybox reflection on metal, blurred by curvature and roughness.
@@ -522,9 +528,9 @@ struct Kernel {
         const VF sG = select(blend, ti * g0 + t * g1, g0);
         const VF sB = select(blend, ti * bl0 + t * bl1, bl0);
         const VF factor = p.metal * kInv255 * in.skyboxAmount;
-        col.r += select(skyOn, p.base.r * sR * factor, VF{});
-        col.g += select(skyOn, p.base.g * sG * factor, VF{});
-        col.b += select(skyOn, p.base.b * sB * factor, VF{});
+        col.r += keep(skyOn, p.base.r * sR * factor);
+        col.g += keep(skyOn, p.base.g * sG * factor);
+        col.b += keep(skyOn, p.base.b * sB * factor);
     }
 
     // Glow from emissive pixels, read from the upper diffuse levels; not tinted by
@@ -562,8 +568,8 @@ struct Kernel {
     }
 
     static CORVID_ALWAYS_INLINE VI toByte(VF channelValue) {
-        const VF one = splat(1.0f);
-        return toI(select(channelValue < one, channelValue, one) * 255.99f);
+        // min keeps 1 where channelValue < 1 fails, NaN included.
+        return toI(T::min(channelValue, splat(1.0f)) * 255.99f);
     }
 
     // Lights one vector of pixels whose material and diffuse values are given and
@@ -573,10 +579,10 @@ struct Kernel {
                                                  VI& bytesG, VI& bytesB) {
         Surface p;
         p.lit = lit;
-        p.mR = mat & 255;
-        p.mG = (mat >> 8) & 255;
-        p.mB = (mat >> 16) & 255;
-        p.mA = (mat >> 24) & 255;
+        p.mR = T::template byteOf<0>(mat);
+        p.mG = T::template byteOf<1>(mat);
+        p.mB = T::template byteOf<2>(mat);
+        p.mA = T::template byteOf<3>(mat);
         p.a0 = loadI(row.depthAbove + cx);
         p.a1 = loadI(row.depthAbove + cx + 1);
         p.a2 = loadI(row.depthAbove + cx + 2);
@@ -641,39 +647,54 @@ struct Kernel {
 
         for (int ry = 0; ry < block.height; ++ry) {
             const Row row = rowOf(in, s, block, ry);
-            {
-                const auto* mat = reinterpret_cast<const uint32_t*>(rowBytes(in.material, row.y));
-                const auto* dif =
-                    reinterpret_cast<const uint32_t*>(rowBytes(in.glow[0].plane, row.y));
-                std::memcpy(s.materialRow, mat + block.minX, static_cast<size_t>(bw) * 4);
-                std::memcpy(s.diffuseRow, dif + block.minX, static_cast<size_t>(bw) * 4);
-                // Lanes past the block edge compute harmless values and are not written.
-                for (int c = bw; c < kBlockWidth; ++c) {
-                    s.materialRow[c] = 0;
-                    s.diffuseRow[c] = 0;
-                }
-            }
+            const auto* mat =
+                reinterpret_cast<const int32_t*>(rowBytes(in.material, row.y)) + block.minX;
+            const auto* dif =
+                reinterpret_cast<const int32_t*>(rowBytes(in.glow[0].plane, row.y)) + block.minX;
             uint8_t* out = reinterpret_cast<uint8_t*>(in.output) +
                            static_cast<std::ptrdiff_t>(row.y) * in.outputPitch +
                            static_cast<std::ptrdiff_t>(block.minX) * 4;
 
             for (int v = 0; v < vectors; ++v) {
                 const int cx = v * N;
-                const VI mat = loadI(s.materialRow + cx);
-                const VI dif = loadI(s.diffuseRow + cx);
+                const int count = bw - cx < N ? bw - cx : N;
+                // Whole vectors are read from the maps and written to the window in
+                // place. Fixed sizes let the compiler use plain vector moves: a copy
+                // of variable length is a library call, and its wide reload of a
+                // vector just spilled stalls on store forwarding.
+                VI matV, difV;
+                if (count == N) {
+                    matV = loadI(mat + cx);
+                    difV = loadI(dif + cx);
+                } else {
+                    // A row's tail: lanes past the block edge compute harmless values
+                    // from zeros and are not written.
+                    for (int i = 0; i < N; ++i) {
+                        s.materialRow[i] = i < count ? mat[cx + i] : 0;
+                        s.diffuseRow[i] = i < count ? dif[cx + i] : 0;
+                    }
+                    matV = loadI(s.materialRow);
+                    difV = loadI(s.diffuseRow);
+                }
                 // Unlit pixels (no physical amount) keep their diffuse bytes.
-                const VI lit = ((mat >> 24) & 255) != 0;
-                VI bytesR = dif & 255;
-                VI bytesG = (dif >> 8) & 255;
-                VI bytesB = (dif >> 16) & 255;
-                if (T::any(lit)) lightPixels(in, s, row, cx, mat, lit, bytesR, bytesG, bytesB);
+                const VI lit = T::template byteOf<3>(matV) != 0;
+                VI bytesR = T::template byteOf<0>(difV);
+                VI bytesG = T::template byteOf<1>(difV);
+                VI bytesB = T::template byteOf<2>(difV);
+                if (T::any(lit)) lightPixels(in, s, row, cx, matV, lit, bytesR, bytesG, bytesB);
                 // Curves and byte order in one step: each table holds the curve's
                 // byte already shifted to its place in the output pixel.
                 const VI pixel = T::gather(in.curvePixels[0], bytesR * 4) |
                                  T::gather(in.curvePixels[1], bytesG * 4) |
                                  T::gather(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
-                const int count = bw - cx < N ? bw - cx : N;
-                std::memcpy(out + cx * 4, &pixel, static_cast<size_t>(count) * 4);
+                if (count == N) {
+                    std::memcpy(out + cx * 4, &pixel, sizeof pixel);
+                } else {
+                    for (int i = 0; i < count; ++i) {
+                        const int32_t word = pixel[i];
+                        std::memcpy(out + (cx + i) * 4, &word, 4);
+                    }
+                }
             }
         }
     }

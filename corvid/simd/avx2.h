@@ -33,6 +33,25 @@ struct Avx2Lanes {
     static int mask(VI m) { return _mm256_movemask_ps((__m256)m); }
     static bool none(VI v) { return _mm256_testz_si256((__m256i)v, (__m256i)v) != 0; }
     static bool any(VI m) { return _mm256_movemask_ps((__m256)m) != 0; }
+    // One byte shuffle picks byte k of every lane and clears the rest.
+    template <int k>
+    static VI byteOf(VI v) {
+        static_assert(k >= 0 && k < 4);
+        const __m256i w = (__m256i)v;
+        if constexpr (k == 3) return (VI)_mm256_srli_epi32(w, 24);
+        if constexpr (k == 0) return (VI)_mm256_and_si256(w, _mm256_set1_epi32(255));
+        const __m256i pick = _mm256_set1_epi32(static_cast<std::int32_t>(0x80808000u + k));
+        return (VI)_mm256_shuffle_epi8(
+            w, _mm256_add_epi32(pick, _mm256_setr_epi32(0, 4, 8, 12, 0, 4, 8, 12)));
+    }
+    // The blend reads only each lane's sign, which is all a comparison's result needs.
+    static VF blend(VI mask, VF a, VF b) {
+        return (VF)_mm256_blendv_ps((__m256)b, (__m256)a, (__m256)mask);
+    }
+    static VI blendI(VI mask, VI a, VI b) {
+        return (VI)_mm256_blendv_ps((__m256)b, (__m256)a, (__m256)mask);
+    }
+    static VF keep(VI mask, VF a) { return (VF)_mm256_and_ps((__m256)mask, (__m256)a); }
     static VI mulSmall(VI a, VI b) { return (VI)_mm256_mullo_epi32((__m256i)a, (__m256i)b); }
     static VI mulWide(VI a, VI b) { return (VI)_mm256_mullo_epi32((__m256i)a, (__m256i)b); }
     static VI load(const void* p) { return (VI)_mm256_loadu_si256(static_cast<const __m256i*>(p)); }

@@ -46,6 +46,23 @@ struct Avx512Lanes {
     static int mask(VI m) { return static_cast<int>(_mm512_movepi32_mask((__m512i)m)); }
     static bool none(VI v) { return _mm512_test_epi32_mask((__m512i)v, (__m512i)v) == 0; }
     static bool any(VI m) { return _mm512_test_epi32_mask((__m512i)m, (__m512i)m) != 0; }
+    // One byte shuffle picks byte k of every lane and clears the rest; the ends are
+    // a shift and a mask.
+    template <int k>
+    static VI byteOf(VI v) {
+        static_assert(k >= 0 && k < 4);
+        if constexpr (k == 3) return (v >> 24) & 255;
+        if constexpr (k == 0) return v & 255;
+        const __m512i pick =
+            _mm512_add_epi32(_mm512_set1_epi32(static_cast<std::int32_t>(0x80808000u + k)),
+                             _mm512_setr_epi32(0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12, 0, 4, 8, 12));
+        return (VI)_mm512_maskz_shuffle_epi8(~__mmask64{0}, (__m512i)v, pick);
+    }
+    // Comparisons give mask registers here; written as the vector `?:` the
+    // compiler blends straight from them.
+    static VF blend(VI mask, VF a, VF b) { return mask ? a : b; }
+    static VI blendI(VI mask, VI a, VI b) { return mask ? a : b; }
+    static VF keep(VI mask, VF a) { return mask ? a : VF{}; }
     static VI mulSmall(VI a, VI b) { return (VI)_mm512_mullo_epi32((__m512i)a, (__m512i)b); }
     static VI mulWide(VI a, VI b) { return (VI)_mm512_mullo_epi32((__m512i)a, (__m512i)b); }
     static VI load(const void* p) { return (VI)_mm512_loadu_si512(p); }

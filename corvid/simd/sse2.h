@@ -41,6 +41,27 @@ struct Sse2Lanes {
     }
     // Whether any lane of a comparison's result is set.
     static bool any(VI m) { return _mm_movemask_ps((__m128)m) != 0; }
+    // a where the mask lane is all ones, b where it is all zeros: for masks that are
+    // whole comparison results, which the vector `?:` would first compare with zero.
+    static VF blend(VI mask, VF a, VF b) {
+        const __m128 m = (__m128)mask;
+        return (VF)_mm_or_ps(_mm_and_ps(m, (__m128)a), _mm_andnot_ps(m, (__m128)b));
+    }
+    static VI blendI(VI mask, VI a, VI b) {
+        const __m128i m = (__m128i)mask;
+        return (VI)_mm_or_si128(_mm_and_si128(m, (__m128i)a), _mm_andnot_si128(m, (__m128i)b));
+    }
+    // a where the mask lane (a whole comparison result) is all ones, else 0.
+    static VF keep(VI mask, VF a) { return (VF)_mm_and_ps((__m128)mask, (__m128)a); }
+    // Byte k (0 lowest) of each lane, widened to the lane.
+    template <int k>
+    static VI byteOf(VI v) {
+        static_assert(k >= 0 && k < 4);
+        const __m128i w = (__m128i)v;
+        if constexpr (k == 3) return (VI)_mm_srli_epi32(w, 24);
+        if constexpr (k == 0) return (VI)_mm_and_si128(w, _mm_set1_epi32(255));
+        return (VI)_mm_and_si128(_mm_srli_epi32(w, 8 * k), _mm_set1_epi32(255));
+    }
     // Lane by lane products of values whose product stays below 65536.
     static VI mulSmall(VI a, VI b) { return (VI)_mm_mullo_epi16((__m128i)a, (__m128i)b); }
     // Lane by lane products of values below 65536, all 32 bits of them.
