@@ -153,3 +153,77 @@ TEST(CascadePair, MatchesUnderFlushToZero) {
     corvid::FpEnvironmentGuard guard;
     for (unsigned seed = 11; seed <= 14; ++seed) runCascadeComparison(seed, 96000.0f);
 }
+
+namespace {
+
+// A stage that stays the identity after a working one sees that stage's rounded
+// output, which may hold exactly the values the identity must not copy through.
+void runIdentityAfterWorkingStages(const char* name, float (*sample)(int i)) {
+    const float rate = 48000.0f;
+    const BiquadCoeffs identity = BiquadCoeffs::identity();
+    // Scales the input down by a thousand: tiny inputs come out as denormals.
+    const BiquadCoeffs quiet{0.001f, 0.0f, 0.0f, 0.0f, 0.0f};
+    const BiquadCoeffs lowpass{0.25f, 0.0f, 0.0f, -0.75f, 0.0f};
+    const BiquadCoeffs layouts[][3] = {{quiet, identity, identity},
+                                       {quiet, identity, lowpass},
+                                       {identity, quiet, identity},
+                                       {lowpass, quiet, identity}};
+    for (const auto& targets : layouts) {
+        for (int frames : {1, 2, 31, 32, 33, 64, 65, 97, 512}) {
+            InterpolatedBiquad fastL[3], fastR[3], refL[3], refR[3];
+            for (int s = 0; s < 3; ++s)
+                for (InterpolatedBiquad* f : {&fastL[s], &fastR[s], &refL[s], &refR[s]})
+                    f->reset(rate);
+            InterpolatedBiquad* fl[3] = {&fastL[0], &fastL[1], &fastL[2]};
+            InterpolatedBiquad* fr[3] = {&fastR[0], &fastR[1], &fastR[2]};
+            const auto n = static_cast<std::size_t>(frames);
+            std::vector<float> inL(n), inR(n);
+            for (int i = 0; i < frames; ++i) {
+                inL[std::size_t(i)] = sample(i);
+                inR[std::size_t(i)] = 0.5f - 0.001f * static_cast<float>(i);
+            }
+            // Two blocks, so memories carried from the first meet the second.
+            for (int block = 0; block < 2; ++block) {
+                std::vector<float> refOutL = inL, refOutR = inR, outL(inL.size()), outR(inR.size());
+                for (int s = 0; s < 3; ++s) {
+                    refL[s].process(targets[s], refOutL.data(), refOutL.data(), frames);
+                    refR[s].process(targets[s], refOutR.data(), refOutR.data(), frames);
+                }
+                vireo::processCascadePair(fl, fr, targets, targets, 3, inL.data(), inR.data(),
+                                          outL.data(), outR.data(), frames);
+                for (int i = 0; i < frames; ++i) {
+                    ASSERT_TRUE(sameBits(outL[std::size_t(i)], refOutL[std::size_t(i)]))
+                        << name << " frames " << frames << " frame " << i;
+                    ASSERT_TRUE(sameBits(outR[std::size_t(i)], refOutR[std::size_t(i)]))
+                        << name << " frames " << frames << " frame " << i;
+                }
+                for (int s = 0; s < 3; ++s) {
+                    expectSameFilter(fastL[s], refL[s]);
+                    expectSameFilter(fastR[s], refR[s]);
+                }
+            }
+        }
+    }
+}
+
+void runIdentityAfterWorkingStagesForEverySample() {
+    runIdentityAfterWorkingStages(
+        "nan", [](int i) { return i % 29 == 3 ? std::numeric_limits<float>::quiet_NaN() : 0.25f; });
+    runIdentityAfterWorkingStages(
+        "inf", [](int i) { return i % 29 == 3 ? -std::numeric_limits<float>::infinity() : 0.25f; });
+    runIdentityAfterWorkingStages("denormal", [](int i) { return i % 2 ? 1e-36f : -3e-37f; });
+    runIdentityAfterWorkingStages("negative zero", [](int) { return -0.0f; });
+    runIdentityAfterWorkingStages("last frame only", [](int i) {
+        return i == 511 || i == 96 || i == 64 || i == 32 || i == 0
+                   ? std::numeric_limits<float>::quiet_NaN()
+                   : 0.125f;
+    });
+}
+
+} // namespace
+
+TEST(CascadePair, IdentityStagesBehindWorkingOnesKeepTheArithmetic) {
+    runIdentityAfterWorkingStagesForEverySample();
+    corvid::FpEnvironmentGuard guard;
+    runIdentityAfterWorkingStagesForEverySample();
+}

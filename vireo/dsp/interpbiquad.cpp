@@ -119,17 +119,6 @@ void BiquadPair::finish() {
 
 namespace {
 
-bool wholeBlockIsIdentity(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
-                          const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
-                          int stages) {
-    for (int s = 0; s < stages; ++s) {
-        if (!left[s]->currentIsIdentity() || !right[s]->currentIsIdentity() ||
-            !corvid::isIdentity(targetsLeft[s]) || !corvid::isIdentity(targetsRight[s]))
-            return false;
-    }
-    return true;
-}
-
 template <int N>
 void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right, const float* inL,
                const float* inR, float* outL, float* outR, int n) {
@@ -143,32 +132,11 @@ void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right
     for (int s = 0; s < N; ++s) p[s].finish();
 }
 
-} // namespace
-
-void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
-                        const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
-                        int stages, const float* inL, const float* inR, float* outL, float* outR,
-                        int frames) {
+// The stages interleaved frame by frame, chunk by chunk.
+void runChunked(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
+                const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight, int stages,
+                const float* inL, const float* inR, float* outL, float* outR, int frames) {
     const int chunk = InterpolatedBiquad::kChunk;
-    if (frames > 0 && wholeBlockIsIdentity(left, right, targetsLeft, targetsRight, stages) &&
-        passesThroughExactly(inL, frames) && passesThroughExactly(inR, frames)) {
-        // Identity coefficients glide onto themselves, so every chunk copies its input
-        // through. A memory follows only the last one or two chunks (a one-frame last
-        // chunk keeps the settled sample of the chunk before it).
-        const int last = (frames - 1) / chunk * chunk;
-        for (int s = 0; s < stages; ++s) {
-            for (int side = 0; side < 2; ++side) {
-                BiquadMemory& m = (side == 0 ? left[s] : right[s])->biquad.memory;
-                const float* x = side == 0 ? inL : inR;
-                if (last > 0) passThroughMemory(m, x + last - chunk, chunk);
-                passThroughMemory(m, x + last, frames - last);
-            }
-        }
-        const auto bytes = sizeof(float) * static_cast<std::size_t>(frames);
-        if (outL != inL) std::memmove(outL, inL, bytes);
-        if (outR != inR) std::memmove(outR, inR, bytes);
-        return;
-    }
     for (int done = 0; done < frames; done += chunk) {
         const int n = frames - done < chunk ? frames - done : chunk;
         for (int s = 0; s < stages; ++s) {
@@ -208,6 +176,66 @@ void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* con
             break;
         }
     }
+}
+
+bool staysIdentity(const InterpolatedBiquad& left, const InterpolatedBiquad& right,
+                   const BiquadCoeffs& targetLeft, const BiquadCoeffs& targetRight) {
+    // Identity coefficients glide onto themselves.
+    return left.currentIsIdentity() && right.currentIsIdentity() &&
+           corvid::isIdentity(targetLeft) && corvid::isIdentity(targetRight);
+}
+
+// The memory of a filter that copied the block x through chunk by chunk: it follows
+// only the last one or two chunks (a one-frame last chunk keeps the settled sample of
+// the chunk before it).
+void followThrough(BiquadMemory& m, const float* x, int frames) {
+    const int chunk = InterpolatedBiquad::kChunk;
+    const int last = (frames - 1) / chunk * chunk;
+    if (last > 0) passThroughMemory(m, x + last - chunk, chunk);
+    passThroughMemory(m, x + last, frames - last);
+}
+
+} // namespace
+
+void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
+                        const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
+                        int stages, const float* inL, const float* inR, float* outL, float* outR,
+                        int frames) {
+    if (frames <= 0) return;
+    // Each stage reads what the stages before it left: the input at first, the output
+    // buffers once something has been written there.
+    const float* srcL = inL;
+    const float* srcR = inR;
+    int s = 0;
+    while (s < stages) {
+        if (staysIdentity(*left[s], *right[s], targetsLeft[s], targetsRight[s])) {
+            // An identity stage gives its input back exactly unless a sample meets its
+            // zero terms (-0, denormals, infinities, NaN); then it does the arithmetic.
+            if (passesThroughExactly(srcL, frames) && passesThroughExactly(srcR, frames)) {
+                followThrough(left[s]->biquad.memory, srcL, frames);
+                followThrough(right[s]->biquad.memory, srcR, frames);
+            } else {
+                left[s]->process(targetsLeft[s], srcL, outL, frames);
+                right[s]->process(targetsRight[s], srcR, outR, frames);
+                srcL = outL;
+                srcR = outR;
+            }
+            ++s;
+            continue;
+        }
+        int end = s + 1;
+        while (end < stages &&
+               !staysIdentity(*left[end], *right[end], targetsLeft[end], targetsRight[end]))
+            ++end;
+        runChunked(left + s, right + s, targetsLeft + s, targetsRight + s, end - s, srcL, srcR,
+                   outL, outR, frames);
+        srcL = outL;
+        srcR = outR;
+        s = end;
+    }
+    const auto bytes = sizeof(float) * static_cast<std::size_t>(frames);
+    if (srcL != outL) std::memmove(outL, srcL, bytes);
+    if (srcR != outR) std::memmove(outR, srcR, bytes);
 }
 
 } // namespace vireo

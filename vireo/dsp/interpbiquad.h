@@ -78,8 +78,9 @@ private:
 // channel is left[s] with target targetsLeft[s], likewise for the right. The result is
 // bit for bit what calling process() on every filter in turn, each over the whole
 // block, would give; the two channels and the stages are interleaved chunk by chunk so
-// that their recurrences overlap instead of running one after another. Input and
-// output may be the same buffers. stages is 1 to 3.
+// that their recurrences overlap instead of running one after another. A stage that
+// stays the identity for the whole block is left out whenever that gives the same
+// samples. Input and output may be the same buffers. stages is 1 to 3.
 void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
                         const corvid::BiquadCoeffs* targetsLeft,
                         const corvid::BiquadCoeffs* targetsRight, int stages, const float* inL,
