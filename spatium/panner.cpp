@@ -59,10 +59,6 @@ public:
 
     // out[i][k]: value of smoother k at frame i.
     void run(float (*out)[4], int n) {
-        if (steady_) {
-            for (int i = 0; i < n; ++i) Floats::storeF(out[i], cur_);
-            return;
-        }
         const VF target = target_, coef = coef_;
         VF cur = cur_;
         for (int i = 0; i < n; ++i) {
@@ -160,10 +156,10 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
     const float smootherTargets[4] = {t.delayL, t.delayR, t.gainL, t.gainR};
     SmootherLanes lanes(smoothers, smootherTargets);
 
-    if (lanes.steady() && shadowL.currentIsIdentity() && shadowR.currentIsIdentity() &&
-        corvid::isIdentity(t.shadowL) && corvid::isIdentity(t.shadowR)) {
-        // A centred, settled source: constant delays and gains and no shelf, so each step
-        // can run over the whole sub-block and the shelf can take its copy-through path.
+    if (lanes.steady()) {
+        // A settled source: constant delays and gains, so nothing is left to overlap and
+        // each step runs over the whole sub-block; the shelf glides chunk by chunk as
+        // anywhere else, and a centred source takes its copy-through path.
         const float cL = delaySmootherL.current, cR = delaySmootherR.current;
         for (int done = 0; done < frames; done += kChunk) {
             const int n = std::min(kChunk, frames - done);
@@ -206,7 +202,6 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         lanes.run(values[0], chunkLength(0));
         readChunk(0, values[0]);
     }
-    const bool steady = lanes.steady();
     const VF smootherTarget = lanes.target(), smootherCoef = lanes.coefficient();
     for (int k = 0; k < chunks; ++k) {
         const int n = chunkLength(k);
@@ -215,15 +210,6 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         float(*next)[4] = values[(k + 1) & 1];
         float* l = left + k * kChunk;
         float* r = right + k * kChunk;
-        if (steady) {
-            // Constant delays and gains: nothing to overlap.
-            lanes.run(next, nn);
-            vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, l, r, l,
-                                      r, n);
-            scale(l, r, cur, n);
-            if (nn > 0) readChunk(k + 1, next);
-            continue;
-        }
         shadowL.glideToward(t.shadowL, n);
         shadowR.glideToward(t.shadowR, n);
         if (shadowL.currentIsIdentity() && shadowR.currentIsIdentity() &&
