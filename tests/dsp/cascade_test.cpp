@@ -227,3 +227,31 @@ TEST(CascadePair, IdentityStagesBehindWorkingOnesKeepTheArithmetic) {
     corvid::FpEnvironmentGuard guard;
     runIdentityAfterWorkingStagesForEverySample();
 }
+
+TEST(CascadePair, PassThroughCheckTellsNormalsAndPositiveZeroFromTheRest) {
+    // The plain rule: +0 and normal numbers copy through an identity filter unchanged.
+    auto plain = [](const std::vector<float>& x) {
+        for (float v : x) {
+            std::uint32_t bits;
+            std::memcpy(&bits, &v, sizeof bits);
+            if (bits != 0 && !std::isnormal(v)) return false;
+        }
+        return true;
+    };
+    const std::uint32_t patterns[] = {0x00000000u, 0x80000000u, 0x00000001u, 0x007fffffu,
+                                      0x80000001u, 0x00800000u, 0x80800000u, 0x7f7fffffu,
+                                      0xff7fffffu, 0x7f800000u, 0xff800000u, 0x7fc00000u,
+                                      0xffffffffu, 0x7f800001u, 0x3f800000u, 0xbf800000u};
+    for (std::uint32_t pattern : patterns) {
+        float special;
+        std::memcpy(&special, &pattern, sizeof special);
+        for (int n = 1; n <= 13; ++n) {
+            for (int at = 0; at < n; ++at) {
+                std::vector<float> x(static_cast<std::size_t>(n), 0.5f);
+                x[static_cast<std::size_t>(at)] = special;
+                EXPECT_EQ(vireo::passesThroughExactly(x.data(), n), plain(x))
+                    << std::hex << pattern << std::dec << " at " << at << " of " << n;
+            }
+        }
+    }
+}
