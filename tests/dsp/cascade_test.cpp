@@ -2,6 +2,7 @@
 // block in turn gives, for every kind of input the chain can meet.
 
 #include "corvid/core/fpcontrol.h"
+#include "corvid/core/isa.h"
 #include "corvid/dsp/iir.h"
 #include "vireo/dsp/interpbiquad.h"
 
@@ -79,7 +80,7 @@ void expectSameFilter(const InterpolatedBiquad& a, const InterpolatedBiquad& b) 
     EXPECT_TRUE(sameBits(a.biquad.memory.y2, b.biquad.memory.y2));
 }
 
-void runCascadeComparison(unsigned seed, float rate) {
+void runCascadeComparison(unsigned seed, float rate, corvid::Isa isa) {
     Rig rig{std::mt19937(seed), rate};
     constexpr int kMax = 512;
     for (int stages = 1; stages <= 3; ++stages) {
@@ -121,16 +122,18 @@ void runCascadeComparison(unsigned seed, float rate) {
                 outL = inL;
                 outR = inR;
                 vireo::processCascadePair(fl, fr, tl, tr, stages, outL.data(), outR.data(),
-                                          outL.data(), outR.data(), n);
+                                          outL.data(), outR.data(), n, isa);
             } else {
                 vireo::processCascadePair(fl, fr, tl, tr, stages, inL.data(), inR.data(),
-                                          outL.data(), outR.data(), n);
+                                          outL.data(), outR.data(), n, isa);
             }
             for (int i = 0; i < n; ++i) {
                 ASSERT_TRUE(sameBits(outL[std::size_t(i)], refOutL[std::size_t(i)]))
-                    << "stages " << stages << " block " << block << " frame " << i;
+                    << corvid::isaName(isa) << " stages " << stages << " block " << block
+                    << " frame " << i;
                 ASSERT_TRUE(sameBits(outR[std::size_t(i)], refOutR[std::size_t(i)]))
-                    << "stages " << stages << " block " << block << " frame " << i;
+                    << corvid::isaName(isa) << " stages " << stages << " block " << block
+                    << " frame " << i;
             }
             for (int s = 0; s < stages; ++s) {
                 expectSameFilter(fastL[s], refL[s]);
@@ -143,15 +146,17 @@ void runCascadeComparison(unsigned seed, float rate) {
 } // namespace
 
 TEST(CascadePair, MatchesFilterByFilterBitForBit) {
-    for (unsigned seed = 1; seed <= 6; ++seed)
-        runCascadeComparison(seed, seed % 2 ? 48000.0f : 44100.0f);
+    for (corvid::Isa isa : corvid::supportedIsas())
+        for (unsigned seed = 1; seed <= 6; ++seed)
+            runCascadeComparison(seed, seed % 2 ? 48000.0f : 44100.0f, isa);
 }
 
 TEST(CascadePair, MatchesUnderFlushToZero) {
     // The host entry points run with denormals flushed; the shortcut for identity
     // filters must agree with the arithmetic there too.
     corvid::FpEnvironmentGuard guard;
-    for (unsigned seed = 11; seed <= 14; ++seed) runCascadeComparison(seed, 96000.0f);
+    for (corvid::Isa isa : corvid::supportedIsas())
+        for (unsigned seed = 11; seed <= 14; ++seed) runCascadeComparison(seed, 96000.0f, isa);
 }
 
 namespace {
@@ -253,5 +258,73 @@ TEST(CascadePair, PassThroughCheckTellsNormalsAndPositiveZeroFromTheRest) {
                     << std::hex << pattern << std::dec << " at " << at << " of " << n;
             }
         }
+    }
+}
+
+namespace {
+
+void runSkewedComparison(unsigned seed, float rate, corvid::Isa isa) {
+    Rig rig{std::mt19937(seed), rate};
+    constexpr int kMax = 1300; // longer than one pass of the lanes
+    for (int stages = 1; stages <= 4; ++stages) {
+        InterpolatedBiquad fastL[4], fastR[4], refL[4], refR[4];
+        for (int s = 0; s < 4; ++s)
+            for (InterpolatedBiquad* f : {&fastL[s], &fastR[s], &refL[s], &refR[s]}) f->reset(rate);
+        InterpolatedBiquad* fl[4] = {&fastL[0], &fastL[1], &fastL[2], &fastL[3]};
+        InterpolatedBiquad* fr[4] = {&fastR[0], &fastR[1], &fastR[2], &fastR[3]};
+        std::vector<float> inL(kMax), inR(kMax), refOutL(kMax), refOutR(kMax), outL(kMax),
+            outR(kMax);
+        BiquadCoeffs tl[4], tr[4];
+        std::uniform_int_distribution<int> frames(1, kMax);
+        std::uniform_int_distribution<int> coin(0, 3);
+        for (int block = 0; block < 150; ++block) {
+            if (coin(rig.rng) == 0) {
+                for (int s = 0; s < stages; ++s) {
+                    tl[s] = rig.randomTarget();
+                    tr[s] = coin(rig.rng) == 0 ? rig.randomTarget() : tl[s];
+                }
+            }
+            // Short blocks end inside the first chunks, where stages start and stop.
+            const int n = coin(rig.rng) == 0 ? 1 + coin(rig.rng) * 33 : frames(rig.rng);
+            rig.fillInput(inL, n);
+            rig.fillInput(inR, n);
+            refL[0].process(tl[0], inL.data(), refOutL.data(), n);
+            refR[0].process(tr[0], inR.data(), refOutR.data(), n);
+            for (int s = 1; s < stages; ++s) {
+                refL[s].process(tl[s], refOutL.data(), refOutL.data(), n);
+                refR[s].process(tr[s], refOutR.data(), refOutR.data(), n);
+            }
+            if (coin(rig.rng) < 2) {
+                outL = inL;
+                outR = inR;
+                vireo::processCascadeSkewed(fl, fr, tl, tr, stages, outL.data(), outR.data(),
+                                            outL.data(), outR.data(), n, isa);
+            } else {
+                vireo::processCascadeSkewed(fl, fr, tl, tr, stages, inL.data(), inR.data(),
+                                            outL.data(), outR.data(), n, isa);
+            }
+            for (int i = 0; i < n; ++i) {
+                ASSERT_TRUE(sameBits(outL[std::size_t(i)], refOutL[std::size_t(i)]))
+                    << corvid::isaName(isa) << " stages " << stages << " block " << block
+                    << " frame " << i << " of " << n;
+                ASSERT_TRUE(sameBits(outR[std::size_t(i)], refOutR[std::size_t(i)]))
+                    << corvid::isaName(isa) << " stages " << stages << " block " << block
+                    << " frame " << i << " of " << n;
+            }
+            for (int s = 0; s < stages; ++s) {
+                expectSameFilter(fastL[s], refL[s]);
+                expectSameFilter(fastR[s], refR[s]);
+            }
+        }
+    }
+}
+
+} // namespace
+
+TEST(CascadeSkewed, EveryInstructionSetMatchesFilterByFilterBitForBit) {
+    for (corvid::Isa isa : corvid::supportedIsas()) {
+        for (unsigned seed = 41; seed <= 43; ++seed) runSkewedComparison(seed, 48000.0f, isa);
+        corvid::FpEnvironmentGuard guard;
+        runSkewedComparison(44, 44100.0f, isa);
     }
 }

@@ -1,5 +1,7 @@
 #include "vireo/dsp/interpbiquad.h"
 
+#include "vireo/dsp/cascade_kernel.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -209,10 +211,67 @@ void followThrough(BiquadMemory& m, const float* x, int frames) {
 
 } // namespace
 
+void processCascadeSkewed(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
+                          const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
+                          int stages, const float* inL, const float* inR, float* outL, float* outR,
+                          int frames, corvid::Isa isa) {
+    // The glides run first, chunk by chunk: they do not depend on the audio.
+    namespace cd = cascade_detail;
+    const cd::Body body =
+        corvid::IsaBodies<cd::Body>{&cd::skewedSse2, &cd::skewedAvx2, &cd::skewedAvx512}[isa];
+    constexpr int kPiece = cd::kMaxChunks * cd::kChunk;
+    static_assert(cd::kChunk == InterpolatedBiquad::kChunk);
+    float coeffs[cd::kMaxChunks][cd::kMaxStages][5][2];
+    double memory[cd::kMaxStages][2][4];
+    for (int done = 0; done < frames; done += kPiece) {
+        const int n = frames - done < kPiece ? frames - done : kPiece;
+        for (int k = 0; k < stages; ++k) {
+            for (int side = 0; side < 2; ++side) {
+                InterpolatedBiquad& f = *(side == 0 ? left[k] : right[k]);
+                const BiquadCoeffs& target = side == 0 ? targetsLeft[k] : targetsRight[k];
+                for (int c = 0; c * cd::kChunk < n; ++c) {
+                    const int length =
+                        n - c * cd::kChunk < cd::kChunk ? n - c * cd::kChunk : cd::kChunk;
+                    f.glideToward(target, length);
+                    coeffs[c][k][0][side] = f.current.b0;
+                    coeffs[c][k][1][side] = f.current.b1;
+                    coeffs[c][k][2][side] = f.current.b2;
+                    coeffs[c][k][3][side] = f.current.a1;
+                    coeffs[c][k][4][side] = f.current.a2;
+                }
+                const BiquadMemory& m = f.biquad.memory;
+                memory[k][side][0] = m.x1;
+                memory[k][side][1] = m.x2;
+                memory[k][side][2] = m.y1;
+                memory[k][side][3] = m.y2;
+            }
+        }
+        cd::Job job;
+        job.stages = stages;
+        job.frames = n;
+        job.inL = inL + done;
+        job.inR = inR + done;
+        job.outL = outL + done;
+        job.outR = outR + done;
+        job.coeffs = coeffs;
+        job.memory = memory;
+        body(job);
+        for (int k = 0; k < stages; ++k) {
+            for (int side = 0; side < 2; ++side) {
+                BiquadMemory& m = (side == 0 ? left[k] : right[k])->biquad.memory;
+                m.x1 = memory[k][side][0];
+                m.x2 = memory[k][side][1];
+                m.y1 = memory[k][side][2];
+                m.y2 = memory[k][side][3];
+            }
+        }
+    }
+}
+
 void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
                         const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
                         int stages, const float* inL, const float* inR, float* outL, float* outR,
-                        int frames) {
+                        int frames, corvid::Isa isa) {
     if (frames <= 0) return;
     // Each stage reads what the stages before it left: the input at first, the output
     // buffers once something has been written there.
@@ -239,8 +298,14 @@ void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* con
         while (end < stages &&
                !staysIdentity(*left[end], *right[end], targetsLeft[end], targetsRight[end]))
             ++end;
-        runChunked(left + s, right + s, targetsLeft + s, targetsRight + s, end - s, srcL, srcR,
-                   outL, outR, frames);
+        // Two working stages already keep the interleaved loop waiting on their
+        // recurrences; with three it waits on instructions, which the wider lanes cut.
+        if (end - s >= 3 && isa != corvid::Isa::sse2)
+            processCascadeSkewed(left + s, right + s, targetsLeft + s, targetsRight + s, end - s,
+                                 srcL, srcR, outL, outR, frames, isa);
+        else
+            runChunked(left + s, right + s, targetsLeft + s, targetsRight + s, end - s, srcL, srcR,
+                       outL, outR, frames);
         srcL = outL;
         srcR = outR;
         s = end;
