@@ -277,12 +277,16 @@ void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* con
     // buffers once something has been written there.
     const float* srcL = inL;
     const float* srcR = inR;
+    // Identity stages in a row see the same samples: one check serves them all.
+    bool passes = false;
     int s = 0;
     while (s < stages) {
         if (staysIdentity(*left[s], *right[s], targetsLeft[s], targetsRight[s])) {
             // An identity stage gives its input back exactly unless a sample meets its
             // zero terms (-0, denormals, infinities, NaN); then it does the arithmetic.
-            if (passesThroughExactly(srcL, frames) && passesThroughExactly(srcR, frames)) {
+            passes = passes ||
+                     (passesThroughExactly(srcL, frames) && passesThroughExactly(srcR, frames));
+            if (passes) {
                 followThrough(left[s]->biquad.memory, srcL, frames);
                 followThrough(right[s]->biquad.memory, srcR, frames);
             } else {
@@ -294,6 +298,7 @@ void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* con
             ++s;
             continue;
         }
+        passes = false;
         int end = s + 1;
         while (end < stages &&
                !staysIdentity(*left[end], *right[end], targetsLeft[end], targetsRight[end]))
