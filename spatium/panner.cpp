@@ -49,9 +49,12 @@ public:
         const VF d = target - cur;
         const Lanes::VI unchanged = Floats::equal(d, Lanes::splatF(0.0f));
         const Lanes::VI snap = Floats::less(Lanes::abs(d), Lanes::splatF(1e-10f));
+        // A zero distance is also below the snap, so the value a snap leaves is picked
+        // beside the step and only one selection waits for it: the step is the
+        // recurrence every frame of the panner waits on.
+        const VF snapped = Floats::select(unchanged, cur, target);
         const VF stepped = cur + d * coef;
-        const VF moved = Floats::select(snap, target, stepped);
-        return Floats::select(unchanged, cur, moved);
+        return Floats::select(snap, snapped, stepped);
     }
 
     VF target() const { return target_; }
