@@ -215,7 +215,7 @@ void processCascadeSkewed(InterpolatedBiquad* const* left, InterpolatedBiquad* c
                           const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight,
                           int stages, const float* inL, const float* inR, float* outL, float* outR,
                           int frames, corvid::Isa isa) {
-    // The glides run first, chunk by chunk: they do not depend on the audio.
+    // The glides run first: they do not depend on the audio.
     namespace cd = cascade_detail;
     const cd::Body body =
         corvid::IsaBodies<cd::Body>{&cd::skewedSse2, &cd::skewedAvx2, &cd::skewedAvx512}[isa];
@@ -225,21 +225,24 @@ void processCascadeSkewed(InterpolatedBiquad* const* left, InterpolatedBiquad* c
     double memory[cd::kMaxStages][2][4];
     for (int done = 0; done < frames; done += kPiece) {
         const int n = frames - done < kPiece ? frames - done : kPiece;
-        for (int k = 0; k < stages; ++k) {
-            for (int side = 0; side < 2; ++side) {
-                InterpolatedBiquad& f = *(side == 0 ? left[k] : right[k]);
-                const BiquadCoeffs& target = side == 0 ? targetsLeft[k] : targetsRight[k];
-                for (int c = 0; c * cd::kChunk < n; ++c) {
-                    const int length =
-                        n - c * cd::kChunk < cd::kChunk ? n - c * cd::kChunk : cd::kChunk;
-                    f.glideToward(target, length);
+        // Chunk by chunk across the filters, so that their glides overlap.
+        for (int c = 0; c * cd::kChunk < n; ++c) {
+            const int length = n - c * cd::kChunk < cd::kChunk ? n - c * cd::kChunk : cd::kChunk;
+            for (int k = 0; k < stages; ++k) {
+                for (int side = 0; side < 2; ++side) {
+                    InterpolatedBiquad& f = *(side == 0 ? left[k] : right[k]);
+                    f.glideToward(side == 0 ? targetsLeft[k] : targetsRight[k], length);
                     coeffs[c][k][0][side] = f.current.b0;
                     coeffs[c][k][1][side] = f.current.b1;
                     coeffs[c][k][2][side] = f.current.b2;
                     coeffs[c][k][3][side] = f.current.a1;
                     coeffs[c][k][4][side] = f.current.a2;
                 }
-                const BiquadMemory& m = f.biquad.memory;
+            }
+        }
+        for (int k = 0; k < stages; ++k) {
+            for (int side = 0; side < 2; ++side) {
+                const BiquadMemory& m = (side == 0 ? left[k] : right[k])->biquad.memory;
                 memory[k][side][0] = m.x1;
                 memory[k][side][1] = m.x2;
                 memory[k][side][2] = m.y1;
