@@ -47,14 +47,19 @@ public:
     // One frame of all four; callers keep the value in a register between frames.
     static VF next(VF cur, VF target, VF coef) {
         const VF d = target - cur;
+        const VF stepped = cur + d * coef;
         const Lanes::VI unchanged = Floats::equal(d, Lanes::splatF(0.0f));
         const Lanes::VI snap = Floats::less(Lanes::abs(d), Lanes::splatF(1e-10f));
-        // A zero distance is also below the snap, so the value a snap leaves is picked
-        // beside the step and only one selection waits for it: the step is the
-        // recurrence every frame of the panner waits on.
-        const VF snapped = Floats::select(unchanged, cur, target);
-        const VF stepped = cur + d * coef;
-        return Floats::select(snap, snapped, stepped);
+        // The step is what every frame of the panner waits on, so the selections stay
+        // off that path unless a lane needs them: one that snaps, or one at rest on -0
+        // or a denormal, which the step would turn into +0. A lane at rest on +0 or a
+        // normal number keeps its value through the step.
+        const Lanes::VI bits = (Lanes::VI)cur;
+        const Lanes::VI plain = (bits & Lanes::splatI(0x7f800000)) != Lanes::splatI(0);
+        const Lanes::VI keepsValue = unchanged & (plain | (bits == Lanes::splatI(0)));
+        if (!Lanes::any(snap & ~keepsValue)) return stepped;
+        // A zero distance is also below the snap.
+        return Floats::select(snap, Floats::select(unchanged, cur, target), stepped);
     }
 
     VF target() const { return target_; }
