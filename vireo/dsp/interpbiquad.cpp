@@ -92,13 +92,7 @@ void passThroughMemory(BiquadMemory& m, const float* s, int n) {
 void BiquadPair::load(InterpolatedBiquad& left, InterpolatedBiquad& right) {
     left_ = &left;
     right_ = &right;
-    const BiquadCoeffs& l = left.current;
-    const BiquadCoeffs& r = right.current;
-    b0_ = Pair::pair(l.b0, r.b0);
-    b1_ = Pair::pair(l.b1, r.b1);
-    b2_ = Pair::pair(l.b2, r.b2);
-    a1_ = Pair::pair(l.a1, r.a1);
-    a2_ = Pair::pair(l.a2, r.a2);
+    loadCoefficients();
     const BiquadMemory& ml = left.biquad.memory;
     const BiquadMemory& mr = right.biquad.memory;
     x1_ = Pair::pair(ml.x1, mr.x1);
@@ -107,7 +101,22 @@ void BiquadPair::load(InterpolatedBiquad& left, InterpolatedBiquad& right) {
     y2_ = Pair::pair(ml.y2, mr.y2);
 }
 
+void BiquadPair::loadCoefficients() {
+    const BiquadCoeffs& l = left_->current;
+    const BiquadCoeffs& r = right_->current;
+    b0_ = Pair::pair(l.b0, r.b0);
+    b1_ = Pair::pair(l.b1, r.b1);
+    b2_ = Pair::pair(l.b2, r.b2);
+    a1_ = Pair::pair(l.a1, r.a1);
+    a2_ = Pair::pair(l.a2, r.a2);
+}
+
 void BiquadPair::finish() {
+    settle();
+    store();
+}
+
+void BiquadPair::settle() {
     // Biquad::settleMemory on both lanes: the same flush, and a lane whose memory is
     // not finite is cleared (x - x is zero exactly when x is finite).
     const VD up = Pair::splat(1e-10);
@@ -119,38 +128,50 @@ void BiquadPair::finish() {
     const VD zero = Pair::splat(0.0);
     const Pair::VM finite = (Pair::equal(x1 - x1, zero) & Pair::equal(x2 - x2, zero)) &
                             (Pair::equal(y1 - y1, zero) & Pair::equal(y2 - y2, zero));
-    x1 = Pair::keep(x1, finite);
-    x2 = Pair::keep(x2, finite);
-    y1 = Pair::keep(y1, finite);
-    y2 = Pair::keep(y2, finite);
+    x1_ = Pair::keep(x1, finite);
+    x2_ = Pair::keep(x2, finite);
+    y1_ = Pair::keep(y1, finite);
+    y2_ = Pair::keep(y2, finite);
+}
+
+void BiquadPair::store() {
     BiquadMemory& l = left_->biquad.memory;
     BiquadMemory& r = right_->biquad.memory;
-    Pair::store(x1, &l.x1, &r.x1);
-    Pair::store(x2, &l.x2, &r.x2);
-    Pair::store(y1, &l.y1, &r.y1);
-    Pair::store(y2, &l.y2, &r.y2);
+    Pair::store(x1_, &l.x1, &r.x1);
+    Pair::store(x2_, &l.x2, &r.x2);
+    Pair::store(y1_, &l.y1, &r.y1);
+    Pair::store(y2_, &l.y2, &r.y2);
 }
 
 namespace {
+
+template <int N>
+void runPairs(BiquadPair* p, const float* inL, const float* inR, float* outL, float* outR, int n) {
+    for (int i = 0; i < n; ++i) {
+        Pair::VD v = Pair::widen(inL[i], inR[i]);
+        for (int s = 0; s < N - 1; ++s) v = Pair::roundToFloat(p[s].step(v));
+        Pair::storeFloats(p[N - 1].step(v), outL + i, outR + i);
+    }
+}
 
 template <int N>
 void runStages(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right, const float* inL,
                const float* inR, float* outL, float* outR, int n) {
     BiquadPair p[N];
     for (int s = 0; s < N; ++s) p[s].load(*left[s], *right[s]);
-    for (int i = 0; i < n; ++i) {
-        Pair::VD v = Pair::widen(inL[i], inR[i]);
-        for (int s = 0; s < N - 1; ++s) v = Pair::roundToFloat(p[s].step(v));
-        Pair::storeFloats(p[N - 1].step(v), outL + i, outR + i);
-    }
+    runPairs<N>(p, inL, inR, outL, outR, n);
     for (int s = 0; s < N; ++s) p[s].finish();
 }
 
-// The stages interleaved frame by frame, chunk by chunk.
+// The stages interleaved frame by frame, chunk by chunk. While no stage is skipped the
+// same pairs carry the memories from chunk to chunk in registers, settled in place
+// after every chunk, and store them once.
 void runChunked(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
                 const BiquadCoeffs* targetsLeft, const BiquadCoeffs* targetsRight, int stages,
                 const float* inL, const float* inR, float* outL, float* outR, int frames) {
     const int chunk = InterpolatedBiquad::kChunk;
+    BiquadPair kept[3];
+    bool holding = false; // kept[] holds the memories, the filters' copies are stale
     for (int done = 0; done < frames; done += chunk) {
         const int n = frames - done < chunk ? frames - done : chunk;
         for (int s = 0; s < stages; ++s) {
@@ -167,12 +188,38 @@ void runChunked(InterpolatedBiquad* const* left, InterpolatedBiquad* const* righ
         int first = 0;
         if (left[0]->currentIsIdentity() && right[0]->currentIsIdentity() &&
             passesThroughExactly(xl, n) && passesThroughExactly(xr, n)) {
+            if (holding) {
+                for (int s = 0; s < stages; ++s) kept[s].store();
+                holding = false;
+            }
             while (first < stages && left[first]->currentIsIdentity() &&
                    right[first]->currentIsIdentity()) {
                 passThroughMemory(left[first]->biquad.memory, xl, n);
                 passThroughMemory(right[first]->biquad.memory, xr, n);
                 ++first;
             }
+        }
+        if (first == 0) {
+            for (int s = 0; s < stages; ++s) {
+                if (holding)
+                    kept[s].loadCoefficients();
+                else
+                    kept[s].load(*left[s], *right[s]);
+            }
+            holding = true;
+            switch (stages) {
+            case 1:
+                runPairs<1>(kept, xl, xr, yl, yr, n);
+                break;
+            case 2:
+                runPairs<2>(kept, xl, xr, yl, yr, n);
+                break;
+            default:
+                runPairs<3>(kept, xl, xr, yl, yr, n);
+                break;
+            }
+            for (int s = 0; s < stages; ++s) kept[s].settle();
+            continue;
         }
         switch (stages - first) {
         case 0:
@@ -182,14 +229,13 @@ void runChunked(InterpolatedBiquad* const* left, InterpolatedBiquad* const* righ
         case 1:
             runStages<1>(left + first, right + first, xl, xr, yl, yr, n);
             break;
-        case 2:
-            runStages<2>(left + first, right + first, xl, xr, yl, yr, n);
-            break;
         default:
-            runStages<3>(left + first, right + first, xl, xr, yl, yr, n);
+            runStages<2>(left + first, right + first, xl, xr, yl, yr, n);
             break;
         }
     }
+    if (holding)
+        for (int s = 0; s < stages; ++s) kept[s].store();
 }
 
 bool staysIdentity(const InterpolatedBiquad& left, const InterpolatedBiquad& right,

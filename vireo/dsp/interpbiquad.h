@@ -49,6 +49,8 @@ public:
     using VD = corvid::simd::Sse2Doubles::VD;
 
     void load(InterpolatedBiquad& left, InterpolatedBiquad& right);
+    // The filters' current coefficients again, after a glide; the memories stay.
+    void loadCoefficients();
 
     VD step(VD x) {
         // y = ((b0 x + b1 x1) - a1 y1) + (b2 x2 - a2 y2). The products of the older
@@ -66,7 +68,11 @@ public:
         return y;
     }
 
+    // finish() is settle() and then store(): callers that go on to the next chunk
+    // with the same pair settle the memories in place and store them once at the end.
     void finish();
+    void settle();
+    void store();
 
 private:
     InterpolatedBiquad* left_ = nullptr;
