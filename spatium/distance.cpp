@@ -9,6 +9,7 @@ using corvid::BiquadCoeffs;
 
 void DistanceStage::reset(float rate) {
     sampleRate = rate;
+    isa = corvid::bestIsa();
     for (vireo::InterpolatedBiquad* f :
          {&farLowpassL, &farLowpassR, &farSecondL, &farSecondR, &nearShelfL, &nearShelfR})
         f->reset(rate);
@@ -50,7 +51,7 @@ float DistanceStage::process(const float* inL, const float* inR, float* outL, fl
     vireo::InterpolatedBiquad* right[3] = {&farLowpassR, &farSecondR, &nearShelfR};
     const BiquadCoeffs stageTargets[3] = {t.farLowpass, t.farSecond, t.nearShelf};
     vireo::processCascadePair(left, right, stageTargets, stageTargets, 3, inL, inR, outL, outR,
-                              frames);
+                              frames, isa);
     return t.gain;
 }
 

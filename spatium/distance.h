@@ -28,6 +28,8 @@ public:
                   float distanceAmount);
 
     float sampleRate = 0.0f;
+    // The filters' body, chosen by reset() off the audio thread.
+    corvid::Isa isa = corvid::Isa::sse2;
     vireo::InterpolatedBiquad farLowpassL, farLowpassR;
     vireo::InterpolatedBiquad farSecondL, farSecondR;
     vireo::InterpolatedBiquad nearShelfL, nearShelfR;

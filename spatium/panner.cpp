@@ -47,11 +47,19 @@ public:
     // One frame of all four; callers keep the value in a register between frames.
     static VF next(VF cur, VF target, VF coef) {
         const VF d = target - cur;
+        const VF stepped = cur + d * coef;
         const Lanes::VI unchanged = Floats::equal(d, Lanes::splatF(0.0f));
         const Lanes::VI snap = Floats::less(Lanes::abs(d), Lanes::splatF(1e-10f));
-        const VF stepped = cur + d * coef;
-        const VF moved = Floats::select(snap, target, stepped);
-        return Floats::select(unchanged, cur, moved);
+        // The step is what every frame of the panner waits on, so the selections stay
+        // off that path unless a lane needs them: one that snaps, or one at rest on -0
+        // or a denormal, which the step would turn into +0. A lane at rest on +0 or a
+        // normal number keeps its value through the step.
+        const Lanes::VI bits = (Lanes::VI)cur;
+        const Lanes::VI plain = (bits & Lanes::splatI(0x7f800000)) != Lanes::splatI(0);
+        const Lanes::VI keepsValue = unchanged & (plain | (bits == Lanes::splatI(0)));
+        if (!Lanes::any(snap & ~keepsValue)) return stepped;
+        // A zero distance is also below the snap.
+        return Floats::select(snap, Floats::select(unchanged, cur, target), stepped);
     }
 
     VF target() const { return target_; }
@@ -59,10 +67,6 @@ public:
 
     // out[i][k]: value of smoother k at frame i.
     void run(float (*out)[4], int n) {
-        if (steady_) {
-            for (int i = 0; i < n; ++i) Floats::storeF(out[i], cur_);
-            return;
-        }
         const VF target = target_, coef = coef_;
         VF cur = cur_;
         for (int i = 0; i < n; ++i) {
@@ -160,10 +164,10 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
     const float smootherTargets[4] = {t.delayL, t.delayR, t.gainL, t.gainR};
     SmootherLanes lanes(smoothers, smootherTargets);
 
-    if (lanes.steady() && shadowL.currentIsIdentity() && shadowR.currentIsIdentity() &&
-        corvid::isIdentity(t.shadowL) && corvid::isIdentity(t.shadowR)) {
-        // A centred, settled source: constant delays and gains and no shelf, so each step
-        // can run over the whole sub-block and the shelf can take its copy-through path.
+    if (lanes.steady()) {
+        // A settled source: constant delays and gains, so nothing is left to overlap and
+        // each step runs over the whole sub-block; the shelf glides chunk by chunk as
+        // anywhere else, and a centred source takes its copy-through path.
         const float cL = delaySmootherL.current, cR = delaySmootherR.current;
         for (int done = 0; done < frames; done += kChunk) {
             const int n = std::min(kChunk, frames - done);
@@ -206,7 +210,6 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         lanes.run(values[0], chunkLength(0));
         readChunk(0, values[0]);
     }
-    const bool steady = lanes.steady();
     const VF smootherTarget = lanes.target(), smootherCoef = lanes.coefficient();
     for (int k = 0; k < chunks; ++k) {
         const int n = chunkLength(k);
@@ -215,15 +218,6 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         float(*next)[4] = values[(k + 1) & 1];
         float* l = left + k * kChunk;
         float* r = right + k * kChunk;
-        if (steady) {
-            // Constant delays and gains: nothing to overlap.
-            lanes.run(next, nn);
-            vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, l, r, l,
-                                      r, n);
-            scale(l, r, cur, n);
-            if (nn > 0) readChunk(k + 1, next);
-            continue;
-        }
         shadowL.glideToward(t.shadowL, n);
         shadowR.glideToward(t.shadowR, n);
         if (shadowL.currentIsIdentity() && shadowR.currentIsIdentity() &&

@@ -44,8 +44,19 @@ struct Sse2Doubles {
     }
     // Ordered equality: false in a lane holding a NaN.
     static VM equal(VD a, VD b) { return (VM)_mm_cmpeq_pd((__m128d)a, (__m128d)b); }
+    static VM both(VM a, VM b) { return a & b; }
     // v where the mask is set, +0 elsewhere.
     static VD keep(VD v, VM m) { return (VD)_mm_and_pd((__m128d)v, (__m128d)m); }
+
+    // The forms the wider double lanes share: a register's worth of consecutive
+    // floats widened, and of doubles loaded or stored. The floats are read as one
+    // 64-bit word through the intrinsics' may-alias type, never as a double.
+    static VD widen(const float* p) {
+        return (VD)_mm_cvtps_pd(_mm_castsi128_ps(
+            _mm_loadl_epi64(static_cast<const __m128i*>(static_cast<const void*>(p)))));
+    }
+    static VD load(const double* p) { return (VD)_mm_loadu_pd(p); }
+    static void store(double* p, VD v) { _mm_storeu_pd(p, (__m128d)v); }
 };
 
 // Four float lanes beside Sse2Lanes' own, for the baseline audio kernels.

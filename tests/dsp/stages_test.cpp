@@ -1,6 +1,8 @@
 #include "spatium/distance.h"
 #include "spatium/panner.h"
 
+#include "corvid/core/fpcontrol.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -166,4 +168,93 @@ TEST(BinauralPanner, DelaysSettleOnWholeFrames) {
     }
     EXPECT_EQ(peakR, 3);
     EXPECT_EQ(peakL, 32);
+}
+
+namespace {
+
+// The panner as plain steps over the whole block, one smoother call per frame.
+struct PlainPanner {
+    BinauralPanner designs; // for its targets only
+    corvid::Delayline delayL, delayR;
+    corvid::ExpSmoother delayLSmoother, delayRSmoother, gainLSmoother, gainRSmoother;
+    vireo::InterpolatedBiquad shadowL, shadowR;
+
+    void reset(float rate, int maxFrames) {
+        designs.reset(rate, maxFrames);
+        const int size = maxFrames + static_cast<int>(0.002f * rate);
+        delayL.resize(size);
+        delayR.resize(size);
+        delayLSmoother.initialise(2.0f, 0.05f, rate);
+        delayRSmoother.initialise(2.0f, 0.05f, rate);
+        gainLSmoother.initialise(0.5f, 0.04f, rate);
+        gainRSmoother.initialise(0.5f, 0.04f, rate);
+        shadowL.reset(rate);
+        shadowR.reset(rate);
+    }
+
+    void process(float* l, float* r, int n, float gain, float pan) {
+        const auto t = designs.targets(gain, 1.0f, 1.0f, 1.0f, pan);
+        delayL.feed(l, n);
+        delayR.feed(r, n);
+        for (int i = 0; i < n; ++i) {
+            const float back = static_cast<float>(n - 1 - i);
+            l[i] = delayL.readInterpolated(delayLSmoother.next(t.delayL) + back);
+            r[i] = delayR.readInterpolated(delayRSmoother.next(t.delayR) + back);
+        }
+        shadowL.process(t.shadowL, l, l, n);
+        shadowR.process(t.shadowR, r, r, n);
+        for (int i = 0; i < n; ++i) {
+            l[i] = l[i] * gainLSmoother.next(t.gainL);
+            r[i] = r[i] * gainRSmoother.next(t.gainR);
+        }
+    }
+};
+
+bool sameFloat(float a, float b) {
+    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Gains that settle on values the smoothers' step would not keep (-0, denormals),
+// on +0 and normal numbers, and that move; the pan moving or held.
+void comparePannerWithPlainSteps(float rate) {
+    BinauralPanner fast;
+    PlainPanner plain;
+    fast.reset(rate, 512);
+    plain.reset(rate, 512);
+    const float gains[] = {-0.0f, 0.5f, 1e-39f, 0.0f, -3e-39f, 0.25f, 1.0f};
+    const int lengths[] = {512, 1, 37, 300, 64, 511};
+    std::vector<float> l(512), r(512), pl(512), pr(512);
+    int block = 0;
+    for (float gain : gains) {
+        // Long enough for the gains to reach their targets (about 45000 frames).
+        for (int hold = 0; hold < 240; ++hold, ++block) {
+            const int n = lengths[block % 6];
+            // Held still while the gains settle, then sweeping while they rest.
+            const float pan = hold < 200 ? 0.3f : 0.3f - 0.05f * static_cast<float>(hold - 200);
+            for (int i = 0; i < n; ++i) {
+                const float v = std::sin(0.01f * static_cast<float>(block * 512 + i));
+                l[std::size_t(i)] = pl[std::size_t(i)] = v;
+                r[std::size_t(i)] = pr[std::size_t(i)] = -0.5f * v;
+            }
+            fast.process(l.data(), r.data(), n, gain, 1.0f, 1.0f, 1.0f, pan);
+            plain.process(pl.data(), pr.data(), n, gain, pan);
+            for (int i = 0; i < n; ++i) {
+                ASSERT_TRUE(sameFloat(l[std::size_t(i)], pl[std::size_t(i)]))
+                    << "gain " << gain << " block " << block << " frame " << i;
+                ASSERT_TRUE(sameFloat(r[std::size_t(i)], pr[std::size_t(i)]))
+                    << "gain " << gain << " block " << block << " frame " << i;
+            }
+            ASSERT_TRUE(sameFloat(fast.gainSmootherL.current, plain.gainLSmoother.current));
+            ASSERT_TRUE(sameFloat(fast.gainSmootherR.current, plain.gainRSmoother.current));
+            ASSERT_TRUE(sameFloat(fast.delaySmootherL.current, plain.delayLSmoother.current));
+        }
+    }
+}
+
+} // namespace
+
+TEST(BinauralPanner, MatchesPlainStepsWhereSmoothersRestOnSignedZerosAndDenormals) {
+    comparePannerWithPlainSteps(48000.0f);
+    corvid::FpEnvironmentGuard guard;
+    comparePannerWithPlainSteps(44100.0f);
 }

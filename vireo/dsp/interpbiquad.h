@@ -3,6 +3,7 @@
 // designs recomputed once per block never click. The glide factor depends on the
 // chunk length, which keeps the 40 ms time constant exact for the short last chunk.
 
+#include "corvid/core/isa.h"
 #include "corvid/dsp/iir.h"
 #include "corvid/simd/sse2_stereo.h"
 
@@ -48,6 +49,8 @@ public:
     using VD = corvid::simd::Sse2Doubles::VD;
 
     void load(InterpolatedBiquad& left, InterpolatedBiquad& right);
+    // The filters' current coefficients again, after a glide; the memories stay.
+    void loadCoefficients();
 
     VD step(VD x) {
         // y = ((b0 x + b1 x1) - a1 y1) + (b2 x2 - a2 y2). The products of the older
@@ -65,7 +68,11 @@ public:
         return y;
     }
 
+    // finish() is settle() and then store(): callers that go on to the next chunk
+    // with the same pair settle the memories in place and store them once at the end.
     void finish();
+    void settle();
+    void store();
 
 private:
     InterpolatedBiquad* left_ = nullptr;
@@ -77,12 +84,24 @@ private:
 // Runs a cascade of `stages` filters over two channels at once. Stage s of the left
 // channel is left[s] with target targetsLeft[s], likewise for the right. The result is
 // bit for bit what calling process() on every filter in turn, each over the whole
-// block, would give; the two channels and the stages are interleaved chunk by chunk so
-// that their recurrences overlap instead of running one after another. Input and
-// output may be the same buffers. stages is 1 to 3.
+// block, would give; the two channels and the stages run side by side so that their
+// recurrences overlap instead of running one after another. A stage that stays the
+// identity for the whole block is left out whenever that gives the same samples.
+// Input and output may be the same buffers. stages is 1 to 3. isa picks the body for
+// three working stages (the processor must run it).
 void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
                         const corvid::BiquadCoeffs* targetsLeft,
                         const corvid::BiquadCoeffs* targetsRight, int stages, const float* inL,
-                        const float* inR, float* outL, float* outR, int frames);
+                        const float* inR, float* outL, float* outR, int frames,
+                        corvid::Isa isa = corvid::Isa::sse2);
+
+// The same cascade with every filter of every stage in one set of lanes of isa, each
+// stage a 32-frame chunk behind the one before: within a frame no lane waits on
+// another, and only each filter's own recurrence is carried from frame to frame. The
+// same result, always through the arithmetic. stages is 1 to 4.
+void processCascadeSkewed(InterpolatedBiquad* const* left, InterpolatedBiquad* const* right,
+                          const corvid::BiquadCoeffs* targetsLeft,
+                          const corvid::BiquadCoeffs* targetsRight, int stages, const float* inL,
+                          const float* inR, float* outL, float* outR, int frames, corvid::Isa isa);
 
 } // namespace vireo
