@@ -181,20 +181,25 @@ bool UIElement::dispatchKeyTree(Key key, bool down) {
 void UIElement::paintElement(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
                              const ImageView<RGBA>& materialMap,
                              const std::vector<IntRect>& dirtyRects) {
+    paintElementInto(diffuseMap, depthMap, materialMap, dirtyRects, localDirtyRects);
+}
+
+void UIElement::paintElementInto(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
+                                 const ImageView<RGBA>& materialMap,
+                                 const std::vector<IntRect>& dirtyRects,
+                                 std::vector<IntRect>& local) {
     const IntRect clipped = position.intersect(diffuseMap.bounds());
     if (clipped.isEmpty()) return;
     // Local rectangles are measured from the crop's origin. For an element that
     // lies wholly inside the window that is its own top-left corner; for one that
     // reaches past the left or top edge it keeps every rectangle inside the crop.
-    localDirtyRects.clear();
+    local.clear();
     for (const IntRect& dirty : dirtyRects) {
         const IntRect part = dirty.intersect(clipped);
-        if (!part.isEmpty())
-            localDirtyRects.push_back(part.translated(-clipped.minX, -clipped.minY));
+        if (!part.isEmpty()) local.push_back(part.translated(-clipped.minX, -clipped.minY));
     }
-    if (localDirtyRects.empty()) return;
-    paintMaps(diffuseMap.crop(clipped), depthMap.crop(clipped), materialMap.crop(clipped),
-              localDirtyRects);
+    if (local.empty()) return;
+    paintMaps(diffuseMap.crop(clipped), depthMap.crop(clipped), materialMap.crop(clipped), local);
 }
 
 void UIElement::collectVisibleElements(std::vector<UIElement*>& list) {

@@ -81,6 +81,11 @@ public:
     // full-window maps (level 0), clipped to the maps.
     void paintElement(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
                       const ImageView<RGBA>& materialMap, const std::vector<IntRect>& dirtyRects);
+    // As paintElement, with the list of local rectangles supplied by the caller, so
+    // that bands of an element that paints in bands can be painted at once.
+    void paintElementInto(const ImageView<RGBA>& diffuseMap, const ImageView<L16>& depthMap,
+                          const ImageView<RGBA>& materialMap,
+                          const std::vector<IntRect>& dirtyRects, std::vector<IntRect>& local);
     // Appends this element and its visible descendants, parents before children.
     // An invisible element hides its whole subtree.
     void collectVisibleElements(std::vector<UIElement*>& list);
@@ -97,6 +102,7 @@ public:
     bool isVisible() const { return visible; }
     void setVisible(bool v) { visible = v; }
     bool isMouseOver() const { return mouseOver; }
+    bool paintsInBands() const { return bandSafePaint; }
     const std::vector<std::unique_ptr<UIElement>>& getChildren() const { return children; }
 
 protected:
@@ -110,6 +116,11 @@ protected:
     std::vector<IntRect> localDirtyRects;
     // Children by descending z-order for the click and wheel dispatch in progress.
     std::vector<UIElement*> childrenByZ;
+    // Set by an element whose paintMaps may run on several threads at once for
+    // disjoint parts of one paint: it writes nothing outside the rectangles it is
+    // given, gives every pixel the same value whichever rectangle brings it, and
+    // changes no state. A large one is then painted in bands on the pool.
+    bool bandSafePaint = false;
 
 private:
     template <typename Handler, typename ChildDispatch>

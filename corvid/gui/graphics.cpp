@@ -389,12 +389,52 @@ void GUIGraphics::paintElements() {
     std::size_t start = 0;
     while (start < elementsToPaint.size()) {
         const std::size_t end = endOfPaintBatch(elementsToPaint, start);
+        if (end - start == 1 && paintInBands(*elementsToPaint[start], diffuse, depth, material)) {
+            start = end;
+            continue;
+        }
         threadPool->runParallel(static_cast<int>(end - start), [&](int j) {
             elementsToPaint[start + static_cast<std::size_t>(j)]->paintElement(
                 diffuse, depth, material, pendingDirtyRects);
         });
         start = end;
     }
+}
+
+bool GUIGraphics::paintInBands(UIElement& element, const ImageView<RGBA>& diffuse,
+                               const ImageView<L16>& depth, const ImageView<RGBA>& material) {
+    const int workers = threadPool->workerCount();
+    if (!element.paintsInBands() || workers < 2) return false;
+    const IntRect box = element.getPosition().intersect({0, 0, width, height});
+    std::int64_t dirtyPixels = 0;
+    for (const IntRect& r : pendingDirtyRects) {
+        const IntRect part = r.intersect(box);
+        if (!part.isEmpty()) dirtyPixels += static_cast<std::int64_t>(part.width()) * part.height();
+    }
+    // Twice as many bands as workers, so that a worker held up by another process
+    // leaves the rest to the other.
+    const std::int32_t bands = std::min(2 * workers, box.height() / kMinPaintBandRows);
+    if (dirtyPixels < kMinBandedPaintPixels || bands < 2) return false;
+    const auto count = static_cast<std::size_t>(bands);
+    if (bandRects.size() < count) {
+        bandRects.resize(count);
+        bandLocalRects.resize(count);
+    }
+    for (std::int32_t b = 0; b < bands; ++b) {
+        const IntRect band{box.minX, box.minY + box.height() * b / bands, box.maxX,
+                           box.minY + box.height() * (b + 1) / bands};
+        std::vector<IntRect>& rects = bandRects[static_cast<std::size_t>(b)];
+        rects.clear();
+        for (const IntRect& r : pendingDirtyRects) {
+            const IntRect part = r.intersect(band);
+            if (!part.isEmpty()) rects.push_back(part);
+        }
+    }
+    threadPool->runParallel(bands, [&](int b) {
+        const auto i = static_cast<std::size_t>(b);
+        element.paintElementInto(diffuse, depth, material, bandRects[i], bandLocalRects[i]);
+    });
+    return true;
 }
 
 template <typename T>

@@ -36,6 +36,11 @@ public:
     static constexpr std::int32_t kTileWidth = 64;
     static constexpr std::int32_t kTileHeight = 32;
     static constexpr std::int32_t kDefaultRedrawMargin = 20;
+    // An element that paints in bands is split into bands of at least this many
+    // rows, and only when at least this many of its pixels are dirty: below that a
+    // pool round trip costs more than the second thread saves.
+    static constexpr std::int32_t kMinPaintBandRows = 32;
+    static constexpr std::int64_t kMinBandedPaintPixels = 65536;
 
     // workerCount 0 gives one pool worker per processor.
     GUIGraphics(std::int32_t width, std::int32_t height, int workerCount = 0);
@@ -143,6 +148,10 @@ protected:
 
 private:
     void attachWindow(std::unique_ptr<IWindow> newWindow);
+    // Paints a batch made of this one element in bands on the pool if it allows
+    // that and is worth it; false when it is left to the ordinary batch.
+    bool paintInBands(UIElement& element, const ImageView<RGBA>& diffuse,
+                      const ImageView<L16>& depth, const ImageView<RGBA>& material);
     // Where in the window the lit result can differ when rect of mipmap level
     // `level` (of levelWidth x levelHeight) changes.
     IntRect lightingReach(const IntRect& rect, int level, std::int32_t levelWidth,
@@ -164,6 +173,9 @@ private:
     std::vector<IntRect> changedRects;
     std::vector<IntRect> diffuseReach, depthReach;
     RedrawStatistics statistics;
+    // Per band of a banded paint: its part of the dirty rectangles and the
+    // element's local list for it.
+    std::vector<std::vector<IntRect>> bandRects, bandLocalRects;
 };
 
 } // namespace corvid

@@ -277,6 +277,8 @@ SpatiumGUI::SpatiumGUI(SpatiumClient& client)
     setRedrawMargin(kRedrawMargin);
     // The panorama's and the phase scope's glow reach far past their boxes.
     setGrowByLightingReach(true);
+    // The panel is copied from fixed pictures: any band of it can be painted alone.
+    bandSafePaint = true;
     textFace_ = std::make_unique<corvid::Font>(resources::textFont());
     titleFace_ = std::make_unique<corvid::Font>(resources::titleFont());
     loadPanel();

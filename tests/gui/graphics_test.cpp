@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <vector>
@@ -345,6 +346,99 @@ TEST(Redraw, WindowInputReachesElementsInLocalCoordinates) {
 
     window.mouseMove(90, 90);
     EXPECT_FALSE(window.mouseDown(MouseButton::left)); // the root accepts nothing
+}
+
+// Paints a pattern that depends only on the window position, and records every
+// rectangle it was asked for, in window coordinates.
+class Striped : public UIElement {
+public:
+    Striped(UIContext& c, IntRect pos, bool bands) : UIElement(c) {
+        position = pos;
+        bandSafePaint = bands;
+    }
+    void arrange(const IntRect&) override {}
+    void paintMaps(const ImageView<RGBA>& d, const ImageView<L16>& h, const ImageView<RGBA>& m,
+                   const std::vector<IntRect>& rects) override {
+        for (const IntRect& r : rects)
+            for (int y = r.minY; y < r.maxY; ++y)
+                for (int x = r.minX; x < r.maxX; ++x) {
+                    const int wx = x + position.minX, wy = y + position.minY;
+                    d.at(x, y) = {static_cast<std::uint8_t>(wx), static_cast<std::uint8_t>(wy),
+                                  static_cast<std::uint8_t>(wx ^ wy), 255};
+                    h.at(x, y) = L16(static_cast<std::uint16_t>(wx * 131 + wy * 7));
+                    m.at(x, y) = {static_cast<std::uint8_t>(wy * 3), 0, 60, 255};
+                }
+        const std::lock_guard<std::mutex> lock(mutex);
+        ++calls;
+        for (const IntRect& r : rects)
+            received.push_back(r.translated(position.minX, position.minY));
+    }
+    std::mutex mutex;
+    int calls = 0;
+    std::vector<IntRect> received;
+};
+
+template <typename T>
+bool sameLevel0(const Mipmap<T>& a, const Mipmap<T>& b) {
+    const OwnedImage<T>& x = a.level(0);
+    const OwnedImage<T>& y = b.level(0);
+    for (int row = 0; row < x.height(); ++row)
+        if (std::memcmp(x.rowSpan(row).data(), y.rowSpan(row).data(), sizeof(T) * x.width()))
+            return false;
+    return true;
+}
+
+TEST(Redraw, ALargeBandSafeElementIsPaintedInBandsThatCoverItsDirtyAreaOnce) {
+    const IntRect box{5, 7, 310, 290};
+    GUIGraphics banded(320, 300, 3);
+    auto& element = static_cast<Striped&>(
+        banded.addChild(std::make_unique<Striped>(banded.getContext(), box, true)));
+    GUIGraphics serial(320, 300, 3);
+    serial.addChild(std::make_unique<Striped>(serial.getContext(), box, false));
+    HeadlessWindow& bandedWindow = banded.openHeadlessEditor();
+    HeadlessWindow& serialWindow = serial.openHeadlessEditor();
+    // Two dirty rectangles, one crossing the box's edge and one inside it.
+    const IntRect dirty[2] = {{0, 0, 320, 150}, {40, 150, 280, 299}};
+    for (GUIGraphics* g : {&banded, &serial}) {
+        g->getContext().addDirtyRect(dirty[0]);
+        g->getContext().addDirtyRect(dirty[1]);
+    }
+    bandedWindow.tick();
+    serialWindow.tick();
+    element.calls = 0;
+    element.received.clear();
+    for (GUIGraphics* g : {&banded, &serial}) {
+        g->getContext().addDirtyRect(dirty[0]);
+        g->getContext().addDirtyRect(dirty[1]);
+    }
+    bandedWindow.tick();
+    serialWindow.tick();
+
+    EXPECT_EQ(element.calls, 6); // two bands per worker
+    std::vector<int> seen(320 * 300, 0);
+    for (const IntRect& r : element.received)
+        for (int y = r.minY; y < r.maxY; ++y)
+            for (int x = r.minX; x < r.maxX; ++x) ++seen[static_cast<std::size_t>(y * 320 + x)];
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const bool wanted =
+                box.contains(x, y) && (dirty[0].contains(x, y) || dirty[1].contains(x, y));
+            ASSERT_EQ(seen[static_cast<std::size_t>(y * 320 + x)], wanted ? 1 : 0) << x << "," << y;
+        }
+    EXPECT_TRUE(sameLevel0(banded.getDiffuseMap(), serial.getDiffuseMap()));
+    EXPECT_TRUE(sameLevel0(banded.getDepthMap(), serial.getDepthMap()));
+    EXPECT_TRUE(sameLevel0(banded.getMaterialMap(), serial.getMaterialMap()));
+    EXPECT_EQ(
+        std::memcmp(bandedWindow.screen().data(), serialWindow.screen().data(), 320 * 300 * 4), 0);
+
+    // A small change is not worth a round trip through the pool.
+    element.calls = 0;
+    element.received.clear();
+    element.markDirtyRect({20, 20, 60, 60});
+    bandedWindow.tick();
+    EXPECT_EQ(element.calls, 1);
+    ASSERT_EQ(element.received.size(), 1u);
+    EXPECT_EQ(element.received[0], (IntRect{25, 27, 65, 67}));
 }
 
 } // namespace
