@@ -1,6 +1,7 @@
 #include "spatium/panner.h"
 
 #include "corvid/simd/sse2_stereo.h"
+#include "spatium/panner_kernel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,6 @@ constexpr int kChunk = vireo::InterpolatedBiquad::kChunk;
 
 using Lanes = corvid::simd::Sse2Lanes;
 using Floats = corvid::simd::Sse2Floats;
-using Pair = corvid::simd::Sse2Doubles;
 using VF = Lanes::VF;
 
 // The four per-frame smoothers of the panner (delay and gain of each channel) stepped
@@ -46,20 +46,7 @@ public:
 
     // One frame of all four; callers keep the value in a register between frames.
     static VF next(VF cur, VF target, VF coef) {
-        const VF d = target - cur;
-        const VF stepped = cur + d * coef;
-        const Lanes::VI unchanged = Floats::equal(d, Lanes::splatF(0.0f));
-        const Lanes::VI snap = Floats::less(Lanes::abs(d), Lanes::splatF(1e-10f));
-        // The step is what every frame of the panner waits on, so the selections stay
-        // off that path unless a lane needs them: one that snaps, or one at rest on -0
-        // or a denormal, which the step would turn into +0. A lane at rest on +0 or a
-        // normal number keeps its value through the step.
-        const Lanes::VI bits = (Lanes::VI)cur;
-        const Lanes::VI plain = (bits & Lanes::splatI(0x7f800000)) != Lanes::splatI(0);
-        const Lanes::VI keepsValue = unchanged & (plain | (bits == Lanes::splatI(0)));
-        if (!Lanes::any(snap & ~keepsValue)) return stepped;
-        // A zero distance is also below the snap.
-        return Floats::select(snap, Floats::select(unchanged, cur, target), stepped);
+        return panner_detail::stepSmoothers(cur, target, coef);
     }
 
     VF target() const { return target_; }
@@ -82,15 +69,6 @@ private:
     bool steady_;
 };
 
-// One frame of the head-shadow shelf on both channels, then the channel gains g[2] and
-// g[3]: the shelf output is rounded to float before it is scaled, as in separate passes.
-inline void shadeAndScale(vireo::BiquadPair& shadow, float* l, float* r, const float* g) {
-    const VF y = Pair::narrow(shadow.step(Pair::widen(*l, *r)));
-    const VF out = y * VF{g[2], g[3], 0.0f, 0.0f};
-    *l = out[0];
-    *r = out[1];
-}
-
 inline void scale(float* l, float* r, const float (*g)[4], int n) {
     for (int i = 0; i < n; ++i) {
         l[i] = l[i] * g[i][2];
@@ -102,6 +80,7 @@ inline void scale(float* l, float* r, const float (*g)[4], int n) {
 
 void BinauralPanner::reset(float rate, int maxFrames) {
     sampleRate = rate;
+    isa = corvid::bestIsa();
     const int size = maxFrames + static_cast<int>(0.002f * rate);
     delayL.resize(size);
     delayR.resize(size);
@@ -228,23 +207,38 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
             lanes.run(next, nn);
             scale(l, r, cur, n);
         } else {
-            vireo::BiquadPair shadow;
-            shadow.load(shadowL, shadowR);
-            VF s = lanes.current();
-            const int both = std::min(n, nn);
-            int i = 0;
-            for (; i < both; ++i) {
-                s = SmootherLanes::next(s, smootherTarget, smootherCoef);
-                Floats::storeF(next[i], s);
-                shadeAndScale(shadow, l + i, r + i, cur[i]);
+            namespace pd = panner_detail;
+            pd::MovingJob job;
+            const corvid::BiquadCoeffs& cl = shadowL.current;
+            const corvid::BiquadCoeffs& cr = shadowR.current;
+            const float coeffs[5][2] = {
+                {cl.b0, cr.b0}, {cl.b1, cr.b1}, {cl.b2, cr.b2}, {cl.a1, cr.a1}, {cl.a2, cr.a2}};
+            for (int j = 0; j < 5; ++j)
+                for (int side = 0; side < 2; ++side) job.coeffs[j][side] = coeffs[j][side];
+            const corvid::BiquadMemory* memories[2] = {&shadowL.biquad.memory,
+                                                       &shadowR.biquad.memory};
+            for (int side = 0; side < 2; ++side) {
+                job.memory[0][side] = memories[side]->x1;
+                job.memory[1][side] = memories[side]->x2;
+                job.memory[2][side] = memories[side]->y1;
+                job.memory[3][side] = memories[side]->y2;
             }
-            for (; i < n; ++i) shadeAndScale(shadow, l + i, r + i, cur[i]);
-            for (; i < nn; ++i) {
-                s = SmootherLanes::next(s, smootherTarget, smootherCoef);
-                Floats::storeF(next[i], s);
-            }
-            lanes.setCurrent(s);
-            shadow.finish();
+            Floats::storeF(job.current, lanes.current());
+            Floats::storeF(job.target, smootherTarget);
+            Floats::storeF(job.coefficient, smootherCoef);
+            job.gains = cur;
+            job.next = next;
+            job.left = l;
+            job.right = r;
+            job.n = n;
+            job.nn = nn;
+            corvid::IsaBodies<pd::MovingBody>{&pd::movingSse2, &pd::movingAvx2,
+                                              &pd::movingAvx512}[isa](job);
+            lanes.setCurrent(Floats::loadF(job.current));
+            shadowL.biquad.memory = {job.memory[0][0], job.memory[1][0], job.memory[2][0],
+                                     job.memory[3][0]};
+            shadowR.biquad.memory = {job.memory[0][1], job.memory[1][1], job.memory[2][1],
+                                     job.memory[3][1]};
         }
         if (nn > 0) readChunk(k + 1, next);
     }

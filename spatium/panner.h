@@ -3,6 +3,7 @@
 // a head-shadow treble shelf and a partial constant-power pan law. The channel gains
 // also carry the distance level and the output level handed in by the chain.
 
+#include "corvid/core/isa.h"
 #include "corvid/dsp/delayline.h"
 #include "corvid/dsp/iir.h"
 #include "corvid/dsp/smooth.h"
@@ -41,6 +42,8 @@ public:
                  float spectralAmount, float headAmount, float panAmount);
 
     float sampleRate = 0.0f;
+    // The moving loop's body, chosen by reset() off the audio thread.
+    corvid::Isa isa = corvid::Isa::sse2;
     corvid::Delayline delayL, delayR;
     corvid::ExpSmoother delaySmootherL, delaySmootherR;
     corvid::ExpSmoother gainSmootherL, gainSmootherR;

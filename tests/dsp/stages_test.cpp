@@ -1,7 +1,9 @@
 #include "spatium/distance.h"
 #include "spatium/panner.h"
+#include "spatium/panner_kernel.h"
 
 #include "corvid/core/fpcontrol.h"
+#include "corvid/core/isa.h"
 
 #include <gtest/gtest.h>
 
@@ -216,10 +218,11 @@ bool sameFloat(float a, float b) {
 
 // Gains that settle on values the smoothers' step would not keep (-0, denormals),
 // on +0 and normal numbers, and that move; the pan moving or held.
-void comparePannerWithPlainSteps(float rate) {
+void comparePannerWithPlainSteps(float rate, corvid::Isa isa) {
     BinauralPanner fast;
     PlainPanner plain;
     fast.reset(rate, 512);
+    fast.isa = isa;
     plain.reset(rate, 512);
     const float gains[] = {-0.0f, 0.5f, 1e-39f, 0.0f, -3e-39f, 0.25f, 1.0f};
     const int lengths[] = {512, 1, 37, 300, 64, 511};
@@ -240,9 +243,11 @@ void comparePannerWithPlainSteps(float rate) {
             plain.process(pl.data(), pr.data(), n, gain, pan);
             for (int i = 0; i < n; ++i) {
                 ASSERT_TRUE(sameFloat(l[std::size_t(i)], pl[std::size_t(i)]))
-                    << "gain " << gain << " block " << block << " frame " << i;
+                    << corvid::isaName(isa) << " gain " << gain << " block " << block << " frame "
+                    << i;
                 ASSERT_TRUE(sameFloat(r[std::size_t(i)], pr[std::size_t(i)]))
-                    << "gain " << gain << " block " << block << " frame " << i;
+                    << corvid::isaName(isa) << " gain " << gain << " block " << block << " frame "
+                    << i;
             }
             ASSERT_TRUE(sameFloat(fast.gainSmootherL.current, plain.gainLSmoother.current));
             ASSERT_TRUE(sameFloat(fast.gainSmootherR.current, plain.gainRSmoother.current));
@@ -254,7 +259,79 @@ void comparePannerWithPlainSteps(float rate) {
 } // namespace
 
 TEST(BinauralPanner, MatchesPlainStepsWhereSmoothersRestOnSignedZerosAndDenormals) {
-    comparePannerWithPlainSteps(48000.0f);
-    corvid::FpEnvironmentGuard guard;
-    comparePannerWithPlainSteps(44100.0f);
+    for (corvid::Isa isa : corvid::supportedIsas()) {
+        comparePannerWithPlainSteps(48000.0f, isa);
+        corvid::FpEnvironmentGuard guard;
+        comparePannerWithPlainSteps(44100.0f, isa);
+    }
+}
+
+// The moving loop's wider bodies against the baseline's on values a host can hand in
+// or a filter can reach: NaNs, infinities, signed zeros and denormals in the samples,
+// the shelf's memory and the smoothers, and chunks shorter than the next one or last.
+TEST(BinauralPanner, MovingLoopBodiesMatchTheBaselineBitForBit) {
+    namespace pd = spatium::panner_detail;
+    const float odd[] = {std::nanf(""), INFINITY, -INFINITY, -0.0f, 1e-40f, -3e-39f, 0.0f};
+    const double oddD[] = {NAN, INFINITY, -0.0, 1e-310, 1e-12, -2.5, 0.0};
+    const int lengths[][2] = {{32, 32}, {32, 0}, {5, 32}, {32, 7}, {0, 13}, {1, 1}};
+    unsigned seed = 12345;
+    auto random = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
+    };
+    const pd::MovingBody bodies[] = {&pd::movingSse2, &pd::movingAvx2, &pd::movingAvx512};
+    for (int trial = 0; trial < 300; ++trial) {
+        pd::MovingJob job;
+        float l[pd::kChunk], r[pd::kChunk], gains[pd::kChunk][4];
+        for (int i = 0; i < pd::kChunk; ++i) {
+            l[i] = random();
+            r[i] = (i + trial) % 9 == 0 ? odd[(i + trial) % 7] : random();
+            for (float& g : gains[i]) g = random();
+        }
+        // Shelves of the panner's kind (stable, gain between -12 and +12 dB).
+        const BiquadCoeffs shelf = corvid::highShelf(12.0f * random(), 25333.803158548093, 1.04,
+                                                     trial % 2 ? 48000.0f : 44100.0f);
+        const float c[5] = {shelf.b0, shelf.b1, shelf.b2, shelf.a1, shelf.a2};
+        for (int j = 0; j < 5; ++j) job.coeffs[j][0] = job.coeffs[j][1] = c[j];
+        for (int j = 0; j < 4; ++j)
+            for (int side = 0; side < 2; ++side)
+                job.memory[j][side] =
+                    trial % 5 == side + j ? oddD[(trial + j) % 7] : double(random());
+        for (int k = 0; k < 4; ++k) {
+            job.target[k] = trial % 3 == 0 ? odd[(trial / 3 + k) % 7] : random();
+            // Some at rest, some a hair from the target (they snap), some far.
+            job.current[k] = k == trial % 4   ? job.target[k]
+                             : k == trial % 3 ? job.target[k] + 1e-11f
+                                              : random();
+            job.coefficient[k] = 0.001f * static_cast<float>(k + 1);
+        }
+        job.n = lengths[trial % 6][0];
+        job.nn = lengths[trial % 6][1];
+
+        pd::MovingJob base = job;
+        float bl[pd::kChunk], br[pd::kChunk], bnext[pd::kChunk][4] = {};
+        std::memcpy(bl, l, sizeof l);
+        std::memcpy(br, r, sizeof r);
+        base.gains = gains;
+        base.next = bnext;
+        base.left = bl;
+        base.right = br;
+        pd::movingSse2(base);
+        for (corvid::Isa isa : corvid::supportedIsas()) {
+            pd::MovingJob wide = job;
+            float wl[pd::kChunk], wr[pd::kChunk], wnext[pd::kChunk][4] = {};
+            std::memcpy(wl, l, sizeof l);
+            std::memcpy(wr, r, sizeof r);
+            wide.gains = gains;
+            wide.next = wnext;
+            wide.left = wl;
+            wide.right = wr;
+            corvid::IsaBodies<pd::MovingBody>{bodies[0], bodies[1], bodies[2]}[isa](wide);
+            EXPECT_EQ(std::memcmp(wl, bl, sizeof wl), 0) << corvid::isaName(isa) << " " << trial;
+            EXPECT_EQ(std::memcmp(wr, br, sizeof wr), 0) << corvid::isaName(isa) << " " << trial;
+            EXPECT_EQ(std::memcmp(wnext, bnext, sizeof wnext), 0) << corvid::isaName(isa);
+            EXPECT_EQ(std::memcmp(wide.current, base.current, sizeof wide.current), 0);
+            EXPECT_EQ(std::memcmp(wide.memory, base.memory, sizeof wide.memory), 0);
+        }
+    }
 }
