@@ -327,8 +327,13 @@ TEST(BinauralPanner, MovingLoopBodiesMatchTheBaselineBitForBit) {
             wide.left = wl;
             wide.right = wr;
             corvid::IsaBodies<pd::MovingBody>{bodies[0], bodies[1], bodies[2]}[isa](wide);
-            EXPECT_EQ(std::memcmp(wl, bl, sizeof wl), 0) << corvid::isaName(isa) << " " << trial;
-            EXPECT_EQ(std::memcmp(wr, br, sizeof wr), 0) << corvid::isaName(isa) << " " << trial;
+            // Where two NaNs meet, which one comes out depends on the operand order the
+            // compiler picks for an addition (Clang swaps them in the wider bodies), so a
+            // NaN sample counts as the same NaN, as in the test above.
+            for (int i = 0; i < pd::kChunk; ++i) {
+                EXPECT_TRUE(sameFloat(wl[i], bl[i])) << corvid::isaName(isa) << " " << trial;
+                EXPECT_TRUE(sameFloat(wr[i], br[i])) << corvid::isaName(isa) << " " << trial;
+            }
             EXPECT_EQ(std::memcmp(wnext, bnext, sizeof wnext), 0) << corvid::isaName(isa);
             EXPECT_EQ(std::memcmp(wide.current, base.current, sizeof wide.current), 0);
             EXPECT_EQ(std::memcmp(wide.memory, base.memory, sizeof wide.memory), 0);
