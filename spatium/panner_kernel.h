@@ -71,19 +71,11 @@ struct Shelf {
     VD b0, b1, b2, a1, a2;
     VD x1, x2, y1, y2;
 
-    // One frame of both channels: the operations and order of Biquad::filter, the
-    // output rounded to float before the gain scales it, as in separate passes.
+    // One frame of both channels, the output rounded to float before the gain scales
+    // it, as in separate passes.
     [[gnu::always_inline]] void shadeAndScale(float* l, float* r, const float* g) {
-        const VD x = Pair::widen(*l, *r);
-        const VD a2y2 = a2 * y2;
-        const VD older = b2 * x2 - a2y2;
-        const VD a1y1 = a1 * y1;
-        const VD b1x1 = b1 * x1;
-        const VD y = ((b0 * x + b1x1) - a1y1) + older;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
+        const VD y = vireo::cascade_detail::stepBiquad(Pair::widen(*l, *r), b0, b1, b2, a1, a2, x1,
+                                                       x2, y1, y2);
         const VF out = Pair::narrow(y) * VF{g[2], g[3], 0.0f, 0.0f};
         *l = out[0];
         *r = out[1];

@@ -60,12 +60,12 @@ options:
 
 constexpr std::int32_t kBlock = 256;
 constexpr std::int32_t kDefaultFrames = 30;
-constexpr double kFrameSeconds = 0.015;
 // How often the host wakes the editor while nothing happens, as a workstation's idle
 // timer does: once per 15 ms animation frame. Each wake-up costs the processor more
 // than the editor's work in it, so input over the editor wakes it at once instead of
 // a faster timer.
 constexpr int kFrameWakeMs = 15;
+constexpr double kFrameSeconds = kFrameWakeMs / 1000.0;
 
 std::atomic<bool> gStop{false};
 extern "C" void onEditorInterrupt(int) {

@@ -65,6 +65,25 @@ template <class D>
     y2 = D::keep(y2, finite);
 }
 
+// One frame of the filters in the lanes of x: y = ((b0 x + b1 x1) - a1 y1) +
+// (b2 x2 - a2 y2), the operations and order of Biquad::filter. The products of the
+// older samples come first: they do not wait for x.
+template <class VD>
+[[gnu::always_inline]] inline VD stepBiquad(const VD& x, const VD& b0, const VD& b1, const VD& b2,
+                                            const VD& a1, const VD& a2, VD& x1, VD& x2, VD& y1,
+                                            VD& y2) {
+    const VD a2y2 = a2 * y2;
+    const VD older = b2 * x2 - a2y2;
+    const VD a1y1 = a1 * y1;
+    const VD b1x1 = b1 * x1;
+    const VD y = ((b0 * x + b1x1) - a1y1) + older;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
 // The lanes of a run: coefficients and memories of every filter, G registers each.
 template <class D, int G>
 struct Lanes {
@@ -94,16 +113,8 @@ runFrames(Lanes<D, G>& v, double (*staged)[kSlots<D, G>], int from, int to, cons
         for (int g = 0; g < G; ++g) x[g] = D::load(&staged[i][g * W]);
         if constexpr (In) Pair::store(&staged[i][0], Pair::widen(nextL[i], nextR[i]));
         for (int g = 0; g < G; ++g) {
-            // The operations and order of the baseline biquad step.
-            const VD a2y2 = v.a2[g] * v.y2[g];
-            const VD older = v.b2[g] * v.x2[g] - a2y2;
-            const VD a1y1 = v.a1[g] * v.y1[g];
-            const VD b1x1 = v.b1[g] * v.x1[g];
-            const VD y = ((v.b0[g] * x[g] + b1x1) - a1y1) + older;
-            v.x2[g] = v.x1[g];
-            v.x1[g] = x[g];
-            v.y2[g] = v.y1[g];
-            v.y1[g] = y;
+            const VD y = stepBiquad(x[g], v.b0[g], v.b1[g], v.b2[g], v.a1[g], v.a2[g], v.x1[g],
+                                    v.x2[g], v.y1[g], v.y2[g]);
             D::store(&staged[i][2 + g * W], D::roundToFloat(y));
         }
         if constexpr (Out) Pair::storeFloats(Pair::load(&staged[i][lastOut]), doneL + i, doneR + i);

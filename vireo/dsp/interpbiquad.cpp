@@ -117,21 +117,8 @@ void BiquadPair::finish() {
 }
 
 void BiquadPair::settle() {
-    // Biquad::settleMemory on both lanes: the same flush, and a lane whose memory is
-    // not finite is cleared (x - x is zero exactly when x is finite).
-    const VD up = Pair::splat(1e-10);
-    const VD down = Pair::splat(-1e-10);
-    VD x1 = (x1_ + up) + down;
-    VD x2 = (x2_ + up) + down;
-    VD y1 = (y1_ + up) + down;
-    VD y2 = (y2_ + up) + down;
-    const VD zero = Pair::splat(0.0);
-    const Pair::VM finite = (Pair::equal(x1 - x1, zero) & Pair::equal(x2 - x2, zero)) &
-                            (Pair::equal(y1 - y1, zero) & Pair::equal(y2 - y2, zero));
-    x1_ = Pair::keep(x1, finite);
-    x2_ = Pair::keep(x2, finite);
-    y1_ = Pair::keep(y1, finite);
-    y2_ = Pair::keep(y2, finite);
+    // Biquad::settleMemory on both lanes.
+    cascade_detail::settle<Pair>(x1_, x2_, y1_, y2_);
 }
 
 void BiquadPair::store() {
