@@ -87,9 +87,9 @@ private:
 };
 
 PBRCompositor::PBRCompositor() : curveStorage_(std::make_unique<uint8_t[]>(768)) {
-    // The pool's workers plus the thread that runs a batch of one itself. The areas
-    // are left uninitialised: each stage writes what the next reads, and untouched
-    // pages of an idle area cost no memory.
+    // The pool's workers plus the thread that hands out the tiles and lights some
+    // itself. The areas are left uninitialised: each stage writes what the next
+    // reads, and untouched pages of an idle area cost no memory.
     scratchCount_ = static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) + 1;
     scratch_ = std::make_unique<ScratchSlot[]>(static_cast<size_t>(scratchCount_));
     for (int i = 0; i < scratchCount_; ++i)
