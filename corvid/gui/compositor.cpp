@@ -203,7 +203,11 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     // Formats beyond the three known ones are written as RGBA8.
     const int format = static_cast<int>(pixelFormat);
     const size_t f = format >= 0 && format < 3 ? static_cast<size_t>(format) : 2;
-    for (size_t c = 0; c < 3; ++c) in.curvePixels[c] = curvePixels_[f][c].data();
+    for (size_t c = 0; c < 3; ++c) {
+        in.curvePixels[c] = curvePixels_[f][c].data();
+        in.curveBytes[c] = curveStorage_.get() + 256 * c;
+        in.curveShift[c] = kChannelShift[f][c];
+    }
     in.opaqueAlpha = static_cast<int32_t>(255u << kChannelShift[f][3]);
     in.output = reinterpret_cast<std::byte*>(output.pixels());
     in.outputPitch = output.pitch();
