@@ -63,6 +63,33 @@ void ThreadPool::runParallel(int count, ParallelJob job) {
     waitParallel();
 }
 
+void ThreadPool::runParallelWithCaller(int count, ParallelJob job) {
+    if (count <= 0) return;
+    if (count == 1) {
+        job(0);
+        return;
+    }
+    waitParallel();
+    dispatch(count, job);
+    takeJobs(job);
+    waitParallel();
+}
+
+void ThreadPool::takeJobs(ParallelJob job) {
+    for (;;) {
+        int index = 0;
+        {
+            std::lock_guard<std::mutex> lock(stateMutex_);
+            if (nextIndex_ >= jobCount_) return;
+            index = nextIndex_++;
+        }
+        job(index);
+        // The caller is the only one who waits for the count, and it is here.
+        std::lock_guard<std::mutex> doneLock(doneMutex_);
+        ++finishedCount_;
+    }
+}
+
 void ThreadPool::startParallel(int count, std::function<void(int)> job) {
     if (count <= 0 || !job) return;
     // Replacing the job under a running batch would hand its remaining indices to

@@ -1,7 +1,8 @@
 #pragma once
 // A fixed set of worker threads that run numbered jobs in parallel. The editor
-// thread hands out one batch at a time and waits for it; it never runs queued
-// jobs itself, so a batch of one is run inline without touching the workers.
+// thread hands out one batch at a time and waits for it; a batch of one is run
+// inline without touching the workers. runParallel leaves the queued jobs to the
+// workers; runParallelWithCaller has the calling thread take jobs as well.
 
 #include <condition_variable>
 #include <cstdint>
@@ -52,6 +53,11 @@ public:
     // Runs job(0) .. job(count - 1) and returns when all have finished. A count of
     // one runs on the caller; zero or less does nothing.
     virtual void runParallel(int count, ParallelJob job);
+    // The same, but the caller takes jobs too rather than sleeping until the workers
+    // are done: the batch starts without waiting for a worker to wake up, a batch
+    // of small jobs often ends before one does, and while other programs keep the
+    // processors busy the caller's own time slices still do work.
+    virtual void runParallelWithCaller(int count, ParallelJob job);
     // Starts the jobs and returns at once. The pool keeps its own copy of the
     // callable, so a temporary is safe. A batch still running is waited for first.
     virtual void startParallel(int count, std::function<void(int)> job);
@@ -65,6 +71,8 @@ public:
 private:
     void start(int workerCount);
     void dispatch(int count, ParallelJob job);
+    // Runs jobs of the current batch until none is left to hand out.
+    void takeJobs(ParallelJob job);
     void workerLoop();
 
     std::vector<std::thread> workers_;

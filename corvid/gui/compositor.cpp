@@ -87,9 +87,9 @@ private:
 };
 
 PBRCompositor::PBRCompositor() : curveStorage_(std::make_unique<uint8_t[]>(768)) {
-    // The pool's workers plus the thread that runs a batch of one itself. The areas
-    // are left uninitialised: each stage writes what the next reads, and untouched
-    // pages of an idle area cost no memory.
+    // The pool's workers plus the thread that hands out the tiles and lights some
+    // itself. The areas are left uninitialised: each stage writes what the next
+    // reads, and untouched pages of an idle area cost no memory.
     scratchCount_ = static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) + 1;
     scratch_ = std::make_unique<ScratchSlot[]>(static_cast<size_t>(scratchCount_));
     for (int i = 0; i < scratchCount_; ++i)
@@ -203,7 +203,11 @@ void PBRCompositor::lightTile(const WindowImageView& output, PixelFormat pixelFo
     // Formats beyond the three known ones are written as RGBA8.
     const int format = static_cast<int>(pixelFormat);
     const size_t f = format >= 0 && format < 3 ? static_cast<size_t>(format) : 2;
-    for (size_t c = 0; c < 3; ++c) in.curvePixels[c] = curvePixels_[f][c].data();
+    for (size_t c = 0; c < 3; ++c) {
+        in.curvePixels[c] = curvePixels_[f][c].data();
+        in.curveBytes[c] = curveStorage_.get() + 256 * c;
+        in.curveShift[c] = kChannelShift[f][c];
+    }
     in.opaqueAlpha = static_cast<int32_t>(255u << kChannelShift[f][3]);
     in.output = reinterpret_cast<std::byte*>(output.pixels());
     in.outputPitch = output.pitch();

@@ -119,6 +119,10 @@ struct KernelInput {
     // shifted into its byte of the output pixel, and the alpha byte of the format.
     const int32_t* curvePixels[3] = {};
     int32_t opaqueAlpha = 0;
+    // The same curves as bytes (256 each) and the shift of each channel's byte in
+    // the output pixel, for kernels that look bytes up without a gather.
+    const uint8_t* curveBytes[3] = {};
+    int curveShift[3] = {};
     std::byte* output = nullptr; // pixel (0, 0) of the window image
     std::ptrdiff_t outputPitch = 0;
 };

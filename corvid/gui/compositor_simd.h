@@ -682,11 +682,20 @@ struct Kernel {
                 VI bytesG = T::template byteOf<1>(difV);
                 VI bytesB = T::template byteOf<2>(difV);
                 if (T::any(lit)) lightPixels(in, s, row, cx, matV, lit, bytesR, bytesG, bytesB);
-                // Curves and byte order in one step: each table holds the curve's
-                // byte already shifted to its place in the output pixel.
-                const VI pixel = T::gather(in.curvePixels[0], bytesR * 4) |
-                                 T::gather(in.curvePixels[1], bytesG * 4) |
-                                 T::gather(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
+                // Curves and byte order in one step. Lanes that can look bytes up by
+                // permutation shift each curve byte into its place; the others gather
+                // from tables whose entries are already shifted there.
+                VI pixel;
+                if constexpr (requires { T::lookupByte(in.curveBytes[0], bytesR); }) {
+                    pixel = (T::lookupByte(in.curveBytes[0], bytesR) << in.curveShift[0]) |
+                            (T::lookupByte(in.curveBytes[1], bytesG) << in.curveShift[1]) |
+                            (T::lookupByte(in.curveBytes[2], bytesB) << in.curveShift[2]) |
+                            in.opaqueAlpha;
+                } else {
+                    pixel = T::gather(in.curvePixels[0], bytesR * 4) |
+                            T::gather(in.curvePixels[1], bytesG * 4) |
+                            T::gather(in.curvePixels[2], bytesB * 4) | in.opaqueAlpha;
+                }
                 if (count == N) {
                     std::memcpy(out + cx * 4, &pixel, sizeof pixel);
                 } else {

@@ -393,7 +393,7 @@ void GUIGraphics::paintElements() {
             start = end;
             continue;
         }
-        threadPool->runParallel(static_cast<int>(end - start), [&](int j) {
+        threadPool->runParallelWithCaller(static_cast<int>(end - start), [&](int j) {
             elementsToPaint[start + static_cast<std::size_t>(j)]->paintElement(
                 diffuse, depth, material, pendingDirtyRects);
         });
@@ -411,9 +411,9 @@ bool GUIGraphics::paintInBands(UIElement& element, const ImageView<RGBA>& diffus
         const IntRect part = r.intersect(box);
         if (!part.isEmpty()) dirtyPixels += static_cast<std::int64_t>(part.width()) * part.height();
     }
-    // Twice as many bands as workers, so that a worker held up by another process
-    // leaves the rest to the other.
-    const std::int32_t bands = std::min(2 * workers, box.height() / kMinPaintBandRows);
+    // Twice as many bands as threads painting them (the workers and this one), so
+    // that a thread held up by another process leaves the rest to the others.
+    const std::int32_t bands = std::min(2 * (workers + 1), box.height() / kMinPaintBandRows);
     if (dirtyPixels < kMinBandedPaintPixels || bands < 2) return false;
     const auto count = static_cast<std::size_t>(bands);
     if (bandRects.size() < count) {
@@ -430,7 +430,7 @@ bool GUIGraphics::paintInBands(UIElement& element, const ImageView<RGBA>& diffus
             if (!part.isEmpty()) rects.push_back(part);
         }
     }
-    threadPool->runParallel(bands, [&](int b) {
+    threadPool->runParallelWithCaller(bands, [&](int b) {
         const auto i = static_cast<std::size_t>(b);
         element.paintElementInto(diffuse, depth, material, bandRects[i], bandLocalRects[i]);
     });
@@ -470,7 +470,7 @@ void GUIGraphics::rebuildLevels(Mipmap<T>& map, std::vector<IntRect>& rects, std
 void GUIGraphics::rebuildMipmaps() {
     diffuseMipRects = changedRects;
     depthMipRects = changedRects;
-    threadPool->runParallel(2, [&](int job) {
+    threadPool->runParallelWithCaller(2, [&](int job) {
         if (job == 0) {
             rebuildLevels(*diffuseMap, diffuseMipRects, savedDiffuseLevel, diffuseReach, true);
         } else {
@@ -502,7 +502,7 @@ void GUIGraphics::lightAreas(PixelFormat pixelFormat) {
     for (const IntRect& r : disjointAreas) cutIntoTiles(r, lightTiles);
     const WindowImageView output = windowImage.asView();
     const Mipmap<RGBA>& skybox = *uiContext.skybox;
-    threadPool->runParallel(static_cast<int>(lightTiles.size()), [&](int i) {
+    threadPool->runParallelWithCaller(static_cast<int>(lightTiles.size()), [&](int i) {
         compositor->lightTile(output, pixelFormat, lightTiles[static_cast<std::size_t>(i)],
                               *diffuseMap, *materialMap, *depthMap, skybox);
     });

@@ -112,6 +112,21 @@ struct Avx512Lanes {
         first = (VI)_mm512_permutex2var_epi32(lo, even, hi);
         second = (VI)_mm512_permutex2var_epi32(lo, odd, hi);
     }
+    // table[index] of a 256-byte table in every lane (indices 0 to 255): the table
+    // fills four registers, a two-register permutation picks the word of each half
+    // and the index's top bit and low two bits the half and the byte.
+    static VI lookupByte(const std::uint8_t* table, VI index) {
+        const __m512i t0 = _mm512_loadu_si512(table);
+        const __m512i t1 = _mm512_loadu_si512(table + 64);
+        const __m512i t2 = _mm512_loadu_si512(table + 128);
+        const __m512i t3 = _mm512_loadu_si512(table + 192);
+        const __m512i word = (__m512i)(index >> 2);
+        const __m512i low = _mm512_permutex2var_epi32(t0, word, t1);
+        const __m512i high = _mm512_permutex2var_epi32(t2, word, t3);
+        const __mmask16 upper = _mm512_test_epi32_mask((__m512i)index, _mm512_set1_epi32(128));
+        const VI picked = (VI)_mm512_mask_mov_epi32(low, upper, high);
+        return (picked >> ((index & 3) * 8)) & 255;
+    }
     static VI permute(VI v, VI index) {
         return (VI)_mm512_mask_permutexvar_epi32((__m512i)v, 0xFFFF, (__m512i)index, (__m512i)v);
     }

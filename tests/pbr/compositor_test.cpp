@@ -10,6 +10,7 @@
 #include <pthread.h>
 #endif
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -314,6 +315,47 @@ TEST(PBRCompositor, UnlitPixelsAreCopiedThroughTheCurves) {
                                    comp.blueCurve()[d.b]}));
             }
     }
+}
+
+// Every byte value of every channel, in every byte order, comes out as its own
+// channel's curve entry; each channel runs through a different permutation of the
+// values so that neighbouring lanes ask for far-apart entries.
+TEST(PBRCompositor, EveryByteOfEveryChannelGoesThroughItsOwnCurve) {
+    const int w = 259, h = 3; // a row tail after four whole blocks
+    Maps maps(w, h);
+    randomise(maps, 9);
+    fillLevels(maps.material, [](int, int, int) { return RGBA{40, 80, 120, 0}; });
+    const auto value = [](int x, int y, int c) {
+        const int i = (x + 97 * y) % 256;
+        return uint8_t(c == 0 ? i : c == 1 ? 255 - i : (i * 73 + 11) % 256);
+    };
+    fillLevels(maps.diffuse, [&](int level, int x, int y) {
+        return level == 0 ? RGBA{value(x, y, 0), value(x, y, 1), value(x, y, 2), 0}
+                          : RGBA{0, 0, 0, 0};
+    });
+    PBRCompositor comp;
+    comp.setOutputCurves(0.05f, 1.7f, 1.1f, 0.3f, 0.2f, 0.6f, 0.95f, 0.8f, 0.0f, 2.2f, 1.4f, 0.0f);
+    const auto curves = std::array{comp.redCurve(), comp.greenCurve(), comp.blueCurve()};
+    ASSERT_NE(curves[0][200], curves[1][200]);
+    ASSERT_NE(curves[1][200], curves[2][200]);
+    for (PixelFormat format : {PixelFormat::BGRA8, PixelFormat::ARGB8, PixelFormat::RGBA8})
+        for (Isa k : supportedIsas()) {
+            ASSERT_TRUE(comp.useKernel(k));
+            OwnedImage<RGBA> out(w, h);
+            comp.lightTile(out.asView(), format, {0, 0, w, h}, maps.diffuse, maps.material,
+                           maps.depth, maps.sky);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t r = curves[0][value(x, y, 0)];
+                    const uint8_t g = curves[1][value(x, y, 1)];
+                    const uint8_t b = curves[2][value(x, y, 2)];
+                    const RGBA expected = format == PixelFormat::BGRA8   ? RGBA{b, g, r, 255}
+                                          : format == PixelFormat::ARGB8 ? RGBA{255, r, g, b}
+                                                                         : RGBA{r, g, b, 255};
+                    ASSERT_EQ(out.pixelAt(x, y), expected)
+                        << x << "," << y << " format " << int(format) << " kernel " << isaName(k);
+                }
+        }
 }
 
 TEST(PBRCompositor, WritesOnlyItsAreaAndStaysInsideTheImage) {

@@ -71,6 +71,66 @@ TEST(ThreadPool, JobsOfOneBatchRunConcurrentlyOnSeveralWorkers) {
     EXPECT_EQ(threads.size(), 2u);
 }
 
+TEST(ThreadPool, WithTheCallerEveryIndexRunsOnceAndTheCallerTakesItsShare) {
+    for (int workers : {1, 2, 5}) {
+        ThreadPool pool(workers);
+        for (int round = 0; round < 200; ++round) {
+            const int count = 2 + round % 37;
+            std::vector<std::atomic<int>> hits(static_cast<size_t>(count));
+            pool.runParallelWithCaller(count,
+                                       [&](int i) { hits[static_cast<size_t>(i)].fetch_add(1); });
+            // Returning means every job has finished, not only the caller's.
+            for (int i = 0; i < count; ++i) ASSERT_EQ(hits[static_cast<size_t>(i)].load(), 1);
+        }
+    }
+    // Each job holds its thread until the other has started, so with one worker the
+    // batch only ends if the caller runs a job itself.
+    ThreadPool pool(1);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<int> started{0};
+    std::atomic<int> onCaller{0};
+    pool.runParallelWithCaller(2, [&](int) {
+        if (std::this_thread::get_id() == caller) onCaller.fetch_add(1);
+        started.fetch_add(1);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (started.load() < 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    });
+    EXPECT_EQ(started.load(), 2);
+    EXPECT_EQ(onCaller.load(), 1);
+    EXPECT_EQ(pool.jobsTakenByWorkers(), 1u);
+}
+
+TEST(ThreadPool, WithTheCallerSmallBatchesAndStartedBatchesStayApart) {
+    ThreadPool pool(2);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::thread::id ranOn;
+    pool.runParallelWithCaller(1, [&](int index) {
+        EXPECT_EQ(index, 0);
+        ranOn = std::this_thread::get_id();
+    });
+    EXPECT_EQ(ranOn, caller);
+    int calls = 0;
+    pool.runParallelWithCaller(0, [&](int) { ++calls; });
+    pool.runParallelWithCaller(-2, [&](int) { ++calls; });
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(pool.jobsTakenByWorkers(), 0u);
+
+    // A batch still running from startParallel is finished before the caller joins
+    // the next one, so neither batch runs the other's callable.
+    std::atomic<int> first{0}, second{0};
+    pool.startParallel(40, [&](int) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        first.fetch_add(1);
+    });
+    pool.runParallelWithCaller(64, [&](int) {
+        EXPECT_EQ(first.load(), 40);
+        second.fetch_add(1);
+    });
+    EXPECT_EQ(first.load(), 40);
+    EXPECT_EQ(second.load(), 64);
+}
+
 TEST(ThreadPool, StartThenWaitLetsTheCallerWorkMeanwhile) {
     ThreadPool pool(2);
     std::atomic<int> sum{0};
