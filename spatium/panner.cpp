@@ -13,6 +13,7 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr int kChunk = vireo::InterpolatedBiquad::kChunk;
+constexpr int kSteadyRun = 512; // frames of a settled source's reads per call
 
 using Lanes = corvid::simd::Sse2Lanes;
 using Floats = corvid::simd::Sse2Floats;
@@ -147,10 +148,11 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         // A settled source: constant delays and gains, so nothing is left to overlap and
         // each step runs over the whole sub-block; the shelf glides chunk by chunk as
         // anywhere else, and a centred source takes its copy-through path.
+        // The reads go in long runs: each call of the batched read sets up its lanes.
         const float cL = delaySmootherL.current, cR = delaySmootherR.current;
-        for (int done = 0; done < frames; done += kChunk) {
-            const int n = std::min(kChunk, frames - done);
-            float dl[kChunk], dr[kChunk];
+        for (int done = 0; done < frames; done += kSteadyRun) {
+            const int n = std::min(kSteadyRun, frames - done);
+            float dl[kSteadyRun], dr[kSteadyRun];
             const int back = frames - 1 - done;
             for (int i = 0; i < n; ++i) {
                 dl[i] = cL + static_cast<float>(back - i);

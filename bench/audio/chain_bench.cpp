@@ -8,8 +8,10 @@
 #include "corvid/core/fpcontrol.h"
 #include "corvid/core/isa.h"
 #include "corvid/dsp/delayline.h"
+#include "corvid/dsp/iir.h"
 #include "spatium/params.h"
 #include "spatium/spatium.h"
+#include "vireo/dsp/interpbiquad.h"
 
 #include <benchmark/benchmark.h>
 
@@ -151,3 +153,60 @@ void BM_DelayRead(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_DelayRead)->Arg(0)->Arg(1)->Arg(2);
+
+namespace {
+
+// The chain's filter loops alone on a 512-frame stereo sub-block, to weigh a change
+// of schedule against them: the interleaved pairs with the far distance's two
+// one-pole sections and with the panner's shelf, and the skewed lanes with 1 to 4
+// stages on each instruction-set path (arguments: stages, path).
+struct FilterBench {
+    vireo::InterpolatedBiquad left[4], right[4];
+    vireo::InterpolatedBiquad* l[4] = {&left[0], &left[1], &left[2], &left[3]};
+    vireo::InterpolatedBiquad* r[4] = {&right[0], &right[1], &right[2], &right[3]};
+    corvid::BiquadCoeffs targets[4];
+    std::vector<float> inL = noise(5), inR = noise(6), outL = noise(7), outR = noise(8);
+
+    FilterBench() {
+        for (int s = 0; s < 4; ++s) {
+            left[s].reset(float(kRate));
+            right[s].reset(float(kRate));
+        }
+        const float rate = float(kRate);
+        targets[0] = corvid::BiquadCoeffs{0.3f, 0.0f, 0.0f, -0.7f, 0.0f};
+        targets[1] = corvid::BiquadCoeffs{0.9f, 0.0f, 0.0f, 0.1f, 0.0f};
+        targets[2] = corvid::lowShelf(4.0f, 1570.7963267948965, 1.4142135623730951, rate);
+        targets[3] = corvid::highShelf(-6.0f, 25333.803158548093, 1.04, rate);
+    }
+};
+
+void BM_PairedFilters(benchmark::State& state) {
+    FilterBench f;
+    const int first = state.range(0) == 1 ? 3 : 0; // one stage: the shelf
+    const int stages = int(state.range(0));
+    for (auto _ : state) {
+        vireo::processCascadePair(f.l + first, f.r + first, f.targets + first, f.targets + first,
+                                  stages, f.inL.data(), f.inR.data(), f.outL.data(), f.outR.data(),
+                                  kBlock);
+        benchmark::DoNotOptimize(f.outL.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+void BM_SkewedFilters(benchmark::State& state) {
+    const auto path = static_cast<corvid::Isa>(state.range(1));
+    if (!corvid::isaSupported(path)) return state.SkipWithError("the processor lacks this set");
+    FilterBench f;
+    const int stages = int(state.range(0));
+    for (auto _ : state) {
+        vireo::processCascadeSkewed(f.l, f.r, f.targets, f.targets, stages, f.inL.data(),
+                                    f.inR.data(), f.outL.data(), f.outR.data(), kBlock, path);
+        benchmark::DoNotOptimize(f.outL.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+} // namespace
+
+BENCHMARK(BM_PairedFilters)->Arg(1)->Arg(2);
+BENCHMARK(BM_SkewedFilters)->ArgsProduct({{1, 2, 3, 4}, {0, 1, 2}});

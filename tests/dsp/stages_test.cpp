@@ -218,15 +218,17 @@ bool sameFloat(float a, float b) {
 
 // Gains that settle on values the smoothers' step would not keep (-0, denormals),
 // on +0 and normal numbers, and that move; the pan moving or held.
-void comparePannerWithPlainSteps(float rate, corvid::Isa isa) {
+// Sub-blocks up to `longest` frames, beyond one run of the settled reads where longer.
+void comparePannerWithPlainSteps(float rate, corvid::Isa isa, int longest = 512) {
     BinauralPanner fast;
     PlainPanner plain;
-    fast.reset(rate, 512);
+    fast.reset(rate, longest);
     fast.isa = isa;
-    plain.reset(rate, 512);
+    plain.reset(rate, longest);
     const float gains[] = {-0.0f, 0.5f, 1e-39f, 0.0f, -3e-39f, 0.25f, 1.0f};
-    const int lengths[] = {512, 1, 37, 300, 64, 511};
-    std::vector<float> l(512), r(512), pl(512), pr(512);
+    const int lengths[] = {longest, 1, 37, 300, 64, longest - 1};
+    const auto size = static_cast<std::size_t>(longest);
+    std::vector<float> l(size), r(size), pl(size), pr(size);
     int block = 0;
     for (float gain : gains) {
         // Long enough for the gains to reach their targets (about 45000 frames).
@@ -261,6 +263,7 @@ void comparePannerWithPlainSteps(float rate, corvid::Isa isa) {
 TEST(BinauralPanner, MatchesPlainStepsWhereSmoothersRestOnSignedZerosAndDenormals) {
     for (corvid::Isa isa : corvid::supportedIsas()) {
         comparePannerWithPlainSteps(48000.0f, isa);
+        comparePannerWithPlainSteps(96000.0f, isa, 1100);
         corvid::FpEnvironmentGuard guard;
         comparePannerWithPlainSteps(44100.0f, isa);
     }
