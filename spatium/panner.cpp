@@ -79,6 +79,10 @@ inline void scale(float* l, float* r, const float (*g)[4], int n) {
 
 } // namespace
 
+const panner_detail::BlockPasses& panner_detail::blockPasses(corvid::Isa isa) {
+    return *corvid::IsaBodies<const BlockPasses*>{&kPassesSse2, &kPassesAvx2, &kPassesAvx512}[isa];
+}
+
 void BinauralPanner::reset(float rate, int maxFrames) {
     sampleRate = rate;
     isa = corvid::bestIsa();
@@ -149,25 +153,18 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         // each step runs over the whole sub-block; the shelf glides chunk by chunk as
         // anywhere else, and a centred source takes its copy-through path.
         // The reads go in long runs: each call of the batched read sets up its lanes.
+        const panner_detail::BlockPasses& passes = panner_detail::blockPasses(isa);
         const float cL = delaySmootherL.current, cR = delaySmootherR.current;
         for (int done = 0; done < frames; done += kSteadyRun) {
             const int n = std::min(kSteadyRun, frames - done);
             float dl[kSteadyRun], dr[kSteadyRun];
-            const int back = frames - 1 - done;
-            for (int i = 0; i < n; ++i) {
-                dl[i] = cL + static_cast<float>(back - i);
-                dr[i] = cR + static_cast<float>(back - i);
-            }
+            passes.delays(dl, dr, cL, cR, frames - 1 - done, n);
             delayL.readBlock(dl, left + done, n);
             delayR.readBlock(dr, right + done, n);
         }
         vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, left, right,
                                   left, right, frames);
-        const float gL = gainSmootherL.current, gR = gainSmootherR.current;
-        for (int i = 0; i < frames; ++i) {
-            left[i] = left[i] * gL;
-            right[i] = right[i] * gR;
-        }
+        passes.scale(left, right, gainSmootherL.current, gainSmootherR.current, frames);
         return;
     }
     // The smoothers of chunk k+1 step in the same loop as the shelf and gains of chunk k:

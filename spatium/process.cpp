@@ -2,9 +2,8 @@
 // allocates, locks, waits or calls the system.
 
 #include "spatium/editorfeed.h"
+#include "spatium/panner_kernel.h"
 #include "spatium/spatium.h"
-
-#include "corvid/simd/sse2_stereo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,19 +33,6 @@ bool overlaps(const float* a, const float* b, std::int32_t frames) {
     const auto y = reinterpret_cast<std::uintptr_t>(b);
     const auto bytes = static_cast<std::uintptr_t>(frames) * sizeof(float);
     return x < y + bytes && y < x + bytes;
-}
-
-// A NaN does not compare equal to zero, so it counts as sound.
-bool allZero(const float* x, std::int32_t frames) {
-    using Lanes = corvid::simd::Sse2Lanes;
-    using Floats = corvid::simd::Sse2Floats;
-    Lanes::VI nonZero = Lanes::splatI(0);
-    std::int32_t i = 0;
-    for (; i + 4 <= frames; i += 4)
-        nonZero = nonZero | Floats::notEqual(Floats::loadF(x + i), Lanes::splatF(0.0f));
-    bool any = Lanes::any(nonZero);
-    for (; i < frames; ++i) any |= x[i] != 0.0f;
-    return !any;
 }
 
 } // namespace
@@ -90,8 +76,9 @@ void SpatiumClient::processSubBlock(const float* const* inputs, float* const* ou
     v.widthTarget = (1.0f - v.wet) * (1.0f - w) + w;
     v.tiltAmount = tilt * v.wet;
 
+    const panner_detail::BlockPasses& passes = panner_detail::blockPasses(panner_.isa);
     bool mute = false;
-    if (allZero(inL, frames) && (inR == inL || allZero(inR, frames))) {
+    if (passes.silent(inL, frames) && (inR == inL || passes.silent(inR, frames))) {
         const std::int64_t old = silentFrames_;
         silentFrames_ += frames;
         // The chain renders its decaying tail for the reported tail length before it
@@ -131,13 +118,7 @@ void SpatiumClient::processSubBlock(const float* const* inputs, float* const* ou
         float* side = sideBuffer_.data();
         if (widthSmoother_.isSteady(v.widthTarget)) {
             // A constant factor: the three passes fold into one with the same arithmetic.
-            const float c = widthSmoother_.current;
-            for (std::int32_t i = 0; i < frames; ++i) {
-                const float m = outL[i] + outR[i];
-                const float s = (outL[i] - outR[i]) * c;
-                outL[i] = m + s;
-                outR[i] = m - s;
-            }
+            passes.width(outL, outR, widthSmoother_.current, frames);
         } else {
             for (std::int32_t i = 0; i < frames; ++i) mid[i] = outL[i] + outR[i];
             for (std::int32_t i = 0; i < frames; ++i)

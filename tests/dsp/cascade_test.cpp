@@ -262,6 +262,23 @@ TEST(CascadePair, PassThroughCheckTellsNormalsAndPositiveZeroFromTheRest) {
                     << std::hex << pattern << std::dec << " at " << at << " of " << n;
             }
         }
+        // Both channels in the lanes of each set: the odd sample in either channel, in
+        // a full vector or in the tail, of blocks shorter and longer than the lanes.
+        for (corvid::Isa isa : corvid::supportedIsas()) {
+            for (int n : {1, 3, 4, 7, 8, 15, 16, 17, 33, 47}) {
+                for (int at = 0; at < n; at += at < 20 ? 1 : 5) {
+                    for (int side = 0; side < 2; ++side) {
+                        std::vector<float> x[2] = {std::vector<float>(std::size_t(n), -0.25f),
+                                                   std::vector<float>(std::size_t(n), 0.0f)};
+                        x[side][static_cast<std::size_t>(at)] = special;
+                        EXPECT_EQ(vireo::passesThroughExactly(x[0].data(), x[1].data(), n, isa),
+                                  plain(x[0]) && plain(x[1]))
+                            << corvid::isaName(isa) << " " << std::hex << pattern << std::dec
+                            << " at " << at << " of " << n << " side " << side;
+                    }
+                }
+            }
+        }
     }
 }
 

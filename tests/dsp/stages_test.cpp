@@ -343,3 +343,72 @@ TEST(BinauralPanner, MovingLoopBodiesMatchTheBaselineBitForBit) {
         }
     }
 }
+
+// The chain's block passes of every set against their plain loops, on blocks of every
+// length up to a few vectors of the widest lanes, with NaNs, infinities, signed zeros
+// and denormals among the samples.
+TEST(BlockPasses, MatchPlainLoopsBitForBit) {
+    namespace pd = spatium::panner_detail;
+    const float odd[] = {std::nanf(""), INFINITY, -INFINITY, -0.0f, 1e-40f, -3e-39f, 0.0f, 0.0f};
+    unsigned seed = 777;
+    auto random = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
+    };
+    for (corvid::Isa isa : corvid::supportedIsas()) {
+        const pd::BlockPasses& passes = pd::blockPasses(isa);
+        for (int n = 0; n <= 70; ++n) {
+            const auto size = static_cast<std::size_t>(n);
+            std::vector<float> l(size), r(size);
+            for (int i = 0; i < n; ++i) {
+                l[std::size_t(i)] = (i * 7 + n) % 11 == 0 ? odd[(i + n) % 8] : random();
+                r[std::size_t(i)] = (i * 5 + n) % 13 == 0 ? odd[(i + 2 * n) % 8] : random();
+            }
+            const float c = random(), gl = random(), gr = n % 3 ? random() : -0.0f;
+
+            std::vector<float> wl = l, wr = r, pl = l, pr = r;
+            passes.width(wl.data(), wr.data(), c, n);
+            for (int i = 0; i < n; ++i) {
+                const float m = pl[std::size_t(i)] + pr[std::size_t(i)];
+                const float s = (pl[std::size_t(i)] - pr[std::size_t(i)]) * c;
+                pl[std::size_t(i)] = m + s;
+                pr[std::size_t(i)] = m - s;
+            }
+            passes.scale(wl.data(), wr.data(), gl, gr, n);
+            for (int i = 0; i < n; ++i) {
+                pl[std::size_t(i)] = pl[std::size_t(i)] * gl;
+                pr[std::size_t(i)] = pr[std::size_t(i)] * gr;
+            }
+            for (int i = 0; i < n; ++i) {
+                ASSERT_TRUE(sameFloat(wl[std::size_t(i)], pl[std::size_t(i)]))
+                    << corvid::isaName(isa) << " " << n << " " << i;
+                ASSERT_TRUE(sameFloat(wr[std::size_t(i)], pr[std::size_t(i)]))
+                    << corvid::isaName(isa) << " " << n << " " << i;
+            }
+
+            // Silence: all zeros of either sign, then one sample of sound anywhere.
+            std::vector<float> z(size);
+            for (int i = 0; i < n; ++i) z[std::size_t(i)] = i % 3 ? 0.0f : -0.0f;
+            EXPECT_TRUE(passes.silent(z.data(), n)) << corvid::isaName(isa) << " " << n;
+            for (int at = 0; at < n; ++at) {
+                for (float sound : {odd[0], odd[4], 1.0f}) {
+                    z[std::size_t(at)] = sound;
+                    EXPECT_FALSE(passes.silent(z.data(), n))
+                        << corvid::isaName(isa) << " " << n << " at " << at;
+                }
+                z[std::size_t(at)] = 0.0f;
+            }
+
+            // Delays reaching back from the block's end, some past 2^24 frames where
+            // the conversion rounds.
+            const int back = n % 2 ? n - 1 : (1 << 24) + 3 * n + 1;
+            const float cl = 3.0f + 0.25f * random(), cr = 3.5f;
+            std::vector<float> dl(size), dr(size);
+            passes.delays(dl.data(), dr.data(), cl, cr, back, n);
+            for (int i = 0; i < n; ++i) {
+                ASSERT_TRUE(sameFloat(dl[std::size_t(i)], cl + static_cast<float>(back - i)));
+                ASSERT_TRUE(sameFloat(dr[std::size_t(i)], cr + static_cast<float>(back - i)));
+            }
+        }
+    }
+}

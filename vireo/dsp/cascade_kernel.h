@@ -11,6 +11,7 @@
 #include "corvid/simd/sse2_stereo.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace vireo::cascade_detail {
 
@@ -40,6 +41,13 @@ using Body = void (*)(const Job& job);
 void skewedSse2(const Job& job);
 void skewedAvx2(const Job& job);
 void skewedAvx512(const Job& job);
+
+// passesThroughExactly on both channels at once, in the widest lanes of each set.
+using PassCheck = bool (*)(const float* left, const float* right, int n);
+
+bool passesSse2(const float* left, const float* right, int n);
+bool passesAvx2(const float* left, const float* right, int n);
+bool passesAvx512(const float* left, const float* right, int n);
 
 namespace {
 
@@ -234,6 +242,37 @@ void runSkewed(const Job& job) {
         }
         for (int g = 0; g < G; ++g) settle<D>(v.x1[g], v.x2[g], v.y1[g], v.y2[g]);
     }
+}
+
+// +0 and normal numbers pass; their magnitudes lie strictly between the largest
+// denormal and infinity. L is a lane set of corvid/simd (L::VI of 32-bit lanes).
+template <class L>
+bool passesBoth(const float* left, const float* right, int n) {
+    using VI = typename L::VI;
+    constexpr int W = L::lanes;
+    const VI magnitude = L::splatI(0x7fffffff);
+    const VI largestDenormal = L::splatI(0x007fffff);
+    const VI infinity = L::splatI(0x7f800000);
+    const VI zero = L::splatI(0);
+    VI fine = L::splatI(-1);
+    auto check = [&](const VI bits) {
+        const VI m = bits & magnitude;
+        fine &= ((m > largestDenormal) & (m < infinity)) | (bits == zero);
+    };
+    int i = 0;
+    for (; i + W <= n; i += W) {
+        check(L::load(left + i));
+        check(L::load(right + i));
+    }
+    bool bad = L::any(~fine);
+    auto odd = [](const float* x) {
+        std::uint32_t bits;
+        std::memcpy(&bits, x, sizeof bits);
+        const std::uint32_t exponent = bits & 0x7f800000u;
+        return bits != 0 && (exponent == 0 || exponent == 0x7f800000u);
+    };
+    for (; i < n; ++i) bad |= odd(left + i) || odd(right + i);
+    return !bad;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The skewed cascade on the baseline's two double lanes: one register per stage.
+#include "corvid/simd/sse2.h"
 #include "corvid/simd/sse2_stereo.h"
 #include "vireo/dsp/cascade_kernel.h"
 
@@ -16,6 +17,10 @@ void skewedSse2(const Job& job) {
     default:
         return runSkewed<D, 4>(job);
     }
+}
+
+bool passesSse2(const float* left, const float* right, int n) {
+    return passesBoth<corvid::simd::Sse2Lanes>(left, right, n);
 }
 
 } // namespace vireo::cascade_detail

@@ -78,6 +78,12 @@ bool passesThroughExactly(const float* x, int n) {
     return !bad;
 }
 
+bool passesThroughExactly(const float* left, const float* right, int n, corvid::Isa isa) {
+    namespace cd = cascade_detail;
+    return corvid::IsaBodies<cd::PassCheck>{&cd::passesSse2, &cd::passesAvx2,
+                                            &cd::passesAvx512}[isa](left, right, n);
+}
+
 void passThroughMemory(BiquadMemory& m, const float* s, int n) {
     if (n >= 2) {
         m.x2 = m.y2 = s[n - 2];
@@ -320,8 +326,7 @@ void processCascadePair(InterpolatedBiquad* const* left, InterpolatedBiquad* con
         if (staysIdentity(*left[s], *right[s], targetsLeft[s], targetsRight[s])) {
             // An identity stage gives its input back exactly unless a sample meets its
             // zero terms (-0, denormals, infinities, NaN); then it does the arithmetic.
-            passes = passes ||
-                     (passesThroughExactly(srcL, frames) && passesThroughExactly(srcR, frames));
+            passes = passes || passesThroughExactly(srcL, srcR, frames, isa);
             if (passes) {
                 followThrough(left[s]->biquad.memory, srcL, frames);
                 followThrough(right[s]->biquad.memory, srcR, frames);

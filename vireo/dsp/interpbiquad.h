@@ -35,6 +35,8 @@ public:
 // number. -0, denormals (read as zero when the processor treats them so), infinities and
 // NaNs interact with the filter's zero terms and must go through the arithmetic.
 bool passesThroughExactly(const float* x, int n);
+// The same for both channels of a block, in the lanes of isa.
+bool passesThroughExactly(const float* left, const float* right, int n, corvid::Isa isa);
 
 // The memory an identity filter holds after passing the n samples s through (one call
 // of Biquad::filter).
