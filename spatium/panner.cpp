@@ -1,6 +1,7 @@
 #include "spatium/panner.h"
 
 #include "corvid/simd/sse2_stereo.h"
+#include "spatium/blockpasses.h"
 #include "spatium/panner_kernel.h"
 
 #include <algorithm>
@@ -79,10 +80,6 @@ inline void scale(float* l, float* r, const float (*g)[4], int n) {
 
 } // namespace
 
-const panner_detail::BlockPasses& panner_detail::blockPasses(corvid::Isa isa) {
-    return *corvid::IsaBodies<const BlockPasses*>{&kPassesSse2, &kPassesAvx2, &kPassesAvx512}[isa];
-}
-
 void BinauralPanner::reset(float rate, int maxFrames) {
     sampleRate = rate;
     isa = corvid::bestIsa();
@@ -153,7 +150,7 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
         // each step runs over the whole sub-block; the shelf glides chunk by chunk as
         // anywhere else, and a centred source takes its copy-through path.
         // The reads go in long runs: each call of the batched read sets up its lanes.
-        const panner_detail::BlockPasses& passes = panner_detail::blockPasses(isa);
+        const BlockPasses& passes = blockPasses(isa);
         const float cL = delaySmootherL.current, cR = delaySmootherR.current;
         for (int done = 0; done < frames; done += kSteadyRun) {
             const int n = std::min(kSteadyRun, frames - done);

@@ -24,12 +24,6 @@ struct PannerTargets {
     float gainR = 0.5f;
 };
 
-namespace panner_detail {
-struct BlockPasses;
-// The chain's whole-block passes in the lanes of isa.
-const BlockPasses& blockPasses(corvid::Isa isa);
-} // namespace panner_detail
-
 class BinauralPanner {
 public:
     // Every channel is delayed by at least this many frames once settled.

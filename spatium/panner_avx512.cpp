@@ -1,6 +1,5 @@
 // The panner's moving loop for processors with AVX-512: 32 registers hold the whole loop; chosen at
 // run time. The build compiles this file alone with AVX-512 F, BW, DQ and VL enabled.
-#include "corvid/simd/avx512.h"
 #include "spatium/panner_kernel.h"
 
 namespace spatium::panner_detail {
@@ -8,7 +7,5 @@ namespace spatium::panner_detail {
 void movingAvx512(MovingJob& job) {
     runMoving(job);
 }
-
-const BlockPasses kPassesAvx512 = Passes<corvid::simd::Avx512Lanes>::table;
 
 } // namespace spatium::panner_detail

@@ -1,8 +1,8 @@
 // The audio chain of SpatiumClient: runs on the host's audio thread, so nothing here
 // allocates, locks, waits or calls the system.
 
+#include "spatium/blockpasses.h"
 #include "spatium/editorfeed.h"
-#include "spatium/panner_kernel.h"
 #include "spatium/spatium.h"
 
 #include <algorithm>
@@ -76,7 +76,7 @@ void SpatiumClient::processSubBlock(const float* const* inputs, float* const* ou
     v.widthTarget = (1.0f - v.wet) * (1.0f - w) + w;
     v.tiltAmount = tilt * v.wet;
 
-    const panner_detail::BlockPasses& passes = panner_detail::blockPasses(panner_.isa);
+    const BlockPasses& passes = blockPasses(panner_.isa);
     bool mute = false;
     if (passes.silent(inL, frames) && (inR == inL || passes.silent(inR, frames))) {
         const std::int64_t old = silentFrames_;

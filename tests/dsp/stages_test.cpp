@@ -1,3 +1,4 @@
+#include "spatium/blockpasses.h"
 #include "spatium/distance.h"
 #include "spatium/panner.h"
 #include "spatium/panner_kernel.h"
@@ -348,7 +349,6 @@ TEST(BinauralPanner, MovingLoopBodiesMatchTheBaselineBitForBit) {
 // length up to a few vectors of the widest lanes, with NaNs, infinities, signed zeros
 // and denormals among the samples.
 TEST(BlockPasses, MatchPlainLoopsBitForBit) {
-    namespace pd = spatium::panner_detail;
     const float odd[] = {std::nanf(""), INFINITY, -INFINITY, -0.0f, 1e-40f, -3e-39f, 0.0f, 0.0f};
     unsigned seed = 777;
     auto random = [&seed] {
@@ -356,7 +356,7 @@ TEST(BlockPasses, MatchPlainLoopsBitForBit) {
         return static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
     };
     for (corvid::Isa isa : corvid::supportedIsas()) {
-        const pd::BlockPasses& passes = pd::blockPasses(isa);
+        const spatium::BlockPasses& passes = spatium::blockPasses(isa);
         for (int n = 0; n <= 70; ++n) {
             const auto size = static_cast<std::size_t>(n);
             std::vector<float> l(size), r(size);
