@@ -53,17 +53,14 @@ ThreadPool::~ThreadPool() {
 }
 
 void ThreadPool::runParallel(int count, ParallelJob job) {
-    if (count <= 0) return;
-    if (count == 1) {
-        job(0);
-        return;
-    }
-    waitParallel();
-    dispatch(count, job);
-    waitParallel();
+    runBatch(count, job, false);
 }
 
 void ThreadPool::runParallelWithCaller(int count, ParallelJob job) {
+    runBatch(count, job, true);
+}
+
+void ThreadPool::runBatch(int count, ParallelJob job, bool callerTakesJobs) {
     if (count <= 0) return;
     if (count == 1) {
         job(0);
@@ -71,7 +68,7 @@ void ThreadPool::runParallelWithCaller(int count, ParallelJob job) {
     }
     waitParallel();
     dispatch(count, job);
-    takeJobs(job);
+    if (callerTakesJobs) takeJobs(job);
     waitParallel();
 }
 

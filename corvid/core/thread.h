@@ -70,6 +70,7 @@ public:
 
 private:
     void start(int workerCount);
+    void runBatch(int count, ParallelJob job, bool callerTakesJobs);
     void dispatch(int count, ParallelJob job);
     // Runs jobs of the current batch until none is left to hand out.
     void takeJobs(ParallelJob job);
