@@ -13,7 +13,7 @@ void skewedAvx2(const Job& job) {
 }
 
 bool passesAvx2(const float* left, const float* right, int n) {
-    return passesBoth<corvid::simd::Avx2Lanes>(left, right, n);
+    return passesEvery<corvid::simd::Avx2Lanes>({left, right}, n);
 }
 
 } // namespace vireo::cascade_detail

@@ -12,7 +12,7 @@ void skewedAvx512(const Job& job) {
 }
 
 bool passesAvx512(const float* left, const float* right, int n) {
-    return passesBoth<corvid::simd::Avx512Lanes>(left, right, n);
+    return passesEvery<corvid::simd::Avx512Lanes>({left, right}, n);
 }
 
 } // namespace vireo::cascade_detail

@@ -10,6 +10,7 @@
 
 #include "corvid/simd/sse2_stereo.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -244,10 +245,12 @@ void runSkewed(const Job& job) {
     }
 }
 
-// +0 and normal numbers pass; their magnitudes lie strictly between the largest
-// denormal and infinity. L is a lane set of corvid/simd (L::VI of 32-bit lanes).
-template <class L>
-bool passesBoth(const float* left, const float* right, int n) {
+// Whether an identity filter gives every sample of the channels back exactly: +0 and
+// normal numbers do, their magnitudes lying strictly between the largest denormal and
+// infinity; -0, denormals, infinities and NaNs meet the zero terms. L is a lane set of
+// corvid/simd (L::VI of 32-bit lanes).
+template <class L, std::size_t C>
+bool passesEvery(const float* const (&channels)[C], int n) {
     using VI = typename L::VI;
     constexpr int W = L::lanes;
     const VI magnitude = L::splatI(0x7fffffff);
@@ -255,23 +258,23 @@ bool passesBoth(const float* left, const float* right, int n) {
     const VI infinity = L::splatI(0x7f800000);
     const VI zero = L::splatI(0);
     VI fine = L::splatI(-1);
-    auto check = [&](const VI bits) {
-        const VI m = bits & magnitude;
-        fine &= ((m > largestDenormal) & (m < infinity)) | (bits == zero);
-    };
     int i = 0;
     for (; i + W <= n; i += W) {
-        check(L::load(left + i));
-        check(L::load(right + i));
+        for (const float* x : channels) {
+            const VI bits = L::load(x + i);
+            const VI m = bits & magnitude;
+            fine &= ((m > largestDenormal) & (m < infinity)) | (bits == zero);
+        }
     }
     bool bad = L::any(~fine);
-    auto odd = [](const float* x) {
-        std::uint32_t bits;
-        std::memcpy(&bits, x, sizeof bits);
-        const std::uint32_t exponent = bits & 0x7f800000u;
-        return bits != 0 && (exponent == 0 || exponent == 0x7f800000u);
-    };
-    for (; i < n; ++i) bad |= odd(left + i) || odd(right + i);
+    for (; i < n; ++i) {
+        for (const float* x : channels) {
+            std::uint32_t bits;
+            std::memcpy(&bits, x + i, sizeof bits);
+            const std::uint32_t exponent = bits & 0x7f800000u;
+            bad |= bits != 0 && (exponent == 0 || exponent == 0x7f800000u);
+        }
+    }
     return !bad;
 }
 

@@ -20,7 +20,7 @@ void skewedSse2(const Job& job) {
 }
 
 bool passesSse2(const float* left, const float* right, int n) {
-    return passesBoth<corvid::simd::Sse2Lanes>(left, right, n);
+    return passesEvery<corvid::simd::Sse2Lanes>({left, right}, n);
 }
 
 } // namespace vireo::cascade_detail

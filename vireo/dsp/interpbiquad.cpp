@@ -52,30 +52,8 @@ void InterpolatedBiquad::process(const BiquadCoeffs& target, const float* input,
     }
 }
 
-// An identity filter returns its input exactly when every input is +0 or a normal
-// number; -0, denormals (read as zero when the processor treats them so), infinities
-// and NaNs interact with the zero terms and must go through the arithmetic.
 bool passesThroughExactly(const float* x, int n) {
-    using Lanes = corvid::simd::Sse2Lanes;
-    const Lanes::VI magnitude = Lanes::splatI(0x7fffffff);
-    const Lanes::VI largestDenormal = Lanes::splatI(0x007fffff);
-    const Lanes::VI infinity = Lanes::splatI(0x7f800000);
-    const Lanes::VI zero = Lanes::splatI(0);
-    Lanes::VI fine = Lanes::splatI(-1);
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const Lanes::VI bits = Lanes::load(x + i);
-        const Lanes::VI m = bits & magnitude;
-        fine &= ((m > largestDenormal) & (m < infinity)) | (bits == zero);
-    }
-    bool bad = Lanes::any(~fine);
-    for (; i < n; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, x + i, sizeof bits);
-        const std::uint32_t exponent = bits & 0x7f800000u;
-        bad |= bits != 0 && (exponent == 0 || exponent == 0x7f800000u);
-    }
-    return !bad;
+    return cascade_detail::passesEvery<corvid::simd::Sse2Lanes>({x}, n);
 }
 
 bool passesThroughExactly(const float* left, const float* right, int n, corvid::Isa isa) {
