@@ -95,22 +95,44 @@ struct Case {
     std::uint32_t inputs = 2; // VST3 and AAX; LV2 plug-ins have theirs
 };
 
-// The automation sweep at a time in seconds: pan, then distance.
-std::pair<double, double> sweep(double time) {
-    return {90.0 * std::sin(2.0 * std::numbers::pi * time / 4.0),
-            -4.0 + 8.0 * std::sin(2.0 * std::numbers::pi * time / 3.0)};
+// The automation sweep, pan then distance in plain units, repeats every 12 s.
+constexpr std::size_t kSweepBlocks = 1125;
+static_assert(kSweepBlocks * kBlock == 12 * static_cast<std::size_t>(kRate));
+
+// The sweep at the end of every block of its period. A host reads its automation from
+// memory in the form its format carries, so working the curve out is not timed.
+const std::vector<std::pair<double, double>>& sweep() {
+    static const std::vector<std::pair<double, double>> points = [] {
+        std::vector<std::pair<double, double>> v(kSweepBlocks);
+        for (std::size_t b = 0; b < kSweepBlocks; ++b) {
+            const double time = static_cast<double>((b + 1) * kBlock) / kRate;
+            v[b] = {90.0 * std::sin(2.0 * std::numbers::pi * time / 4.0),
+                    -4.0 + 8.0 * std::sin(2.0 * std::numbers::pi * time / 3.0)};
+        }
+        return v;
+    }();
+    return points;
 }
 
-// Times runBlock(input offset, time) after the warm-up, and reports per frame and
-// the last block's level from the two outputs.
+// The sweep as normalised values, for the formats that carry those; normalized(index,
+// plain) converts one value.
+template <class Normalize>
+std::vector<std::pair<double, double>> normalizedSweep(Normalize&& normalized) {
+    std::vector<std::pair<double, double>> v;
+    for (const auto& [pan, distance] : sweep())
+        v.emplace_back(normalized(spatium::kPan, pan), normalized(spatium::kDistance, distance));
+    return v;
+}
+
+// Times runBlock(input offset, index into the sweep) after the warm-up, and reports
+// per frame and the last block's level from the two outputs.
 template <class RunBlock>
 void timeBlocks(benchmark::State& state, RunBlock&& runBlock, const float* left,
                 const float* right) {
     std::size_t block = 0;
-    double time = 0.0;
     auto next = [&] {
-        time += kBlock / kRate;
-        runBlock(static_cast<long>((block++ % kSourceBlocks) * kBlock), time);
+        runBlock(static_cast<long>((block % kSourceBlocks) * kBlock), block % kSweepBlocks);
+        ++block;
     };
     for (std::uint32_t i = 0; i < kWarmupBlocks; ++i) next();
     for (auto _ : state) {
@@ -159,15 +181,16 @@ void runVst3(benchmark::State& state, const Case& c) {
     vst3test::Changes changes;
     changes.add(spatium::kPan, 0, 0.5);
     changes.add(spatium::kDistance, 0, 0.5);
+    const auto automation = normalizedSweep([&](std::int32_t index, double plain) {
+        return bundle->normalizedFor(static_cast<std::uint32_t>(index), plain);
+    });
     timeBlocks(
         state,
-        [&](long offset, double time) {
+        [&](long offset, std::size_t point) {
             io.load(offset);
             if (c.automate) {
-                const auto [pan, distance] = sweep(time);
-                changes.queues[0].points[0].second = bundle->normalizedFor(spatium::kPan, pan);
-                changes.queues[1].points[0].second =
-                    bundle->normalizedFor(spatium::kDistance, distance);
+                changes.queues[0].points[0].second = automation[point].first;
+                changes.queues[1].points[0].second = automation[point].second;
             }
             bundle->process(io.in, io.out, kBlock, c.automate ? &changes : nullptr);
         },
@@ -189,16 +212,16 @@ void runAax(benchmark::State& state, const Case& c) {
         return state.SkipWithError(e.what());
     }
     Buffers io;
+    const auto automation = normalizedSweep(spatiumNormalized);
+    const std::string panId = std::to_string(spatium::kPan);
+    const std::string distanceId = std::to_string(spatium::kDistance);
     timeBlocks(
         state,
-        [&](long offset, double time) {
+        [&](long offset, std::size_t point) {
             io.load(offset);
             if (c.automate) {
-                const auto [pan, distance] = sweep(time);
-                instance->setNormalizedValue(std::to_string(spatium::kPan),
-                                             spatiumNormalized(spatium::kPan, pan));
-                instance->setNormalizedValue(std::to_string(spatium::kDistance),
-                                             spatiumNormalized(spatium::kDistance, distance));
+                instance->setNormalizedValue(panId, automation[point].first);
+                instance->setNormalizedValue(distanceId, automation[point].second);
             }
             instance->render(io.in, io.out, kBlock);
         },
@@ -232,13 +255,13 @@ void runLv2(benchmark::State& state, const Case& c) {
         return state.SkipWithError("not a mono- or stereo-in, stereo-out plug-in");
 
     const auto& in = source();
+    const auto& automation = sweep();
     timeBlocks(
         state,
-        [&](long offset, double time) {
+        [&](long offset, std::size_t point) {
             if (c.automate) {
-                const auto [pan, distance] = sweep(time);
-                p.control(automatedPan) = static_cast<float>(pan);
-                p.control(automatedDistance) = static_cast<float>(distance);
+                p.control(automatedPan) = static_cast<float>(automation[point].first);
+                p.control(automatedDistance) = static_cast<float>(automation[point].second);
             }
             for (std::uint32_t ch = 0; ch < p.inputs(); ++ch)
                 std::copy(in[ch].begin() + offset, in[ch].begin() + offset + kBlock,
