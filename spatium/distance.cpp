@@ -13,6 +13,7 @@ void DistanceStage::reset(float rate) {
     for (vireo::InterpolatedBiquad* f :
          {&farLowpassL, &farLowpassR, &farSecondL, &farSecondR, &nearShelfL, &nearShelfR})
         f->reset(rate);
+    lastTargets.forget();
 }
 
 DistanceTargets DistanceStage::targets(float x) const {
@@ -46,7 +47,8 @@ DistanceTargets DistanceStage::targets(float x) const {
 
 float DistanceStage::process(const float* inL, const float* inR, float* outL, float* outR,
                              int frames, float distanceAmount) {
-    const DistanceTargets t = targets(distanceAmount);
+    const DistanceTargets& t =
+        lastTargets.get({distanceAmount, sampleRate}, [&] { return targets(distanceAmount); });
     vireo::InterpolatedBiquad* left[3] = {&farLowpassL, &farSecondL, &nearShelfL};
     vireo::InterpolatedBiquad* right[3] = {&farLowpassR, &farSecondR, &nearShelfR};
     const BiquadCoeffs stageTargets[3] = {t.farLowpass, t.farSecond, t.nearShelf};

@@ -3,6 +3,7 @@
 // level; closer lifts the bass with a low shelf and raises the level. The level is
 // returned, not applied, so the panner can fold it into its smoothed channel gains.
 
+#include "corvid/core/lastresult.h"
 #include "corvid/dsp/iir.h"
 #include "vireo/dsp/interpbiquad.h"
 
@@ -33,6 +34,8 @@ public:
     vireo::InterpolatedBiquad farLowpassL, farLowpassR;
     vireo::InterpolatedBiquad farSecondL, farSecondR;
     vireo::InterpolatedBiquad nearShelfL, nearShelfR;
+    // What process() last worked out, from the distance amount and the sample rate.
+    corvid::LastResult<DistanceTargets, 2> lastTargets;
 };
 
 } // namespace spatium

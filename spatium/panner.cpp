@@ -92,6 +92,7 @@ void BinauralPanner::reset(float rate, int maxFrames) {
     gainSmootherR.initialise(0.5f, 0.04f, rate);
     shadowL.reset(rate);
     shadowR.reset(rate);
+    lastTargets.forget();
 }
 
 PannerTargets BinauralPanner::targets(float gain, float closeness, float spectralAmount,
@@ -132,7 +133,12 @@ PannerTargets BinauralPanner::targets(float gain, float closeness, float spectra
 
 void BinauralPanner::process(float* left, float* right, int frames, float gain, float closeness,
                              float spectralAmount, float headAmount, float panAmount) {
-    const PannerTargets t = targets(gain, closeness, spectralAmount, headAmount, panAmount);
+    // A settled source asks for the same targets every block; their design (cosines,
+    // powers, two shelves) is a fair part of a short block's work.
+    const PannerTargets& t =
+        lastTargets.get({gain, closeness, spectralAmount, headAmount, panAmount, sampleRate}, [&] {
+            return targets(gain, closeness, spectralAmount, headAmount, panAmount);
+        });
     // The whole sub-block goes into the history first, so every read below finds its
     // frame already written.
     delayL.feed(left, frames);

@@ -4,6 +4,7 @@
 // also carry the distance level and the output level handed in by the chain.
 
 #include "corvid/core/isa.h"
+#include "corvid/core/lastresult.h"
 #include "corvid/dsp/delayline.h"
 #include "corvid/dsp/iir.h"
 #include "corvid/dsp/smooth.h"
@@ -48,6 +49,8 @@ public:
     corvid::ExpSmoother delaySmootherL, delaySmootherR;
     corvid::ExpSmoother gainSmootherL, gainSmootherR;
     vireo::InterpolatedBiquad shadowL, shadowR;
+    // What process() last worked out, from its controls and the sample rate.
+    corvid::LastResult<PannerTargets, 6> lastTargets;
 };
 
 } // namespace spatium
