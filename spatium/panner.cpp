@@ -162,8 +162,7 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
             const int n = std::min(kSteadyRun, frames - done);
             float dl[kSteadyRun], dr[kSteadyRun];
             passes.delays(dl, dr, cL, cR, frames - 1 - done, n);
-            delayL.readBlock(dl, left + done, n);
-            delayR.readBlock(dr, right + done, n);
+            corvid::Delayline::readBlockPair(delayL, dl, left + done, delayR, dr, right + done, n);
         }
         vireo::processCascadePair(&shadowLeft, &shadowRight, &t.shadowL, &t.shadowR, 1, left, right,
                                   left, right, frames);
@@ -184,8 +183,8 @@ void BinauralPanner::process(float* left, float* right, int frames, float gain, 
             dl[i] = v[i][0] + static_cast<float>(back - i);
             dr[i] = v[i][1] + static_cast<float>(back - i);
         }
-        delayL.readBlock(dl, left + k * kChunk, n);
-        delayR.readBlock(dr, right + k * kChunk, n);
+        corvid::Delayline::readBlockPair(delayL, dl, left + k * kChunk, delayR, dr,
+                                         right + k * kChunk, n);
     };
     if (frames > 0) {
         lanes.run(values[0], chunkLength(0));

@@ -27,6 +27,13 @@ void Delayline::readBlockUsing(Isa isa, const float* delays, float* out, int n) 
                                                                       n);
 }
 
+void Delayline::readBlockPairUsing(Isa isa, const Delayline& a, const float* delaysA, float* outA,
+                                   const Delayline& b, const float* delaysB, float* outB, int n) {
+    namespace dd = delay_detail;
+    IsaBodies<dd::PairBody>{&dd::readPairSse2, &dd::readPairAvx2, &dd::readPairAvx512}[isa](
+        ringOf(a), delaysA, outA, ringOf(b), delaysB, outB, n);
+}
+
 void Delayline::resize(int size) {
     readIsa = bestIsa();
     std::uint32_t m = static_cast<std::uint32_t>(std::max(size, 0));

@@ -33,6 +33,16 @@ public:
     // The same with a given instruction set (which the processor must run).
     void readBlockUsing(Isa isa, const float* delays, float* out, int n) const;
 
+    // readBlock on two lines in one pass, each with its own delays and output: the
+    // two streams of reads overlap. The same results as two readBlock calls; the
+    // first line's instruction set is used.
+    static void readBlockPair(const Delayline& a, const float* delaysA, float* outA,
+                              const Delayline& b, const float* delaysB, float* outB, int n) {
+        readBlockPairUsing(a.readIsa, a, delaysA, outA, b, delaysB, outB, n);
+    }
+    static void readBlockPairUsing(Isa isa, const Delayline& a, const float* delaysA, float* outA,
+                                   const Delayline& b, const float* delaysB, float* outB, int n);
+
     std::uint64_t capacity = 0;
     std::unique_ptr<float[]> buffer;
     int newest = 0;

@@ -23,6 +23,16 @@ void readSse2(const Ring& ring, const float* delays, float* out, int n);
 void readAvx2(const Ring& ring, const float* delays, float* out, int n);
 void readAvx512(const Ring& ring, const float* delays, float* out, int n);
 
+using PairBody = void (*)(const Ring& a, const float* delaysA, float* outA, const Ring& b,
+                          const float* delaysB, float* outB, int n);
+
+void readPairSse2(const Ring& a, const float* delaysA, float* outA, const Ring& b,
+                  const float* delaysB, float* outB, int n);
+void readPairAvx2(const Ring& a, const float* delaysA, float* outA, const Ring& b,
+                  const float* delaysB, float* outB, int n);
+void readPairAvx512(const Ring& a, const float* delaysA, float* outA, const Ring& b,
+                    const float* delaysB, float* outB, int n);
+
 namespace {
 
 // The polynomial through six slots around the read position; T is float or a vector
@@ -54,21 +64,22 @@ inline float readOne(const Ring& ring, float delay) {
     return r;
 }
 
-// L::lanes reads at a time, lane for lane what readOne does. A steady or slowly
-// gliding delay reads consecutive slots, which plain unaligned loads fetch; otherwise
-// the six taps are gathered.
+// L::lanes reads at a time from one ring, lane for lane what readOne does. A steady
+// or slowly gliding delay reads consecutive slots, which plain unaligned loads fetch;
+// otherwise the six taps are gathered.
 template <class L>
-void readLanes(const Ring& ring, const float* delays, float* out, int n) {
+struct LaneReader {
     using VF = typename L::VF;
     using VI = typename L::VI;
-    constexpr int W = L::lanes;
-    const VF newest = L::splatF(static_cast<float>(ring.newest));
-    const VF twice = L::splatF(static_cast<float>(2 * ring.capacity));
-    const VI mask = L::splatI(ring.mask);
-    const VI iota = L::iotaI();
-    int i = 0;
-    for (; i + W <= n; i += W) {
-        const VF p = (newest - (VF)L::load(delays + i)) + twice;
+    static constexpr int W = L::lanes;
+
+    explicit LaneReader(const Ring& r)
+        : ring(r), newest(L::splatF(static_cast<float>(r.newest))),
+          twice(L::splatF(static_cast<float>(2 * r.capacity))), mask(L::splatI(r.mask)),
+          iota(L::iotaI()) {}
+
+    [[gnu::always_inline]] void read(const float* delays, float* out) const {
+        const VF p = (newest - (VF)L::load(delays)) + twice;
         const VI e = L::truncate(p);
         const VF x = p - L::toFloat(e);
         const std::int32_t e0 = e[0];
@@ -84,9 +95,37 @@ void readLanes(const Ring& ring, const float* delays, float* out, int n) {
         }
         VF r;
         interpolate(x, y[0], y[1], y[2], y[3], y[4], y[5], r);
-        L::store(out + i, (VI)r);
+        L::store(out, (VI)r);
     }
+
+    const Ring& ring;
+    VF newest, twice;
+    VI mask, iota;
+};
+
+template <class L>
+void readLanes(const Ring& ring, const float* delays, float* out, int n) {
+    const LaneReader<L> reader(ring);
+    int i = 0;
+    for (; i + L::lanes <= n; i += L::lanes) reader.read(delays + i, out + i);
     for (; i < n; ++i) out[i] = readOne(ring, delays[i]);
+}
+
+// Two rings in one pass, a vector of each in turn: each read waits on its slot
+// positions before it can load, and the other ring's arithmetic fills that wait.
+template <class L>
+void readPairLanes(const Ring& a, const float* delaysA, float* outA, const Ring& b,
+                   const float* delaysB, float* outB, int n) {
+    const LaneReader<L> readerA(a), readerB(b);
+    int i = 0;
+    for (; i + L::lanes <= n; i += L::lanes) {
+        readerA.read(delaysA + i, outA + i);
+        readerB.read(delaysB + i, outB + i);
+    }
+    for (; i < n; ++i) {
+        outA[i] = readOne(a, delaysA[i]);
+        outB[i] = readOne(b, delaysB[i]);
+    }
 }
 
 } // namespace
