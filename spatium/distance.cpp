@@ -7,12 +7,19 @@ namespace spatium {
 
 using corvid::BiquadCoeffs;
 
+namespace {
+// The near shelf: 2 pi times its corner frequency, and 2Q.
+constexpr double kNearNumerator = 1570.7963267948965;
+constexpr double kNearDivisor = 1.4142135623730951;
+} // namespace
+
 void DistanceStage::reset(float rate) {
     sampleRate = rate;
     isa = corvid::bestIsa();
     for (vireo::InterpolatedBiquad* f :
          {&farLowpassL, &farLowpassR, &farSecondL, &farSecondR, &nearShelfL, &nearShelfR})
         f->reset(rate);
+    nearCorner = corvid::shelfCorner(kNearNumerator, kNearDivisor, rate);
     lastTargets.forget();
 }
 
@@ -39,9 +46,14 @@ DistanceTargets DistanceStage::targets(float x) const {
         t.farSecond =
             BiquadCoeffs{static_cast<float>(1.0 - w), 0.0f, 0.0f, static_cast<float>(w), 0.0f};
     }
-    if (l < 0.0f)
-        t.nearShelf =
-            corvid::lowShelf(l * -10.8f, 1570.7963267948965, 1.4142135623730951, sampleRate);
+    if (l < 0.0f) {
+        // The corner's cosine and sine depend on the rate alone.
+        const corvid::ShelfCorner corner =
+            nearCorner.sampleRate == sampleRate
+                ? nearCorner
+                : corvid::shelfCorner(kNearNumerator, kNearDivisor, sampleRate);
+        t.nearShelf = corvid::lowShelf(l * -10.8f, corner);
+    }
     return t;
 }
 

@@ -34,6 +34,8 @@ public:
     vireo::InterpolatedBiquad farLowpassL, farLowpassR;
     vireo::InterpolatedBiquad farSecondL, farSecondR;
     vireo::InterpolatedBiquad nearShelfL, nearShelfR;
+    // The near shelf's corner at the rate of the last reset().
+    corvid::ShelfCorner nearCorner;
     // What process() last worked out, from the distance amount and the sample rate.
     corvid::LastResult<DistanceTargets, 2> lastTargets;
 };

@@ -15,6 +15,9 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr int kChunk = vireo::InterpolatedBiquad::kChunk;
 constexpr int kSteadyRun = 512; // frames of a settled source's reads per call
+// The head-shadow shelf: 2 pi times its corner frequency, and 2Q.
+constexpr double kShadowNumerator = 25333.803158548093;
+constexpr double kShadowDivisor = 1.04;
 
 using Lanes = corvid::simd::Sse2Lanes;
 using Floats = corvid::simd::Sse2Floats;
@@ -92,6 +95,7 @@ void BinauralPanner::reset(float rate, int maxFrames) {
     gainSmootherR.initialise(0.5f, 0.04f, rate);
     shadowL.reset(rate);
     shadowR.reset(rate);
+    shadowCorner = corvid::shelfCorner(kShadowNumerator, kShadowDivisor, rate);
     lastTargets.forget();
 }
 
@@ -117,8 +121,13 @@ PannerTargets BinauralPanner::targets(float gain, float closeness, float spectra
         t.shadowGainL = panAmount * -3.0f * spectralAmount;
         t.shadowGainR = 11.25f * panAmount * spectralAmount;
     }
-    t.shadowL = corvid::highShelf(t.shadowGainL, 25333.803158548093, 1.04, sampleRate);
-    t.shadowR = corvid::highShelf(t.shadowGainR, 25333.803158548093, 1.04, sampleRate);
+    // The corner's cosine and sine depend on the rate alone.
+    const corvid::ShelfCorner corner =
+        shadowCorner.sampleRate == sampleRate
+            ? shadowCorner
+            : corvid::shelfCorner(kShadowNumerator, kShadowDivisor, sampleRate);
+    t.shadowL = corvid::highShelf(t.shadowGainL, corner);
+    t.shadowR = corvid::highShelf(t.shadowGainR, corner);
 
     t.panGainL =
         static_cast<float>(std::cos((static_cast<double>(P) + 1.0) * kPi / 4) * 0.7257071421174686 +

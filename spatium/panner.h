@@ -49,6 +49,8 @@ public:
     corvid::ExpSmoother delaySmootherL, delaySmootherR;
     corvid::ExpSmoother gainSmootherL, gainSmootherR;
     vireo::InterpolatedBiquad shadowL, shadowR;
+    // The head-shadow shelf's corner at the rate of the last reset().
+    corvid::ShelfCorner shadowCorner;
     // What process() last worked out, from its controls and the sample rate.
     corvid::LastResult<PannerTargets, 6> lastTargets;
 };

@@ -33,21 +33,36 @@ struct ShelfTerms {
     double A, cs, k;
 };
 
-ShelfTerms shelfTerms(float gainDb, double numerator, double divisor, float sampleRate) {
+ShelfTerms shelfTerms(float gainDb, const ShelfCorner& corner) {
     const double A = std::pow(10.0, static_cast<double>(gainDb) / 40.0);
-    const double w0 = std::min(numerator / static_cast<double>(sampleRate), kHighestShelfOmega);
-    const double cs = std::cos(w0);
-    const double sn = std::sin(w0);
-    const double alpha = sn / divisor;
-    const double k = 2.0 * std::sqrt(A) * alpha;
-    return {A, cs, k};
+    const double k = 2.0 * std::sqrt(A) * corner.alpha;
+    return {A, corner.cs, k};
 }
 
 } // namespace
 
+ShelfCorner shelfCorner(double numerator, double divisor, float sampleRate) {
+    const double w0 = std::min(numerator / static_cast<double>(sampleRate), kHighestShelfOmega);
+    ShelfCorner c;
+    c.sampleRate = sampleRate;
+    c.cs = std::cos(w0);
+    c.alpha = std::sin(w0) / divisor;
+    return c;
+}
+
 BiquadCoeffs lowShelf(float gainDb, double numerator, double divisor, float sampleRate) {
     if (gainDb == 0.0f) return BiquadCoeffs::identity();
-    const auto [A, cs, k] = shelfTerms(gainDb, numerator, divisor, sampleRate);
+    return lowShelf(gainDb, shelfCorner(numerator, divisor, sampleRate));
+}
+
+BiquadCoeffs highShelf(float gainDb, double numerator, double divisor, float sampleRate) {
+    if (gainDb == 0.0f) return BiquadCoeffs::identity();
+    return highShelf(gainDb, shelfCorner(numerator, divisor, sampleRate));
+}
+
+BiquadCoeffs lowShelf(float gainDb, const ShelfCorner& corner) {
+    if (gainDb == 0.0f) return BiquadCoeffs::identity();
+    const auto [A, cs, k] = shelfTerms(gainDb, corner);
     const double a0 = (A + 1) + (A - 1) * cs + k;
     BiquadCoeffs c;
     c.b0 = static_cast<float>(A * ((A + 1) - (A - 1) * cs + k) / a0);
@@ -58,9 +73,9 @@ BiquadCoeffs lowShelf(float gainDb, double numerator, double divisor, float samp
     return c;
 }
 
-BiquadCoeffs highShelf(float gainDb, double numerator, double divisor, float sampleRate) {
+BiquadCoeffs highShelf(float gainDb, const ShelfCorner& corner) {
     if (gainDb == 0.0f) return BiquadCoeffs::identity();
-    const auto [A, cs, k] = shelfTerms(gainDb, numerator, divisor, sampleRate);
+    const auto [A, cs, k] = shelfTerms(gainDb, corner);
     const double a0 = (A + 1) - (A - 1) * cs + k;
     BiquadCoeffs c;
     c.b0 = static_cast<float>(A * ((A + 1) + (A - 1) * cs + k) / a0);

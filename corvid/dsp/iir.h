@@ -4,6 +4,7 @@
 // widened once per call.
 
 #include <cmath>
+#include <limits>
 
 namespace corvid {
 
@@ -63,5 +64,18 @@ public:
 // frequency; divisor is 2Q. A gain of exactly 0 dB returns the identity.
 BiquadCoeffs lowShelf(float gainDb, double numerator, double divisor, float sampleRate);
 BiquadCoeffs highShelf(float gainDb, double numerator, double divisor, float sampleRate);
+
+// The part of a shelf's design that does not depend on its gain (a cosine and a sine
+// of the corner), for a stage that redesigns one shelf at one rate every block. The
+// shelves below give exactly what the four-argument forms give.
+struct ShelfCorner {
+    // The rate it was worked out for; none until then (a NaN equals no rate).
+    float sampleRate = std::numeric_limits<float>::quiet_NaN();
+    double cs = 1.0;
+    double alpha = 0.0;
+};
+ShelfCorner shelfCorner(double numerator, double divisor, float sampleRate);
+BiquadCoeffs lowShelf(float gainDb, const ShelfCorner& corner);
+BiquadCoeffs highShelf(float gainDb, const ShelfCorner& corner);
 
 } // namespace corvid

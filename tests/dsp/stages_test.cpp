@@ -95,6 +95,36 @@ TEST(DistanceStage, ClosestSettingLiftsBassAndLevel) {
     EXPECT_NEAR(20.0 * std::log10(brain.gain), 3.12, 1e-4);
 }
 
+TEST(ShelfDesigns, FollowTheSampleRateWithOrWithoutAReset) {
+    // The stages keep their shelves' corners from reset(); a rate set without one must
+    // still design for that rate, exactly as a stage reset there does.
+    auto sameBits = [](const BiquadCoeffs& a, const BiquadCoeffs& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    for (float rate : {22050.0f, 44100.0f, 96000.0f}) {
+        SCOPED_TRACE(rate);
+        BinauralPanner fresh, moved;
+        fresh.reset(rate, 512);
+        moved.reset(48000.0f, 512);
+        moved.sampleRate = rate;
+        DistanceStage freshD, movedD;
+        freshD.reset(rate);
+        movedD.reset(48000.0f);
+        movedD.sampleRate = rate;
+        for (float pan : {-1.0f, -0.3f, 0.6f}) {
+            EXPECT_TRUE(sameBits(fresh.targets(1.0f, 1.0f, 1.0f, 1.0f, pan).shadowL,
+                                 moved.targets(1.0f, 1.0f, 1.0f, 1.0f, pan).shadowL));
+            EXPECT_TRUE(sameBits(fresh.targets(1.0f, 1.0f, 1.0f, 1.0f, pan).shadowR,
+                                 moved.targets(1.0f, 1.0f, 1.0f, 1.0f, pan).shadowR));
+        }
+        for (float near : {1.0f, 4.0f, 6.0f})
+            EXPECT_TRUE(sameBits(freshD.targets(near).nearShelf, movedD.targets(near).nearShelf));
+        // And the kept corner designs what the four-argument form does.
+        EXPECT_TRUE(sameBits(fresh.targets(1.0f, 1.0f, 1.0f, 1.0f, 1.0f).shadowL,
+                             corvid::highShelf(-11.25f, 25333.803158548093, 1.04, rate)));
+    }
+}
+
 TEST(BinauralPanner, HardRightAndLeftMirror) {
     BinauralPanner p;
     p.reset(44100.0f, 512);
