@@ -143,7 +143,9 @@ PannerTargets BinauralPanner::targets(float gain, float closeness, float spectra
 void BinauralPanner::process(float* left, float* right, int frames, float gain, float closeness,
                              float spectralAmount, float headAmount, float panAmount) {
     // A settled source asks for the same targets every block; their design (cosines,
-    // powers, two shelves) is a fair part of a short block's work.
+    // powers, two shelves) is a fair part of a short block's work. Every entry point
+    // runs under the same floating-point environment, so the same controls always
+    // give the same design.
     const PannerTargets& t =
         lastTargets.get({gain, closeness, spectralAmount, headAmount, panAmount, sampleRate}, [&] {
             return targets(gain, closeness, spectralAmount, headAmount, panAmount);
