@@ -49,9 +49,7 @@ DistanceTargets DistanceStage::targets(float x) const {
     if (l < 0.0f) {
         // The corner's cosine and sine depend on the rate alone.
         const corvid::ShelfCorner corner =
-            nearCorner.sampleRate == sampleRate
-                ? nearCorner
-                : corvid::shelfCorner(kNearNumerator, kNearDivisor, sampleRate);
+            corvid::shelfCorner(kNearNumerator, kNearDivisor, sampleRate, nearCorner);
         t.nearShelf = corvid::lowShelf(l * -10.8f, corner);
     }
     return t;

@@ -123,9 +123,7 @@ PannerTargets BinauralPanner::targets(float gain, float closeness, float spectra
     }
     // The corner's cosine and sine depend on the rate alone.
     const corvid::ShelfCorner corner =
-        shadowCorner.sampleRate == sampleRate
-            ? shadowCorner
-            : corvid::shelfCorner(kShadowNumerator, kShadowDivisor, sampleRate);
+        corvid::shelfCorner(kShadowNumerator, kShadowDivisor, sampleRate, shadowCorner);
     t.shadowL = corvid::highShelf(t.shadowGainL, corner);
     t.shadowR = corvid::highShelf(t.shadowGainR, corner);
 

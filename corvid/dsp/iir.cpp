@@ -50,6 +50,11 @@ ShelfCorner shelfCorner(double numerator, double divisor, float sampleRate) {
     return c;
 }
 
+ShelfCorner shelfCorner(double numerator, double divisor, float sampleRate,
+                        const ShelfCorner& kept) {
+    return kept.sampleRate == sampleRate ? kept : shelfCorner(numerator, divisor, sampleRate);
+}
+
 BiquadCoeffs lowShelf(float gainDb, double numerator, double divisor, float sampleRate) {
     if (gainDb == 0.0f) return BiquadCoeffs::identity();
     return lowShelf(gainDb, shelfCorner(numerator, divisor, sampleRate));

@@ -75,6 +75,10 @@ struct ShelfCorner {
     double alpha = 0.0;
 };
 ShelfCorner shelfCorner(double numerator, double divisor, float sampleRate);
+// kept when it was worked out for sampleRate, else the corner worked out now: for a
+// stage whose rate may be set without its corner.
+ShelfCorner shelfCorner(double numerator, double divisor, float sampleRate,
+                        const ShelfCorner& kept);
 BiquadCoeffs lowShelf(float gainDb, const ShelfCorner& corner);
 BiquadCoeffs highShelf(float gainDb, const ShelfCorner& corner);
 
